@@ -1,0 +1,96 @@
+#include "driver/file.h"
+
+#include "driver/state.h"
+
+#include <cstring>
+#include <utility>
+#include <vector>
+
+namespace qv {
+
+bool IoFaultSeam::next() {
+    ++count;
+    return failAt == 0 || count != failAt;
+}
+
+File::File(const std::string &path, const char *mode)
+    : f_(std::fopen(path.c_str(), mode)), path_(path), writable_(std::strpbrk(mode, "wa+") != nullptr) {}
+
+File::File(File &&other) noexcept
+    : f_(std::exchange(other.f_, nullptr)), path_(std::move(other.path_)), writable_(other.writable_),
+      failed_(other.failed_) {}
+
+File &File::operator=(File &&other) noexcept {
+    if (this != &other) {
+        close();
+        f_ = std::exchange(other.f_, nullptr);
+        path_ = std::move(other.path_);
+        writable_ = other.writable_;
+        failed_ = other.failed_;
+    }
+    return *this;
+}
+
+File::~File() { close(); }
+
+size_t File::read(void *dst, size_t n) { return f_ && n ? std::fread(dst, 1, n, f_) : 0; }
+
+size_t File::write(const void *src, size_t n) {
+    if (!f_ || n == 0) return 0;
+    if (!state().io.next()) {
+        failed_ = true;
+        return 0;
+    }
+    size_t done = std::fwrite(src, 1, n, f_);
+    if (done != n) failed_ = true;
+    return done;
+}
+
+size_t File::fill(uint8_t value, uint64_t n) {
+    static constexpr size_t kBlock = 1 << 16;
+    std::vector<uint8_t> block(size_t(n < kBlock ? n : kBlock), value);
+    uint64_t done = 0;
+    while (done < n) {
+        size_t chunk = size_t(n - done < kBlock ? n - done : kBlock);
+        size_t w = write(block.data(), chunk);
+        done += w;
+        if (w != chunk) break;
+    }
+    return size_t(done);
+}
+
+bool File::seek(int64_t offset, int whence) { return f_ && fseeko(f_, off_t(offset), whence) == 0; }
+
+int64_t File::tell() const { return f_ ? int64_t(ftello(f_)) : -1; }
+
+int64_t File::length() {
+    if (!f_) return -1;
+    int64_t here = tell();
+    if (fseeko(f_, 0, SEEK_END) != 0) return -1;
+    int64_t end = tell();
+    fseeko(f_, off_t(here), SEEK_SET);
+    return end;
+}
+
+bool File::flush() {
+    if (!f_) return false;
+    if (!state().io.next() || std::fflush(f_) != 0) failed_ = true;
+    return !failed_;
+}
+
+bool File::close() {
+    if (!f_) return !failed_;
+    bool seamOk = !writable_ || state().io.next();
+    if (std::fclose(f_) != 0 || !seamOk) failed_ = true;
+    f_ = nullptr;
+    return !failed_;
+}
+
+void removeFile(const std::string &path) { std::remove(path.c_str()); }
+
+std::string get_dir_prefix(const std::string &path) {
+    size_t pos = path.find_last_of("\\/");
+    return pos == std::string::npos ? std::string() : path.substr(0, pos + 1);
+}
+
+} // namespace qv

@@ -1,0 +1,55 @@
+#include "driver/log.h"
+
+#include "driver/state.h"
+
+#include <vector>
+
+namespace qv {
+
+bool MergeLog::open(const std::string &path) {
+    close();
+    f_ = std::fopen(path.c_str(), "wt");
+    return f_ != nullptr;
+}
+
+void MergeLog::close() {
+    if (f_) std::fclose(f_);
+    f_ = nullptr;
+}
+
+void MergeLog::vwrite(const char *name, const char *fmt, va_list args) {
+    if (!f_) return;
+    std::fprintf(f_, "%s: ", name);
+    std::vfprintf(f_, fmt, args);
+    std::fputs("\n", f_);
+}
+
+void logf(const char *name, const char *fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    state().log.vwrite(name, fmt, args);
+    va_end(args);
+}
+
+void logValue(const char *name, const char *label, uint32_t value) {
+    logf(name, "%s = 0x%x(%d)", label, value, int32_t(value));
+}
+
+std::string strprintf(const char *fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    va_list copy;
+    va_copy(copy, args);
+    int n = std::vsnprintf(nullptr, 0, fmt, copy);
+    va_end(copy);
+    std::string out;
+    if (n > 0) {
+        std::vector<char> buf(size_t(n) + 1);
+        std::vsnprintf(buf.data(), buf.size(), fmt, args);
+        out.assign(buf.data(), size_t(n));
+    }
+    va_end(args);
+    return out;
+}
+
+} // namespace qv

@@ -1,0 +1,26 @@
+#include "driver/state.h"
+
+namespace qv {
+
+State &state() {
+    static State s;
+    return s;
+}
+
+void resetForCall() {
+    State &s = state();
+    s.log.close();
+    s.e2pAreaSize = 0;
+    s.versionAddr = 0;
+    s.versionAddr1 = 0;
+    s.flashInfo = nullptr;
+    s.eepromBase = 0;
+    s.adWriteAddr = 0;
+    s.pending.clear();
+    s.raiLowerbound = 0;
+    s.e2pImage = nullptr;
+    s.e2pImageSize = 0;
+    s.rai = RaiState{};
+}
+
+} // namespace qv

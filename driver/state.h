@@ -1,0 +1,121 @@
+// Every value the library keeps between the steps of a call, in one place.
+// The merges run one after the other on the caller's thread and hand results
+// to each other through these fields; calls must not overlap. Each call starts
+// from a clean state (resetForCall), so nothing of an earlier call leaks into
+// a later one.
+#pragma once
+
+#include "driver/file.h"
+#include "driver/log.h"
+
+#include <cstdint>
+#include <forward_list>
+#include <memory>
+#include <vector>
+
+namespace qv {
+
+// One E2P parameter write queued by the code image for the E2P merge.
+struct PendingParam {
+    uint32_t paramAddr = 0;  // logical E2P address
+    uint8_t paramLen = 0;    // 1, 2 or 4
+    uint32_t paramValue = 0; // stored little-endian in paramLen bytes
+};
+
+// ---- RAI item store -------------------------------------------------------
+
+// The RAI image file and the window of flash addresses it holds. The file's
+// contents are kept in memory while the merge runs and written out in large
+// blocks; the file ends up byte-identical to seeking and writing field by field.
+struct RaiImage {
+    File *stream = nullptr;     // the RAI output file, owned by mergeRAI
+    std::vector<uint8_t> bytes; // the file's contents
+    uint32_t base = 0;          // flash address of file position 0
+    uint32_t end = 0;           // first flash address past the 0xFF fill
+};
+
+// Hash table from item identifier to item offset (elements, then buckets, in
+// the service's memory block).
+struct HashTable {
+    uint32_t *elements = nullptr; // N pairs of words: offset, next index
+    uint32_t *buckets = nullptr;  // B chain heads
+    uint32_t count = 0;           // N
+    uint32_t mask = 0;            // B - 1
+    uint32_t freeHead = 0;
+    uint32_t used = 0;
+};
+
+// In-memory descriptor of one RAI sector (16 bytes; `next` is an index into
+// the descriptor table, kNoSector at the end of a list).
+struct SectorDesc {
+    uint32_t next;
+    uint32_t data; // flash address of the data area (sector start + 8)
+    uint16_t used;
+    uint16_t reserved;
+    uint16_t free;
+    uint16_t dirty;
+};
+static_assert(sizeof(SectorDesc) == 16);
+inline constexpr uint32_t kNoSector = 0xFFFFFFFF;
+
+// The store context `storeCtx`.
+struct StoreCtx {
+    SectorDesc *table = nullptr;
+    uint32_t base = 0;
+    uint32_t sectorCount = 0;
+    uint16_t wordsPerSector = 0;
+    uint32_t activeHead = kNoSector;
+    uint32_t freeHead = kNoSector;
+    uint32_t freeTail = kNoSector;
+    uint32_t releaseHead = kNoSector;
+    uint32_t spare = kNoSector;
+    int32_t total_free = 0;
+    int32_t dirty = 0;
+    int32_t capacity = 0;
+    int32_t reserve = 0;
+    uint32_t formatCount = 0;
+};
+
+struct RaiState {
+    RaiImage image;
+    std::unique_ptr<uint8_t[]> memory; // l__pu8_Memory: hash table, then sector descriptors
+    uint32_t raiBase = 0;              // RAI base for item offsets
+    HashTable hash;
+    StoreCtx store;
+};
+
+// ---- The whole process-wide state ----------------------------------------
+
+struct State {
+    MergeLog log;   // the current call's merge log
+    IoFaultSeam io; // counted seam of output writes (tests only)
+
+    // Driver
+    uint32_t e2pAreaSize = 0;  // E2P area size of the call
+    uint32_t versionAddr = 0;  // FMS_FLASH_VELMORINE_VERSION_ADDR
+    uint32_t versionAddr1 = 0; // FMS_FLASH_VELMORINE_VERSION_ADDR1 (top byte: trace version)
+
+    // Flash memory service
+    const uint8_t *flashInfo = nullptr; // registered FlashInfo record
+    uint32_t eepromBase = 0;            // l__u32_EEpromBase of the last partition map
+
+    // Code image
+    uint32_t adWriteAddr = 0;                // AD_write_addr
+    std::forward_list<PendingParam> pending; // newest first
+    uint32_t raiLowerbound = 0;              // RAI_lowerbound
+
+    // E2P parameter access
+    uint8_t *e2pImage = nullptr; // current E2P image (not owned)
+    uint32_t e2pImageSize = 0;   // its size in bytes
+
+    // RAI
+    RaiState rai;
+};
+
+State &state();
+
+// Clears everything a call leaves behind except the test seam, and opens no
+// log: the driver does that next.
+void resetForCall();
+
+} // namespace qv

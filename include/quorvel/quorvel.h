@@ -1,0 +1,130 @@
+/* quorvel: merges a firmware release into the flash images of a NOR-flash
+ * handset. One call builds the code image, the E2P image and the RAI image
+ * and writes a text log of every step.
+ *
+ * Two ways in:
+ *   - the C ABI quorvel_merge(), exported from libquorvel.so, for hosts and
+ *     other languages;
+ *   - the C++ entry quorvel(), with standard containers.
+ * Both run the same merge. Calls must not overlap: the library keeps its
+ * working state process-wide. */
+#ifndef QUORVEL_QUORVEL_H
+#define QUORVEL_QUORVEL_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#if defined(QUORVEL_BUILDING)
+#define QUORVEL_API __attribute__((visibility("default")))
+#else
+#define QUORVEL_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Image type codes reported in quorvel_output.image_type. */
+#define QUORVEL_TYPE_CODE 0x1000023u
+#define QUORVEL_TYPE_E2P 0x1000025u
+#define QUORVEL_TYPE_RAI 0x1000024u
+
+typedef struct quorvel_output {
+    const char *image_path;    /* in: output file to create */
+    uint32_t    image_type;    /* out */
+    uint32_t    image_address; /* out */
+    uint32_t    image_size;    /* out */
+} quorvel_output;
+
+/* Runs one merge. Returns 0 on success or a negative result code; on failure
+ * `message` (when not NULL and message_size > 0) receives the failure text,
+ * cut to fit and always NUL-terminated; on success it is left untouched.
+ * flash_info points to the FlashInfo record (see docs/formats.md), or NULL. */
+QUORVEL_API int32_t quorvel_merge(const void *flash_info,
+                                  quorvel_output outputs[3],
+                                  const char *const *image_files, size_t image_count,
+                                  const char *const *patch_files, size_t patch_count,
+                                  const char *const *cus_files,   size_t cus_count,
+                                  uint8_t *e2p_base, uint32_t e2p_base_size,
+                                  uint8_t *e2p_area, uint32_t e2p_area_size,
+                                  const char *const *e2p_files,   size_t e2p_count,
+                                  int32_t reserved1, int32_t erase_all,
+                                  char *message, size_t message_size,
+                                  const char *log_path, int32_t reserved2);
+
+#ifdef __cplusplus
+} /* extern "C" */
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace qv {
+
+/* One output of a merge: the path in, where the image belongs out. */
+struct OutputImage {
+    std::string imagePath;
+    uint32_t imageType = 0;
+    uint32_t imageAddress = 0;
+    uint32_t imageSize = 0;
+};
+
+/* The three outputs, in this order: code image, E2P image, RAI image. */
+using MergeOutputs = std::array<OutputImage, 3>;
+enum OutputIndex { kCodeOutput = 0, kE2pOutput = 1, kRaiOutput = 2 };
+
+/* Read-only access to a FlashInfo record (little-endian, read in place). The
+ * record is the host's; this view neither copies nor owns it. */
+class FlashInfo {
+public:
+    static constexpr size_t kMemPartsOffset = 48;
+    static constexpr size_t kMemPartSize = 80;
+    static constexpr size_t kFlagsOffset = 116;
+    static constexpr size_t kMinSize = 120; /* up to and including `flags` */
+
+    explicit FlashInfo(const void *record) : p_(static_cast<const uint8_t *>(record)) {}
+
+    const uint8_t *data() const { return p_; }
+    uint16_t chipId() const { return u16(2); }
+    uint16_t chipSubId() const { return u16(4); }
+    uint16_t options() const { return u16(6); }
+    uint16_t sizeIn64KB() const { return u16(8); }
+    uint8_t regionCount() const { return p_[11]; }
+    uint16_t regionShift(unsigned k) const { return u16(12 + 4 * k); }
+    uint16_t regionCountOfSectors(unsigned k) const { return u16(14 + 4 * k); }
+    uint32_t baseAddress() const { return u32(28); }
+    uint32_t cusOffset() const { return u32(32); }
+    uint32_t versionAddr() const { return u32(36); }
+    uint32_t versionAddr1() const { return u32(40); }
+    uint32_t memPartCount() const { return u32(44); }
+    uint32_t memPartId(uint32_t i) const { return u32(kMemPartsOffset + kMemPartSize * i); }
+    uint16_t memPartDidr(uint32_t i) const { return u16(kMemPartsOffset + kMemPartSize * i + 76); }
+    uint32_t flags() const { return u32(kFlagsOffset); }
+
+private:
+    uint16_t u16(size_t o) const { return uint16_t(p_[o] | p_[o + 1] << 8); }
+    uint32_t u32(size_t o) const {
+        return uint32_t(p_[o]) | uint32_t(p_[o + 1]) << 8 | uint32_t(p_[o + 2]) << 16 |
+               uint32_t(p_[o + 3]) << 24;
+    }
+    const uint8_t *p_;
+};
+
+} // namespace qv
+
+/* The C++ entry: the fifteen arguments of the merge, in their order. Returns 0
+ * or a negative result code; `message` is replaced only on failure. */
+QUORVEL_API int32_t quorvel(const void *flashInfo, qv::MergeOutputs *outputs,
+                            const std::vector<std::string> &imageFiles,
+                            const std::vector<std::string> &patchFiles,
+                            const std::vector<std::string> &cusFiles,
+                            uint8_t *e2pBase, uint32_t e2pBaseSize,
+                            uint8_t *e2pArea, uint32_t e2pAreaSize,
+                            const std::vector<std::string> &e2pFiles,
+                            int32_t reserved1, int32_t eraseAll,
+                            std::string &message, const std::string &logPath,
+                            int32_t reserved2);
+
+#endif /* __cplusplus */
+
+#endif /* QUORVEL_QUORVEL_H */
