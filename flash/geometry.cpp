@@ -91,7 +91,7 @@ int32_t fms_GetNextSectorStart(uint32_t address) {
     int s = shiftAt(address);
     if (s < 0) return kNoSectorStart;
     uint64_t r = ((uint64_t(address) >> s) + 1) << s;
-    if (r >= flashEnd(address)) return kNoSectorStart;
+    if (r >= flashEnd(address) || r > UINT32_MAX) return kNoSectorStart;
     return int32_t(uint32_t(r));
 }
 
