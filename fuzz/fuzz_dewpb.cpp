@@ -1,0 +1,14 @@
+// Expansion of compressed inputs: any header and stream, written to a file.
+#include "support.h"
+
+#include "driver/dewpb.h"
+#include "driver/state.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    static qvfuzz::FuzzDir dir;
+    qv::resetForCall();
+    std::string in = dir.write("in.wpb", qvfuzz::Bytes(data, data + size));
+    qv::File input(in, "rb"), output(dir.file("out.bin"), "wb");
+    qv::deWpb(input, output);
+    return 0;
+}
