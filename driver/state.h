@@ -24,14 +24,20 @@ struct PendingParam {
 
 // ---- RAI item store -------------------------------------------------------
 
-// The RAI image file and the window of flash addresses it holds. The file's
-// contents are kept in memory while the merge runs and written out in large
-// blocks; the file ends up byte-identical to seeking and writing field by field.
+// The RAI image file as the merge builds it. The file is written out in large
+// blocks when the merge ends; until then its contents live here, page by page:
+// a page exists only once something was written into it, and an untouched
+// page reads as the 0xFF fill below `fillLength` and as the zeros of a gap
+// above it. The file ends up byte-identical to seeking and writing field by
+// field on the stream, without holding the whole area in memory.
 struct RaiImage {
-    File *stream = nullptr;     // the RAI output file, owned by mergeRAI
-    std::vector<uint8_t> bytes; // the file's contents
-    uint32_t base = 0;          // flash address of file position 0
-    uint32_t end = 0;           // first flash address past the 0xFF fill
+    static constexpr unsigned kPageShift = 16;
+    static constexpr uint64_t kPageSize = uint64_t(1) << kPageShift;
+    std::vector<std::unique_ptr<uint8_t[]>> pages; // written pages, by file position >> kPageShift
+    uint64_t length = 0;     // the file's length
+    uint64_t fillLength = 0; // [0, fillLength) was filled with 0xFF
+    uint32_t base = 0;       // flash address of file position 0
+    uint32_t end = 0;        // first flash address past the 0xFF fill
 };
 
 // Hash table from item identifier to item offset (elements, then buckets, in
@@ -58,7 +64,8 @@ struct SectorDesc {
 static_assert(sizeof(SectorDesc) == 16);
 inline constexpr uint32_t kNoSector = 0xFFFFFFFF;
 
-// The store context `storeCtx`.
+// The store context `storeCtx`. The byte counters are 32-bit signed as on the
+// target; they are updated with wrapping arithmetic.
 struct StoreCtx {
     SectorDesc *table = nullptr;
     uint32_t base = 0;

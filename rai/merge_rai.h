@@ -10,6 +10,13 @@
 
 namespace qv {
 
+// The RAI image file cannot be created.
+inline constexpr int kRaiImageOpenFailed = -44;
+// Writing the RAI image file out (a write or its close) failed.
+inline constexpr int kRaiImageWriteFailed = -1310;
+// Closing the expanded temporary file failed.
+inline constexpr int kRaiTempCloseFailed = -1311;
+
 int mergeRAI(const std::vector<std::string> &raiFiles, OutputImage &out, uint8_t *e2pArea,
              const FlashInfo &flashInfo, std::string &msg);
 

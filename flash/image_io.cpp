@@ -1,0 +1,77 @@
+#include "flash/image_io.h"
+
+#include "driver/state.h"
+#include "flash/geometry.h"
+#include "flash/image_buffer.h"
+
+namespace qv {
+namespace {
+
+bool legal(uint32_t address) {
+    const RaiImage &img = state().rai.image;
+    return address >= img.base && address < img.end;
+}
+
+void moveBytes(RaiImage &img, uint64_t pos, uint8_t *buf, uint64_t n, bool toImage) {
+    if (toImage) imageWriteAt(img, pos, buf, n);
+    else imageReadAt(img, pos, buf, n);
+}
+
+// Carries out one access at offset o: in one piece in the plain layout, and
+// 16-byte chunk by chunk in the interleaved one.
+void access(uint32_t offset, uint32_t count, uint8_t *buf, bool toImage) {
+    RaiImage &img = state().rai.image;
+    if (!fms_IsInterleaved()) {
+        moveBytes(img, offset, buf, count, toImage);
+        return;
+    }
+    // n runs signed: a first piece shorter than its chunk ends the access.
+    int64_t n = count;
+    uint64_t done = 0;
+    uint64_t p = imagePosition(offset);
+    uint32_t low = offset & 0xF;
+    if (low != 0) {
+        moveBytes(img, p, buf, n < 16 - low ? uint64_t(n) : 16 - low, toImage);
+        done += 16 - low;
+        n -= 16 - low;
+        p += 32 - low;
+    }
+    while (n > 0) {
+        moveBytes(img, p, buf + done, n < 16 ? uint64_t(n) : 16, toImage);
+        done += 16;
+        p += 32;
+        n -= 16;
+    }
+}
+
+} // namespace
+
+void fms_SetImageWindow(uint32_t base, uint32_t end) {
+    state().rai.image.base = base;
+    state().rai.image.end = end;
+}
+
+uint64_t imagePosition(uint32_t offset) {
+    if (!fms_IsInterleaved()) return offset;
+    return uint64_t(offset >> 4) * 32 + (offset & 0xF);
+}
+
+int fms_Write(uint32_t address, uint32_t n, const void *src) {
+    if (!legal(address)) {
+        logf("fms_Write", "illegal address: 0x%x", address);
+        return kIllegalWriteAddress;
+    }
+    access(address - state().rai.image.base, n, static_cast<uint8_t *>(const_cast<void *>(src)), true);
+    return 0;
+}
+
+int fms_Read(uint32_t address, uint32_t n, void *dst) {
+    if (!legal(address)) {
+        logf("fms_Read", "illegal address: 0x%x", address);
+        return kIllegalReadAddress;
+    }
+    access(address - state().rai.image.base, n, static_cast<uint8_t *>(dst), false);
+    return 0;
+}
+
+} // namespace qv

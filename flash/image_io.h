@@ -1,0 +1,30 @@
+// Flash reads and writes on the RAI image: the item store works in target
+// flash addresses; these place each access at the file position that belongs
+// to the address (plain, or interleaved: every 16 data bytes in the first half
+// of a 32-byte slot).
+#pragma once
+
+#include <cstdint>
+
+namespace qv {
+
+inline constexpr int kIllegalWriteAddress = -260;
+inline constexpr int kIllegalReadAddress = -281;
+
+// Sets the flash addresses that the image holds: `base` is file position 0,
+// legal addresses run up to but not including `end`.
+void fms_SetImageWindow(uint32_t base, uint32_t end);
+
+// File position of the byte at offset o from the image base. Interleaved
+// offsets all follow one rule, (o / 16) * 32 + o % 16, so no two share a
+// position.
+uint64_t imagePosition(uint32_t offset);
+
+// 0, or -260 when `address` lies outside the window (only the first address
+// is checked; an access that runs past the end is carried out).
+int fms_Write(uint32_t address, uint32_t n, const void *src);
+// 0, or -281 when `address` lies outside the window. Bytes past the file's
+// end are not read: `dst` keeps its contents there.
+int fms_Read(uint32_t address, uint32_t n, void *dst);
+
+} // namespace qv

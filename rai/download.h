@@ -1,0 +1,29 @@
+// The NOR file-system download stream: 516-byte records (u32 sector number,
+// then the 512-byte sector), each stored as one RAI item whose identifier is
+// the file system's base plus the sector number.
+#pragma once
+
+#include "driver/file.h"
+
+#include <cstdint>
+
+namespace qv {
+
+inline constexpr uint32_t kUserFatIdBase = 0xCAA00000;
+inline constexpr uint32_t kHiddenFatIdBase = 0xCAB00000;
+inline constexpr uint32_t kFsSectorSize = 512;
+inline constexpr uint32_t kFsRecordSize = 4 + kFsSectorSize;
+
+inline constexpr int kDwlLaunchFailed = -25;
+inline constexpr int kDwlWriteFailed = -53;
+inline constexpr int kDevWriteFailed = -5;
+
+// Launches the RAI service over the RAI area; 0 or -25.
+int dwl_NorFsProcessInit(uint32_t base, uint32_t length);
+// Stores every whole record from the stream's position to its end (a shorter
+// tail is ignored); 0, or -53 at the first sector that cannot be stored.
+int dwl_NorFsProcessData(File &stream, uint32_t hidden);
+// Stores `count` sectors from `first` on; 1, or -5 at the first failure.
+int dev_nor_write_sectors(uint32_t first, uint32_t count, const uint8_t *data, uint32_t idBase);
+
+} // namespace qv

@@ -1,0 +1,93 @@
+#include "rai/hash.h"
+
+#include "driver/state.h"
+#include "flash/image_io.h"
+
+namespace qv {
+namespace {
+
+constexpr uint32_t kOffsetMask = 0x7FFFFFFF;
+
+HashTable &table() { return state().rai.hash; }
+
+uint32_t bucketOf(uint32_t id) { return (id + (id >> 16)) & table().mask; }
+
+uint32_t offsetOf(uint32_t e) { return table().elements[2 * e] & kOffsetMask; }
+void setOffset(uint32_t e, uint32_t offset) {
+    uint32_t &w = table().elements[2 * e];
+    w = (w & ~kOffsetMask) | (offset & kOffsetMask);
+}
+uint32_t nextOf(uint32_t e) { return table().elements[2 * e + 1] & kHashEnd; }
+void setNext(uint32_t e, uint32_t next) {
+    uint32_t &w = table().elements[2 * e + 1];
+    w = (w & ~kHashEnd) | (next & kHashEnd);
+}
+
+// The identifier of the item an element points to: the second word of the
+// 12 bytes read at its offset (header word 0, identifier, first data word).
+uint32_t keyOf(uint32_t e) {
+    uint8_t b[12] = {};
+    fms_Read(state().rai.raiBase + 4 * offsetOf(e), sizeof b, b);
+    return uint32_t(b[4]) | uint32_t(b[5]) << 8 | uint32_t(b[6]) << 16 | uint32_t(b[7]) << 24;
+}
+
+// The element holding `id` in its chain, or kHashEnd.
+uint32_t find(uint32_t id) {
+    for (uint32_t e = table().buckets[bucketOf(id)]; e != kHashEnd; e = nextOf(e))
+        if (keyOf(e) == id) return e;
+    return kHashEnd;
+}
+
+} // namespace
+
+uint32_t frai_hash_buckets(uint32_t n) {
+    uint32_t a = uint32_t(uint64_t(n) * 71 / 1000);
+    uint32_t b = 1;
+    for (; a != 0; a >>= 1) b <<= 1;
+    return b;
+}
+
+uint64_t frai_hash_memory(uint32_t n) { return uint64_t(n) * 8 + uint64_t(frai_hash_buckets(n)) * 4; }
+
+void frai_hash_init(uint32_t n, uint8_t *block) {
+    logf("frai_hash_init", "hash element number = %d", n);
+    HashTable &t = table();
+    uint32_t buckets = frai_hash_buckets(n);
+    t.count = n;
+    t.mask = buckets - 1;
+    t.elements = reinterpret_cast<uint32_t *>(block);
+    // A table without elements is always full.
+    t.freeHead = n == 0 ? kHashEnd : 0;
+    for (uint32_t i = 0; i + 1 < n; ++i) setNext(i, i + 1);
+    if (n > 0) setNext(n - 1, kHashEnd);
+    t.buckets = t.elements + 2 * uint64_t(n);
+    for (uint32_t i = 0; i < buckets; ++i) t.buckets[i] = kHashEnd;
+    t.used = 0;
+}
+
+uint32_t frai_hash_get(uint32_t id) {
+    uint32_t e = find(id);
+    return e == kHashEnd ? kHashAbsent : offsetOf(e);
+}
+
+bool frai_hash_put(uint32_t id, uint32_t offset) {
+    HashTable &t = table();
+    uint32_t h = bucketOf(id);
+    if (uint32_t e = find(id); e != kHashEnd) {
+        setOffset(e, offset);
+        return true;
+    }
+    if (t.freeHead == kHashEnd) {
+        logf("frai_hash_put", "RAI hash table full");
+        return false;
+    }
+    uint32_t c = t.freeHead;
+    t.freeHead = nextOf(c);
+    setOffset(c, offset);
+    ++t.used;
+    setNext(c, t.buckets[h]);
+    t.buckets[h] = c;
+    return true;
+}
+
+} // namespace qv
