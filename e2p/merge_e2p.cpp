@@ -1,9 +1,138 @@
+// The E2P merge: the host's journal area is replayed onto a copy of the base
+// image, the description files and the queued CUS parameters are written into
+// that working image, and a new journal of every changed 16-byte block is
+// written to the E2P image file. The merged content goes back into the host's
+// journal area, where the RAI merge reads its parameters.
 #include "e2p/merge_e2p.h"
 
-namespace qv {
+#include "driver/file.h"
+#include "driver/log.h"
+#include "driver/state.h"
+#include "e2p/access.h"
+#include "e2p/e2p_codes.h"
+#include "e2p/e2p_load.h"
+#include "e2p/journal.h"
 
-int mergeE2P(uint8_t *, uint32_t, uint8_t *, uint32_t, const std::vector<std::string> &, OutputImage &, uint32_t,
-             int32_t, std::string &) {
+#include <algorithm>
+#include <new>
+
+namespace qv {
+namespace {
+
+constexpr const char *kName = "mergeE2P";
+
+// The current E2P image may point into this merge's buffers: forget it on
+// every way out.
+struct ImageScope {
+    ~ImageScope() { fms_E2pClearImage(); }
+};
+
+void useImage(E2pImageRef image) {
+    fms_E2pClearImage();
+    fms_E2pSetImage(image.data, image.size);
+}
+
+int fail(std::string &msg, int code, std::string text) {
+    msg = std::move(text);
+    return code;
+}
+
+// Refuses host buffers the merge cannot read or write safely.
+int checkBuffers(const uint8_t *base, uint32_t baseSize, const uint8_t *area, uint32_t areaSize, std::string &msg) {
+    if (!base && baseSize > 0)
+        return fail(msg, kE2pBaseMissing, strprintf("E2P base image missing: null buffer of %u bytes", baseSize));
+    if (!area && areaSize > 0)
+        return fail(msg, kE2pAreaMissing, strprintf("E2P area missing: null buffer of %u bytes", areaSize));
+    if (baseSize < areaSize)
+        return fail(msg, kE2pBaseTooSmall,
+                    strprintf("E2P base image of %u bytes is smaller than the E2P area of %u bytes", baseSize,
+                              areaSize));
+    return 0;
+}
+
+// Writes the queued CUS parameters, newest first.
+int writePending(std::string &msg) {
+    for (const PendingParam &p : state().pending) {
+        logf(kName, "fms_E2pWrite(%d, %d, 0x%x)", int32_t(p.paramAddr), int(p.paramLen), p.paramValue);
+        const uint8_t bytes[4] = {uint8_t(p.paramValue), uint8_t(p.paramValue >> 8), uint8_t(p.paramValue >> 16),
+                                  uint8_t(p.paramValue >> 24)};
+        if (p.paramLen > sizeof bytes || fms_E2pWrite(p.paramAddr, p.paramLen, bytes) != 0)
+            return fail(msg, kE2pPendingFailed, "Update CUS size and base in E2P error");
+    }
+    return 0;
+}
+
+// Turns a journal that could not describe every change into a failure.
+int checkJournal(const E2pJournalBuild &j, const std::string &path, std::string &msg) {
+    if (j.unaddressable > 0)
+        return fail(msg, kE2pJournalUnaddressable,
+                    strprintf("journal of %s: %u changed blocks at offset 16384 or above did not fit the record "
+                              "address",
+                              path.c_str(), j.unaddressable));
+    if (j.unfit > 0)
+        return fail(msg, kE2pJournalFull,
+                    strprintf("journal of %s full: %u of %u changed blocks did not fit (room for %u records)",
+                              path.c_str(), j.unfit, j.changed, j.records));
+    return 0;
+}
+
+} // namespace
+
+int mergeE2P(uint8_t *e2pBase, uint32_t e2pBaseSize, uint8_t *e2pArea, uint32_t e2pAreaSize,
+             const std::vector<std::string> &e2pFiles, OutputImage &out, uint32_t cusFileCount, int32_t eraseAll,
+             std::string &msg) {
+    if (int r = checkBuffers(e2pBase, e2pBaseSize, e2pArea, e2pAreaSize, msg)) return r;
+    ImageScope scope;
+    std::vector<uint8_t> working, output;
+    try {
+        working.resize(e2pBaseSize);
+        output.resize(e2pAreaSize);
+    } catch (const std::bad_alloc &) {
+        return fail(msg, kE2pNoMemory,
+                    strprintf("cannot allocate the E2P working image (%u bytes) and output buffer (%u bytes)",
+                              e2pBaseSize, e2pAreaSize));
+    }
+    const E2pImageRef base{e2pBase, e2pBaseSize}, area{e2pArea, e2pAreaSize};
+    const E2pImageRef work{working.data(), e2pBaseSize}, journal{output.data(), e2pAreaSize};
+
+    if (eraseAll) {
+        logf(kName, "Erase_ALL is TRUE");
+        std::fill_n(e2pBase, e2pBaseSize, uint8_t(0xFF));
+        std::fill_n(e2pArea, e2pAreaSize, uint8_t(0xFF));
+    }
+    std::copy_n(e2pBase, e2pBaseSize, working.data());
+    fms_E2pReplay(area, work);
+
+    if (cusFileCount == 0 && e2pFiles.empty()) {
+        std::copy_n(working.data(), e2pAreaSize, e2pArea);
+        return 0;
+    }
+
+    File file(out.imagePath, "wb");
+    if (!file) return fail(msg, kE2pOpenOutputFailed, strprintf("open %s failed", out.imagePath.c_str()));
+    out.imageType = QUORVEL_TYPE_E2P;
+    out.imageAddress = 0;
+    out.imageSize = e2pAreaSize;
+
+    useImage(work);
+    for (const std::string &path : e2pFiles) {
+        std::string error;
+        int r = DownloadE2PFile4Nor(path, working.data(), 0, &error);
+        if (r == 0) return fail(msg, kE2pDownloadFailed, "DownloadE2PFile4Nor() error");
+        if (r < 0) return fail(msg, r, error);
+    }
+    if (int r = writePending(msg)) return r;
+
+    fms_E2pClearImage();
+    std::fill(output.begin(), output.end(), uint8_t(0xFF));
+    useImage(journal);
+    fms_E2pSetEndMark(e2pAreaSize);
+    if (int r = checkJournal(fms_E2pBuildJournal(work, base, journal), out.imagePath, msg)) return r;
+
+    file.write(output.data(), output.size());
+    if (!file.close()) return fail(msg, kE2pWriteOutputFailed, strprintf("write %s failed", out.imagePath.c_str()));
+
+    std::copy_n(working.data(), e2pAreaSize, e2pArea);
     return 0;
 }
 

@@ -1,0 +1,19 @@
+// Loading one description file into the current E2P image.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace qv {
+
+// Reads the description file at `path` and writes the data of every object
+// through fms_E2pWrite into the current E2P image, at the offset its address
+// gives (addresses 0..8191 and 16384..24575 both map to 0..8191). `image` and
+// `flag` are not used: the caller has made the image current.
+// Returns 1 when every object was accepted; 0 when an object's address is
+// refused or its record does not fit the record buffer (objects before it
+// stay written, later ones are not written); a negative code when the file
+// could not be read (then `error`, when given, receives the message).
+int DownloadE2PFile4Nor(std::string path, uint8_t *image, int flag, std::string *error = nullptr);
+
+} // namespace qv

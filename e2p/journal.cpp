@@ -1,0 +1,150 @@
+#include "e2p/journal.h"
+
+#include "driver/state.h"
+#include "e2p/access.h"
+#include "flash/geometry.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+namespace qv {
+namespace {
+
+void useImage(E2pImageRef image) {
+    fms_E2pClearImage();
+    fms_E2pSetImage(image.data, image.size);
+}
+
+E2pImageRef currentImage() { return {state().e2pImage, state().e2pImageSize}; }
+
+struct Header {
+    uint8_t b[kE2pRecHeader] = {};
+    uint16_t word0() const { return uint16_t(b[0] | b[1] << 8); }
+    uint16_t address() const { return word0() & 0x3FFF; }
+    uint16_t count() const { return uint16_t(b[2] | b[3] << 8); }
+};
+
+// False when the header passes the end of the area or of the image.
+bool readHeader(uint32_t p, Header &h) { return fms_E2pRead(p, kE2pRecHeader, h.b) == 0; }
+
+uint8_t headerCheck(const Header &h) { return uint8_t(h.b[0] ^ (h.b[1] & 0x3F) ^ h.b[2] ^ h.b[3]); }
+
+bool isErased(const Header &h) {
+    for (uint8_t v : h.b)
+        if (v != 0xFF) return false;
+    return true;
+}
+
+// Logical address of the data of a record with n bytes at P.
+uint64_t dataAddress(uint32_t p, uint16_t n) { return uint64_t(p) + kE2pRecHeader + (n & 1u); }
+
+// Reads the record's data; false when it passes the area's end.
+bool readData(uint32_t p, const Header &h, std::vector<uint8_t> &data) {
+    uint64_t at = dataAddress(p, h.count());
+    data.resize(h.count());
+    return at <= UINT32_MAX && fms_E2pRead(uint32_t(at), h.count(), data.data()) == 0;
+}
+
+} // namespace
+
+uint32_t e2pLogicalBytes(uint32_t areaImageBytes) {
+    return fms_IsInterleaved() ? areaImageBytes / 2 : areaImageBytes;
+}
+
+uint8_t fms_E2pRecHdrCheck(uint32_t p) {
+    Header h;
+    readHeader(p, h);
+    return headerCheck(h);
+}
+
+bool fms_E2pRecIsErased(uint32_t p) {
+    Header h;
+    return readHeader(p, h) && isErased(h);
+}
+
+bool fms_E2pRecValid(uint32_t p) {
+    Header h;
+    if (!readHeader(p, h) || isErased(h)) return false;
+    if ((h.word0() & 0x4000) != 0 || h.count() == 0) return false;
+    return (h.b[4] & 0x7F) == (headerCheck(h) & 0x7F);
+}
+
+uint64_t fms_E2pRecNext(uint32_t p) {
+    Header h;
+    readHeader(p, h);
+    return dataAddress(p, h.count()) + h.count();
+}
+
+void fms_E2pRecApply(uint32_t p, E2pImageRef content) {
+    const E2pImageRef journal = currentImage();
+    Header h;
+    std::vector<uint8_t> data;
+    if (!readHeader(p, h) || !readData(p, h, data)) return;
+    useImage(content);
+    fms_E2pWrite(h.address(), h.count(), data.data()); // refused: the record is skipped
+    useImage(journal);
+}
+
+void fms_E2pRecWriteHdr(uint32_t p, uint16_t a, uint16_t n) {
+    const uint16_t word0 = uint16_t(0x8000 | (a & 0x3FFF));
+    const uint8_t check = uint8_t((a & 0xFF) ^ (a >> 8) ^ (n & 0xFF) ^ (n >> 8));
+    const uint8_t h[kE2pRecHeader] = {uint8_t(word0), uint8_t(word0 >> 8), uint8_t(n), uint8_t(n >> 8), check,
+                                      0xFF};
+    fms_E2pWrite(p, kE2pRecHeader, h);
+}
+
+uint8_t fms_E2pRecDataXor(uint32_t p) {
+    Header h;
+    std::vector<uint8_t> data;
+    if (!readHeader(p, h) || !readData(p, h, data)) return 0;
+    uint8_t x = 0;
+    for (uint8_t v : data) x ^= v;
+    return x;
+}
+
+void fms_E2pRecSetDataXor(uint32_t p) {
+    const uint8_t x = fms_E2pRecDataXor(p);
+    if (uint64_t(p) + 5 <= UINT32_MAX) fms_E2pWrite(p + 5, 1, &x);
+}
+
+void fms_E2pReplay(E2pImageRef journal, E2pImageRef content) {
+    useImage(journal);
+    uint64_t p = 0;
+    while (p <= UINT32_MAX && fms_E2pRecValid(uint32_t(p))) {
+        fms_E2pRecApply(uint32_t(p), content);
+        p = fms_E2pRecNext(uint32_t(p));
+    }
+}
+
+E2pJournalBuild fms_E2pBuildJournal(E2pImageRef fresh, E2pImageRef base, E2pImageRef out) {
+    const uint32_t logical = e2pLogicalBytes(state().e2pAreaSize);
+    const uint32_t capacity = logical >= 2 ? (logical - 2) / kE2pRecLength : 0;
+    E2pJournalBuild result;
+    uint8_t a[kE2pBlock], b[kE2pBlock];
+    for (uint64_t off = 0; off + kE2pBlock <= logical; off += kE2pBlock) {
+        useImage(fresh);
+        if (fms_E2pRead(uint32_t(off), kE2pBlock, a) != 0) continue; // image too small: nothing to compare
+        useImage(base);
+        if (fms_E2pRead(uint32_t(off), kE2pBlock, b) != 0) continue;
+        if (std::equal(a, a + kE2pBlock, b)) continue;
+        ++result.changed;
+        if (off >= kE2pRecAddressLimit) {
+            ++result.unaddressable;
+            continue;
+        }
+        if (result.records == capacity) {
+            ++result.unfit;
+            continue;
+        }
+        const uint32_t q = result.records * kE2pRecLength;
+        useImage(out);
+        fms_E2pRecWriteHdr(q, uint16_t(off), kE2pBlock);
+        fms_E2pWrite(q + kE2pRecHeader, kE2pBlock, a);
+        fms_E2pRecSetDataXor(q);
+        ++result.records;
+    }
+    return result;
+}
+
+} // namespace qv

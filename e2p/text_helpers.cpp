@@ -1,0 +1,107 @@
+#include "e2p/text_helpers.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qv {
+namespace {
+
+constexpr std::string_view kTrimmed = " \t\n";
+
+bool isTrimmed(char c) { return kTrimmed.find(c) != std::string_view::npos; }
+
+// Narrows [b, e) of `text` past trimmed characters at both ends.
+void trim(std::string_view text, size_t &b, size_t &e) {
+    while (b < e && isTrimmed(text[b])) ++b;
+    while (e > b && isTrimmed(text[e - 1])) --e;
+}
+
+bool isCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return 0;
+}
+
+} // namespace
+
+void SplitString(std::string_view text, std::vector<std::string> &list, std::string_view separators) {
+    list.clear();
+    size_t b = 0, e = text.size();
+    trim(text, b, e);
+    for (;;) {
+        size_t pos = text.substr(0, e).find_first_of(separators, b);
+        if (pos == std::string_view::npos) break;
+        size_t pb = b, pe = pos;
+        trim(text, pb, pe);
+        list.emplace_back(text.substr(pb, pe - pb));
+        b = pos + 1;
+        trim(text, b, e);
+    }
+    if (b < e) list.emplace_back(text.substr(b, e - b));
+}
+
+std::string GetToken(const std::vector<std::string> &list, int index) {
+    if (index < 0 || size_t(index) >= list.size()) return std::string();
+    return list[size_t(index)];
+}
+
+int32_t HexStrToInt(std::string_view text) {
+    if (text.substr(0, 2) == "0x") text.remove_prefix(2);
+    uint32_t v = 0;
+    for (char c : text) v = v * 16 + uint32_t(hexDigit(c));
+    return int32_t(v);
+}
+
+int32_t DecStrToInt(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && isCSpace(text[i])) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    // Magnitude limit: 2^31 for a negative value, 2^31 - 1 otherwise.
+    const uint64_t limit = negative ? uint64_t(INT32_MAX) + 1 : uint64_t(INT32_MAX);
+    uint64_t v = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        v = v * 10 + uint64_t(text[i] - '0');
+        if (v > limit) v = limit; // saturate; later digits cannot bring it back
+    }
+    return negative ? int32_t(-int64_t(v)) : int32_t(v);
+}
+
+uint64_t GetFileLength(const std::string &path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return 0;
+    return uint64_t(st.st_size);
+}
+
+bool IsFileExist(const std::string &path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool IsDirectory(const std::string &path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string GetTempDir() {
+    const char *dir = std::getenv("TMPDIR");
+    return dir && *dir ? dir : "/tmp";
+}
+
+std::string GetTempFilePath(const std::string &prefix) {
+    std::string dir = GetTempDir();
+    if (dir.back() != '/') dir += '/';
+    std::string name = dir + prefix + "XXXXXX";
+    int fd = ::mkstemp(name.data());
+    if (fd < 0) return std::string();
+    ::close(fd);
+    return name;
+}
+
+} // namespace qv
