@@ -35,9 +35,10 @@ int32_t numericValue(const std::string &token) {
     return DecStrToInt(token);
 }
 
-// Appends the values of one value line; returns how many it gave.
-size_t readValueLine(std::string_view line, std::vector<E2pFileObjValueTag> &values) {
-    std::vector<std::string> tokens;
+// Appends the values of one value line; returns how many it gave. `tokens`
+// is scratch space, reused from line to line.
+size_t readValueLine(std::string_view line, std::vector<E2pFileObjValueTag> &values,
+                     std::vector<std::string> &tokens) {
     SplitString(line, tokens, " ");
     if (tokens.empty()) return 0;
     const std::string &typeName = tokens.back();
@@ -180,7 +181,7 @@ int CE2pFile::ParseFile(const std::string &path) {
             continue;
         }
         int64_t got = 0;
-        while (got < obj.count && lines.next(line)) got += int64_t(readValueLine(line, obj.values));
+        while (got < obj.count && lines.next(line)) got += int64_t(readValueLine(line, obj.values, tokens));
         objects.push_back(std::move(obj));
     }
     return 0;

@@ -1,6 +1,5 @@
 #include "e2p/text_helpers.h"
 
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <sys/stat.h>
@@ -9,9 +8,8 @@
 namespace qv {
 namespace {
 
-constexpr std::string_view kTrimmed = " \t\n";
-
-bool isTrimmed(char c) { return kTrimmed.find(c) != std::string_view::npos; }
+// Trimming removes spaces, tabs and line feeds (not carriage returns).
+bool isTrimmed(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 
 // Narrows [b, e) of `text` past trimmed characters at both ends.
 void trim(std::string_view text, size_t &b, size_t &e) {
@@ -28,6 +26,14 @@ int hexDigit(char c) {
     return 0;
 }
 
+// First position in [b, e) of a character of `separators`, or e.
+size_t findSeparator(std::string_view text, size_t b, size_t e, std::string_view separators) {
+    for (; b < e; ++b)
+        for (char s : separators)
+            if (text[b] == s) return b;
+    return e;
+}
+
 } // namespace
 
 void SplitString(std::string_view text, std::vector<std::string> &list, std::string_view separators) {
@@ -35,8 +41,8 @@ void SplitString(std::string_view text, std::vector<std::string> &list, std::str
     size_t b = 0, e = text.size();
     trim(text, b, e);
     for (;;) {
-        size_t pos = text.substr(0, e).find_first_of(separators, b);
-        if (pos == std::string_view::npos) break;
+        size_t pos = findSeparator(text, b, e, separators);
+        if (pos == e) break;
         size_t pb = b, pe = pos;
         trim(text, pb, pe);
         list.emplace_back(text.substr(pb, pe - pb));

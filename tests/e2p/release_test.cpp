@@ -63,6 +63,11 @@ TEST_F(Release, MergeRoundTripsAndKeepsTheRaiParameters) {
     EXPECT_EQ(base, baseBefore);
 
     EXPECT_EQ(replay(baseBefore), area) << "the image replayed onto the base is the merged area";
+    const Bytes image = readFile(outs[kE2pOutput].imagePath);
+    std::vector<uint16_t> blocks;
+    for (size_t p = 0; get16(image, p) != 0xFFFF; p += 22) blocks.push_back(get16(image, p) & 0x3FFF);
+    EXPECT_EQ(blocks, (std::vector<uint16_t>{16, 64, 80, 96, 400, 512, 592}));
+    EXPECT_EQ(get16(image, 8190), 0x7FFF);
     for (size_t off : {237u, 253u, 254u, 296u, 297u, 298u, 299u}) EXPECT_EQ(area[off], baseBefore[off]) << off;
 
     EXPECT_EQ(text(16, 16), std::string("Quorvel demo\0\0\0\0", 16));
