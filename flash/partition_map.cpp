@@ -127,8 +127,8 @@ uint32_t raiUnits() {
 // Sectors of the RAI area below the trace area: the ones the size covers
 // (at least one), and one more.
 uint16_t raiSectors(uint32_t trcBase) {
-    logf(kName, "Cal rai size start");
     uint32_t units = raiUnits();
+    logf(kName, "Cal rai size start");
     logf(kName, " E2P_RAISIZEIN32KB=%d", units);
     uint32_t bytes = units * 0x8000;
     logf(kName, "RAI size %x", bytes);
