@@ -1,0 +1,186 @@
+#include "codeimage/cus_area.h"
+
+#include "codeimage/bytes.h"
+#include "codeimage/gen_code.h"
+#include "codeimage/gen_cus.h"
+#include "codeimage/gen_mcp.h"
+#include "codeimage/gen_patch.h"
+#include "codeimage/result_codes.h"
+#include "codeimage/size_date.h"
+#include "driver/log.h"
+#include "driver/state.h"
+#include "flash/geometry.h"
+
+namespace qv {
+namespace {
+
+constexpr const char *kName = "merge_code_cus";
+constexpr uint32_t kTypeCode = 0x1000023;
+
+int writeFailed(std::string &msg, int code, const char *what, const File &image) {
+    msg = strprintf("write %s to %s failed", what, image.path().c_str());
+    return code;
+}
+
+// Message of a generator's failure: its own refusal text naming the input,
+// else the generic text of the step.
+int generatorFailed(std::string &msg, int r, const std::string &input, const std::string &generic) {
+    const char *refusal = refusalFormat(r);
+    msg = refusal ? strprintf(refusal, input.c_str()) : generic;
+    return r;
+}
+
+bool writeWord(File &image, uint32_t v) {
+    uint8_t b[4];
+    putLe32(b, v);
+    return image.write(b, 4) == 4;
+}
+
+// Size-and-date record and checksum (uncompressed code file only), then the
+// code end marker.
+int closeCodeSection(File &image, const CodeSection &code, const FlashInfo &fi, std::string &msg) {
+    if (!code.compressed) {
+        std::vector<uint8_t> record;
+        uint32_t length = 0;
+        if (!SendBinaryFileSizeAndDate(code.path, record, length)) {
+            msg = "SendBinaryFileSizeAndDate() function error";
+            return -143;
+        }
+        uint32_t sum = xor_words(code.checksum, record.data(), length / 4);
+        if (image.write(record.data(), length) != length || !writeWord(image, sum))
+            return writeFailed(msg, kErrSizeDateWrite, "size and date record", image);
+    }
+    if (!writeWord(image, codeEndMarker(state().versionAddr1, fi.options())))
+        return writeFailed(msg, kErrMarkerWrite, "code end marker", image);
+    return 0;
+}
+
+// cusPos: after the code section (filled to 1024 on an interleaved flash),
+// or cusOffset (rounded up to 1024 there) without a code file.
+int placeArea(File &image, bool withCode, const FlashInfo &fi, uint32_t &cusPos, std::string &msg) {
+    cusPos = withCode ? uint32_t(image.tell()) : fi.cusOffset();
+    if (!fms_IsInterleaved()) return 0;
+    uint32_t rem = cusPos % kInterleavedAlign;
+    if (!withCode) {
+        cusPos += rem ? kInterleavedAlign - rem : 0;
+    } else if (rem) {
+        uint32_t fill = kInterleavedAlign - rem;
+        if (image.fill(0xFF, fill) != fill) return writeFailed(msg, kErrAlignFillWrite, "alignment fill", image);
+        cusPos += fill;
+    }
+    return 0;
+}
+
+int writePatchRecord(File &image, const std::vector<std::string> &dspFiles, uint32_t cusPos, const FlashInfo &fi,
+                     std::string &msg) {
+    if (dspFiles.empty()) {
+        msg = "no DSP patch file given";
+        return -196;
+    }
+    File dsp(dspFiles[0], "rb");
+    if (!dsp) {
+        msg = strprintf("open %s failed", dspFiles[0].c_str());
+        return -196;
+    }
+    uint8_t head[8] = {'C', 'U', 'S', 'F'};
+    putLe32(head + 4, cusPos + 4);
+    if (image.write(head, sizeof head) != sizeof head)
+        return writeFailed(msg, kErrCusfWrite, "CUSF header", image);
+    int r = gen_patch(dsp, image, uint16_t(fi.chipId() & 0xF), fi.chipSubId());
+    dsp.close();
+    if (image.failed()) return writeFailed(msg, kErrPatchRecordWrite, "DSP patch record", image);
+    return r ? generatorFailed(msg, r, dspFiles[0], "gen_patch() function error") : 0;
+}
+
+int writeMcpRecord(File &image, const std::string &mcpPath, const FlashInfo &fi, std::string &msg) {
+    if (mcpPath.empty()) return 0;
+    File mcp(mcpPath, "rb");
+    if (!mcp) {
+        msg = strprintf("open mcp bin file: %s failed", mcpPath.c_str());
+        return -219;
+    }
+    int r = gen_mcp(mcp, image, fi.memPartCount(), fi);
+    mcp.close();
+    if (image.failed()) return writeFailed(msg, kErrMcpRecordWrite, "MCP record", image);
+    return r ? generatorFailed(msg, r, mcpPath, "gen_mcp() function error") : 0;
+}
+
+int writeCusRecords(File &image, const std::vector<std::string> &cusFiles, std::string &msg) {
+    for (const std::string &path : cusFiles) {
+        int r = gen_cus(path, image);
+        if (image.failed()) {
+            msg = strprintf("write record of %s to %s failed", path.c_str(), image.path().c_str());
+            return kErrCusRecordWrite;
+        }
+        if (r) return generatorFailed(msg, r, path, strprintf("gen_cus(%s) function error", path.c_str()));
+    }
+    return 0;
+}
+
+// On an interleaved flash the area, "MCUS" included, ends on a 4 KB boundary
+// counted from cus_start; nothing is added when it already does.
+int writeClosingFill(File &image, uint32_t cusLen, std::string &msg) {
+    if (!fms_IsInterleaved()) return 0;
+    uint32_t rem = (cusLen + 4) % kCusBlock;
+    if (rem == 0) return 0;
+    uint32_t fill = kCusBlock - rem;
+    if (image.fill(0xFF, fill) != fill || image.write("MCUS", 4) != 4)
+        return writeFailed(msg, kErrClosingFillWrite, "closing fill", image);
+    return 0;
+}
+
+// Logs where the area lies, queues its size and base for the E2P merge and
+// sets the lowest address the RAI area may use.
+void publishArea(uint32_t cusStart, uint32_t cusEnd) {
+    State &s = state();
+    uint32_t cusLen = cusEnd - cusStart;
+    uint32_t cusSize = (cusLen + 4095) >> 12;
+    uint8_t base0 = uint8_t(cusStart >> 2), base1 = uint8_t(cusStart >> 10), base2 = uint8_t(cusStart >> 18);
+    logf(kName, "cus_start = 0x%x, cus_end=0x%x, cus_len=%d", cusStart, cusEnd, int32_t(cusLen));
+    logf(kName, "cus_size = 0x%x", cusSize);
+    logf(kName, "l__u8_CustoBase=%x", base0);
+    logf(kName, "l__u8_CustoBase1=%x", base1);
+    logf(kName, "l__u8_CustoBase2=%x", base2);
+    s.pending.push_front(PendingParam{247, 2, cusSize});
+    s.pending.push_front(PendingParam{249, 1, base0});
+    s.pending.push_front(PendingParam{223, 1, base1});
+    s.pending.push_front(PendingParam{255, 1, base2});
+    s.raiLowerbound = uint32_t(fms_GetNextSectorStart(cusEnd));
+    logf(kName, "RAI_lowerbound=%x", s.raiLowerbound);
+    logf(kName, "cus_end=%x", cusEnd);
+}
+
+} // namespace
+
+uint32_t codeEndMarker(uint32_t versionAddr1, uint16_t options) {
+    return (versionAddr1 >> 24) >= 4 && (options & 1) ? kCodeEndMarkerNew : kCodeEndMarker;
+}
+
+int build_cus_area(File &image, const CodeSection &code, const std::vector<std::string> &dspFiles,
+                   const std::string &mcpPath, const std::vector<std::string> &cusFiles, OutputImage &entry,
+                   const FlashInfo &fi, std::string &msg) {
+    uint32_t cusPos = 0;
+    if (code.present)
+        if (int r = closeCodeSection(image, code, fi, msg)) return r;
+    if (int r = placeArea(image, code.present, fi, cusPos, msg)) return r;
+    uint32_t cusStart = fi.baseAddress() + cusPos;
+    if (int r = writePatchRecord(image, dspFiles, cusPos, fi, msg)) return r;
+    if (int r = writeMcpRecord(image, mcpPath, fi, msg)) return r;
+    if (int r = writeCusRecords(image, cusFiles, msg)) return r;
+
+    uint32_t imageAddress = code.present ? 0 : cusPos;
+    uint32_t imageSize = uint32_t(image.tell());
+    uint32_t cusEnd = imageSize + imageAddress + fi.baseAddress();
+    if (int r = writeClosingFill(image, cusEnd - cusStart, msg)) return r;
+    if (!image.close()) {
+        msg = strprintf("close %s failed", image.path().c_str());
+        return kErrCusImageClose;
+    }
+    entry.imageType = kTypeCode;
+    entry.imageAddress = imageAddress;
+    entry.imageSize = imageSize;
+    publishArea(cusStart, cusEnd);
+    return 0;
+}
+
+} // namespace qv

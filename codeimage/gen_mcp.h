@@ -1,0 +1,24 @@
+// The MCP record: from a file of fixed-size memory-part tables, the tables
+// that match the target's memory parts, kept in file order and written as one
+// record (ident "MPRM").
+#pragma once
+
+#include "driver/file.h"
+
+#include <quorvel/quorvel.h>
+
+#include <cstdint>
+
+namespace qv {
+
+inline constexpr uint32_t kMcpMagic = 0x0000BABE;
+
+// Keeps the first `memPartCount` tables that match an entry of the memory
+// parts of `flashInfo` (same identifier, DIDR value == didr & DIDR mask) and
+// appends them to `out`. Returns 0 or a negative code: -39, -46, -59, -74,
+// -102, -53, or one of the refusals of result_codes.h when the table size or
+// the DIDR offset would make a table read fall outside the table. Nothing is
+// written before the record.
+int gen_mcp(File &mcp, File &out, uint32_t memPartCount, const FlashInfo &flashInfo);
+
+} // namespace qv

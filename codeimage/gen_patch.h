@@ -1,0 +1,27 @@
+// The DSP patch record: from a "PATC" file holding one patch per chip
+// version, the patch for the target's chip, written as the first record of
+// the CUS area (ident "DSPP").
+#pragma once
+
+#include "driver/file.h"
+
+#include <cstdint>
+
+namespace qv {
+
+inline constexpr uint32_t kIdMapEntrySize = 32;
+inline constexpr uint32_t kPatchEntrySize = 13;
+
+// Chip version of the first id map entry (of `count`, 32 bytes each) whose
+// chip id key is 0xFFFF or `chipId` and whose sub id key is `subId`; -1 when
+// none matches.
+int dsp_find_chip_ver(const uint8_t *map, uint32_t count, uint16_t chipId, uint16_t subId);
+
+// Selects the patch for (`chipId`, `subId`) and appends it to `out`, first
+// setting AD_write_addr to the stream's position. Returns 0 or a negative
+// code: -73, -78, -83 (file header), -87, -94, -125, -141, -53, or one of
+// the refusals of result_codes.h when the descriptor or the patch data reach
+// past the descriptor area or the file. Nothing is written before the record.
+int gen_patch(File &dsp, File &out, uint16_t chipId, uint16_t subId);
+
+} // namespace qv

@@ -1,0 +1,57 @@
+#include "codeimage/size_date.h"
+
+#include <cstdio>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qv {
+namespace {
+
+// A read-only descriptor, closed on every way out. The record needs the size
+// and the last-write time of the very file that was opened, which only the
+// descriptor gives.
+class ReadOnlyFd {
+public:
+    explicit ReadOnlyFd(const std::string &path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    ~ReadOnlyFd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    ReadOnlyFd(const ReadOnlyFd &) = delete;
+    ReadOnlyFd &operator=(const ReadOnlyFd &) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+bool statOpenFile(const std::string &path, struct stat &st) {
+    ReadOnlyFd fd(path);
+    return fd.get() >= 0 && ::fstat(fd.get(), &st) == 0;
+}
+
+} // namespace
+
+int SendBinaryFileSizeAndDate(const std::string &path, std::vector<uint8_t> &record, uint32_t &length) {
+    struct stat st {};
+    if (!statOpenFile(path, st)) return 0;
+    std::time_t mtime = st.st_mtime;
+    std::tm local{};
+    tzset(); // follow the current time zone, also when it changed since the last call
+    if (!localtime_r(&mtime, &local)) return 0;
+
+    char text[64];
+    int n = std::snprintf(text, sizeof text, "%d %02i%02i%02i %02i:%02i", int32_t(uint32_t(st.st_size)),
+                          local.tm_mon + 1, local.tm_mday, (local.tm_year + 1900) % 100, local.tm_hour,
+                          local.tm_min);
+    if (n < 0) return 0;
+    std::vector<uint8_t> out(kSizeDateLength, ' ');
+    for (int i = 0; i < n && i < int(kSizeDateLength) - 1; ++i) out[size_t(i)] = uint8_t(text[i]);
+    out[kSizeDateLength - 1] = 0;
+    record = std::move(out);
+    length = kSizeDateLength;
+    return 1;
+}
+
+} // namespace qv
