@@ -1,0 +1,54 @@
+#include "fixture.h"
+
+#include <algorithm>
+
+namespace cvtest {
+
+qvtest::FlashInfoSpec standardFlash(bool interleaved) {
+    qvtest::FlashInfoSpec f = qvtest::uniformFlash(64, 0x04000000, interleaved);
+    f.chipId = 0x0012;
+    f.chipSubId = 1;
+    f.options = 1;
+    f.cusOffset = 0x10000;
+    f.versionAddr = 0x00010203;
+    f.versionAddr1 = 0x02000000;
+    f.memParts = {{0x2C01, 0x1234}};
+    return f;
+}
+
+void CodeImageTest::SetUp() {
+    qv::resetForCall();
+    qv::state().io = {};
+    logPath = dir.file("merge.log");
+    qv::state().log.open(logPath);
+}
+
+void CodeImageTest::TearDown() {
+    qv::state().io = {};
+    qv::resetForCall();
+}
+
+qv::FlashInfo CodeImageTest::useFlash(const qvtest::FlashInfoSpec &spec) {
+    flashRecord = spec.build();
+    qv::fms_SetFlashInfo(flashRecord.data());
+    qv::state().versionAddr = spec.versionAddr;
+    qv::state().versionAddr1 = spec.versionAddr1;
+    return qv::FlashInfo(flashRecord.data());
+}
+
+std::string CodeImageTest::put(const std::string &name, const Bytes &data) {
+    std::string path = dir.file(name);
+    qvtest::writeFile(path, data);
+    return path;
+}
+
+std::vector<std::string> CodeImageTest::logLines() {
+    qv::state().log.close();
+    return qvtest::readLines(logPath);
+}
+
+bool hasRun(const std::vector<std::string> &lines, const std::vector<std::string> &expected) {
+    return std::search(lines.begin(), lines.end(), expected.begin(), expected.end()) != lines.end();
+}
+
+} // namespace cvtest
