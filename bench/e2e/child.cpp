@@ -22,6 +22,7 @@ void reap(pid_t pid, Clock::time_point t0, Run &run, int *exitStatus) {
     }
     run.wall = since(t0);
     run.maxRssKB = ru.ru_maxrss;
+    run.cpu = double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) + double(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
     run.exited = WIFEXITED(status);
     if (exitStatus) *exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

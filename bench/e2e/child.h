@@ -20,6 +20,7 @@ struct ChildReport {
 struct Run {
     bool exited = false;  // the child ran to its end (exit status 0)
     double wall = 0;      // seconds from fork to reap
+    double cpu = 0;       // user + system seconds of the child
     long maxRssKB = 0;    // peak resident set of the child
     ChildReport report;
 };

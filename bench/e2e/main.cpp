@@ -109,6 +109,21 @@ void checkFull(const Release &r, const std::string &out, Report &report) {
     report.fullCheck(run, -151);
 }
 
+// Runs one merge in this process, for a profiler to look at.
+int profileOne(const Release &r, const std::vector<Measurement> &ms, const std::string &key,
+               const std::string &out, bool keep) {
+    for (const Measurement &m : ms) {
+        if (m.key != key) continue;
+        auto t0 = std::chrono::steady_clock::now();
+        ChildReport c = callMerge(r, m.inputs, out);
+        double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        std::printf("%s: result %d %s, %.3f s\n", m.name.c_str(), c.result, c.message, t);
+        if (!keep) removeOutputs(out);
+        return c.result == 0 ? 0 : 1;
+    }
+    throw std::runtime_error("no measurement " + key);
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -124,8 +139,9 @@ int main(int argc, char **argv) {
         removeOutputs(out);
         Release r = prepareRelease(o, dir);
 
-        Report report(r, o);
         std::vector<Measurement> ms = plan(r, out);
+        if (!o.profile.empty()) return profileOne(r, ms, o.profile, out, o.keep);
+        Report report(r, o);
         report.floor(runInChild([] { return ChildReport{}; }));
         for (unsigned round = 1; round <= o.rounds; ++round) {
             for (Measurement &m : ms) {

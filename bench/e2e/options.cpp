@@ -19,9 +19,13 @@ unsigned long number(const std::string &flag, const char *text) {
 const char *usage() {
     return "usage: bench_e2e [--dir DIR] [--keep] [--rounds N] [--only KEYS]\n"
            "                 [--code-mb N] [--e2p-objects N] [--rai-units N] [--cus-files N]\n"
+           "                 [--interleaved] [--profile KEY]\n"
            "  KEYS: comma list of code,wpb,rai,e2p,release (default: all)\n"
            "  --dir DIR  put the release in DIR (created if needed; a kept release of the\n"
-           "             same sizes is reused); default: a temporary folder, removed after\n";
+           "             same sizes is reused); default: a temporary folder, removed after\n"
+           "  --profile KEY  run that one merge once in this process (no fork, no\n"
+           "             baseline), e.g. under valgrind --tool=callgrind or perf record;\n"
+           "             with --keep its outputs and log stay in DIR/out\n";
 }
 
 Options parseOptions(int argc, char **argv) {
@@ -35,11 +39,13 @@ Options parseOptions(int argc, char **argv) {
         if (a == "--help" || a == "-h") o.help = true;
         else if (a == "--dir") o.dir = value();
         else if (a == "--keep") o.keep = true;
+        else if (a == "--interleaved") o.spec.interleaved = true;
         else if (a == "--rounds") o.rounds = unsigned(number(a, value()));
         else if (a == "--code-mb") o.spec.codeBytes = uint64_t(number(a, value())) << 20;
         else if (a == "--e2p-objects") o.spec.e2pObjects = unsigned(number(a, value()));
         else if (a == "--rai-units") o.spec.raiUnits = uint16_t(number(a, value()));
         else if (a == "--cus-files") o.spec.cusFiles = unsigned(number(a, value()));
+        else if (a == "--profile") o.profile = value();
         else if (a == "--only") {
             std::stringstream keys(value());
             for (std::string k; std::getline(keys, k, ',');) o.only.insert(k);
@@ -53,7 +59,7 @@ std::string specStamp(const ReleaseSpec &s) {
     std::ostringstream t;
     t << "code " << s.codeBytes << " cus " << s.cusFiles << "x" << s.cusBytes << " e2p " << s.e2pObjects
       << " rai " << s.raiUnits << " cache " << unsigned(s.cacheSize) << " flash " << s.flashIn64KB << " il "
-      << s.interleaved << " z " << s.zlibLevel << " v1\n";
+      << s.interleaved << " z " << s.zlibLevel << " v2\n";
     return t.str();
 }
 

@@ -14,6 +14,7 @@ struct Options {
     bool keep = false; // keep the release (and reuse it next time with --dir)
     unsigned rounds = 3;
     std::set<std::string> only; // measurement keys to run; all when empty
+    std::string profile; // run this one merge in-process, once, for a profiler
     bool help = false;
 };
 
