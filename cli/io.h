@@ -1,5 +1,5 @@
-// File helpers of the command: whole-file reads and writes that report their
-// own errors on stderr.
+// File helpers of the command: whole-file reads and writes through qv::File.
+// Failures throw InputError with a message naming the path.
 #pragma once
 
 #include <cstdint>
@@ -8,11 +8,29 @@
 
 namespace qvcli {
 
-bool readWholeFile(const std::string &path, std::vector<uint8_t> &out);
-bool writeWholeFile(const std::string &path, const std::vector<uint8_t> &data);
-// Reads a binary FlashInfo record, padded with zeros to cover every field the
-// library reads (the memory-part entries included).
-bool readFlashInfo(const std::string &path, std::vector<uint8_t> &out);
-std::string jsonEscape(const std::string &s);
+using Bytes = std::vector<uint8_t>;
+
+Bytes readWholeFile(const std::string &path);
+// Creates or truncates `path`; every write and the close are checked.
+void writeWholeFile(const std::string &path, const Bytes &data);
+std::string readTextFile(const std::string &path);
+
+// Directory part of a path ("" for a bare name), and `path` taken relative to
+// `dir` unless it is absolute or `dir` is empty.
+std::string directoryOf(const std::string &path);
+std::string resolvePath(const std::string &dir, const std::string &path);
+
+// Little-endian reads from a byte buffer; the caller checks the bounds.
+inline uint16_t le16(const uint8_t *p) { return uint16_t(p[0] | p[1] << 8); }
+inline uint32_t le32(const uint8_t *p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+inline void putLe16(uint8_t *p, uint16_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+}
+inline void putLe32(uint8_t *p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
+}
 
 } // namespace qvcli

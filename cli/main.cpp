@@ -1,17 +1,21 @@
 // The quorvel command: subcommands over the library.
 #include "cli/commands.h"
+#include "cli/errors.h"
 
 #include <CLI/CLI.hpp>
 
 int main(int argc, char **argv) {
-    CLI::App app{"quorvel: merge a firmware release into NOR flash images"};
+    CLI::App app{"quorvel: merge a firmware release into NOR flash images, and inspect them"};
     app.require_subcommand(1);
-    qvcli::addMergeCommand(app);
+    int status = qvcli::kExitOk;
+    qvcli::addMergeCommand(app, status);
+    qvcli::addFlashInfoCommand(app, status);
+    qvcli::addInspectCommand(app, status);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &e) {
         int code = app.exit(e);
-        return code == 0 ? 0 : 2;
+        return code == 0 ? qvcli::kExitOk : qvcli::kExitUsage;
     }
-    return qvcli::exitCode();
+    return status;
 }

@@ -1,88 +1,113 @@
-// quorvel merge: runs one merge from flags and prints the three outputs.
+// quorvel merge: one merge from flags, from a release manifest, or from a
+// manifest with flags over it; prints the three outputs and the time taken.
 #include "cli/commands.h"
-#include "cli/io.h"
+#include "cli/errors.h"
+#include "cli/flash_desc.h"
+#include "cli/merge_args.h"
+#include "cli/merge_output.h"
 
 #include <quorvel/quorvel.h>
 
-#include <cstdio>
-#include <iostream>
+#include <chrono>
+#include <filesystem>
 #include <memory>
 
 namespace qvcli {
 namespace {
 
-struct MergeArgs {
-    std::string flashInfo, e2pBase, e2pArea, e2pAreaOut;
-    std::vector<std::string> images, patches, cus, e2pFiles;
-    std::string outCode, outE2p, outRai, log = "quorvel.log";
-    bool eraseAll = false, json = false;
+struct MergeOptions {
+    MergeArgs flags;
+    std::string manifest, outDir;
+    bool eraseAll = false, json = false, quiet = false;
 };
 
-const char *typeName(uint32_t type) {
-    switch (type) {
-    case QUORVEL_TYPE_CODE: return "code";
-    case QUORVEL_TYPE_E2P: return "e2p";
-    case QUORVEL_TYPE_RAI: return "rai";
-    default: return "-";
-    }
+// The record the library reads: padded with zeros to cover every field it
+// reads (the memory-part entries included), as a host's buffer would be.
+Bytes flashRecord(const MergeArgs &a) {
+    if (a.flashInfoRecord) return *a.flashInfoRecord;
+    if (a.flashInfoPath.ends_with(".json")) return encodeFlashDesc(loadFlashDesc(a.flashInfoPath));
+    Bytes b = readWholeFile(a.flashInfoPath);
+    if (b.size() < kRecordMinSize) b.resize(kRecordMinSize, 0);
+    const uint64_t parts = le32(&b[44]);
+    const uint64_t need = kMemPartsOffset + parts * kMemPartSize;
+    if (need > (uint64_t(1) << 24))
+        throw InputError(a.flashInfoPath + ": memPartCount " + std::to_string(parts) + " is too large");
+    if (b.size() < need) b.resize(size_t(need), 0);
+    return b;
 }
 
-void printOutputs(const qv::MergeOutputs &outs, bool json) {
-    if (json) {
-        std::printf("{\"result\": 0, \"outputs\": [");
-        for (size_t i = 0; i < outs.size(); ++i)
-            std::printf("%s{\"type\": %u, \"address\": %u, \"size\": %u, \"path\": \"%s\"}", i ? ", " : "",
-                        outs[i].imageType, outs[i].imageAddress, outs[i].imageSize,
-                        jsonEscape(outs[i].imagePath).c_str());
-        std::printf("]}\n");
-        return;
-    }
-    std::printf("%-5s %-10s %-10s %-10s %s\n", "image", "type", "address", "size", "path");
-    for (const qv::OutputImage &o : outs)
-        std::printf("%-5s 0x%08x 0x%08x %-10u %s\n", typeName(o.imageType), o.imageType, o.imageAddress,
-                    o.imageSize, o.imagePath.c_str());
+Bytes e2pBuffer(const std::string &path) {
+    Bytes b = readWholeFile(path);
+    if (b.size() > UINT32_MAX) throw InputError(path + " is larger than 4 GB");
+    return b;
 }
 
-int runMerge(const MergeArgs &a) {
-    std::vector<uint8_t> flash, base, area;
-    if (!readFlashInfo(a.flashInfo, flash) || !readWholeFile(a.e2pBase, base) || !readWholeFile(a.e2pArea, area))
-        return 1;
+MergeArgs collectArgs(const MergeOptions &o, bool eraseAllGiven) {
+    MergeArgs a = o.flags;
+    a.eraseAll = o.eraseAll;
+    if (!o.manifest.empty()) {
+        std::error_code ec;
+        if (!o.outDir.empty()) std::filesystem::create_directories(o.outDir, ec);
+        if (ec) throw InputError("cannot create the folder " + o.outDir + ": " + ec.message());
+        a = overrideWith(loadManifest(o.manifest, o.outDir), a, eraseAllGiven);
+    } else if (!o.outDir.empty()) {
+        throw UsageError("--out-dir: only applies to the outputs of a manifest (--manifest)");
+    }
+    if (a.log.empty()) a.log = "quorvel.log";
+    if (a.flashInfoPath.empty() && !a.flashInfoRecord)
+        throw UsageError("--flash-info: required (or \"flashInfo\" in the manifest)");
+    if (a.e2pBase.empty()) throw UsageError("--e2p-base: required (or \"e2pBase\" in the manifest)");
+    if (a.e2pArea.empty()) throw UsageError("--e2p-area: required (or \"e2pArea\" in the manifest)");
+    return a;
+}
+
+int runMerge(const MergeArgs &a, const MergeOptions &o) {
+    Bytes flash = flashRecord(a);
+    Bytes base = e2pBuffer(a.e2pBase), area = e2pBuffer(a.e2pArea);
     qv::MergeOutputs outs;
     outs[qv::kCodeOutput].imagePath = a.outCode;
     outs[qv::kE2pOutput].imagePath = a.outE2p;
     outs[qv::kRaiOutput].imagePath = a.outRai;
     std::string message;
-    int32_t r = quorvel(flash.data(), &outs, a.images, a.patches, a.cus, base.data(), uint32_t(base.size()),
-                        area.data(), uint32_t(area.size()), a.e2pFiles, 0, a.eraseAll ? 1 : 0, message, a.log, 0);
+    const auto start = std::chrono::steady_clock::now();
+    const int32_t r = quorvel(flash.data(), &outs, a.images, a.patches, a.cus, base.data(), uint32_t(base.size()),
+                              area.data(), uint32_t(area.size()), a.e2pFiles, 0, a.eraseAll ? 1 : 0, message, a.log, 0);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (r != 0) {
-        std::fprintf(stderr, "error %d: %s\n", r, message.c_str());
-        return 1;
+        reportMergeFailure(r, message, o.json);
+        return kExitFailed;
     }
-    if (!a.e2pAreaOut.empty() && !writeWholeFile(a.e2pAreaOut, area)) return 1;
-    printOutputs(outs, a.json);
-    return 0;
+    if (!a.e2pAreaOut.empty()) writeWholeFile(a.e2pAreaOut, area);
+    if (!o.quiet) printMergeOutputs(outs, le32(&flash[28]), seconds, o.json);
+    return kExitOk;
 }
 
 } // namespace
 
-void addMergeCommand(CLI::App &app) {
-    auto args = std::make_shared<MergeArgs>();
+void addMergeCommand(CLI::App &app, int &status) {
+    auto o = std::make_shared<MergeOptions>();
     CLI::App *cmd = app.add_subcommand("merge", "Merge a release into the code, E2P and RAI images");
-    cmd->add_option("--flash-info", args->flashInfo, "binary FlashInfo record")->required();
-    cmd->add_option("--image", args->images, "code file or RAI input (repeatable, order kept)");
-    cmd->add_option("--patch", args->patches, "DSP patch or MCP file (repeatable)");
-    cmd->add_option("--cus", args->cus, "CUS file (repeatable, packed in this order)");
-    cmd->add_option("--e2p-file", args->e2pFiles, "E2P description file (repeatable)");
-    cmd->add_option("--e2p-base", args->e2pBase, "E2P base image (sized by its file)")->required();
-    cmd->add_option("--e2p-area", args->e2pArea, "E2P journal area (sized by its file)")->required();
-    cmd->add_option("--e2p-area-out", args->e2pAreaOut, "where to write the merged E2P area");
-    cmd->add_option("--out-code", args->outCode, "code image to create");
-    cmd->add_option("--out-e2p", args->outE2p, "E2P image to create");
-    cmd->add_option("--out-rai", args->outRai, "RAI image to create");
-    cmd->add_option("--log", args->log, "merge log")->capture_default_str();
-    cmd->add_flag("--erase-all", args->eraseAll, "start from an erased E2P area and base");
-    cmd->add_flag("--json", args->json, "print the outputs as JSON");
-    cmd->callback([args] { setExitCode(runMerge(*args)); });
+    MergeArgs &f = o->flags;
+    cmd->add_option("--manifest", o->manifest, "release manifest (JSON); flags given beside it override it");
+    cmd->add_option("--out-dir", o->outDir, "folder for the manifest's outputs (default: the manifest's folder)");
+    cmd->add_option("--flash-info", f.flashInfoPath, "FlashInfo record, or a flash description ending in .json");
+    cmd->add_option("--image", f.images, "code file or RAI input (repeatable, order kept)");
+    cmd->add_option("--patch", f.patches, "DSP patch or MCP file (repeatable)");
+    cmd->add_option("--cus", f.cus, "CUS file (repeatable, packed in this order)");
+    cmd->add_option("--e2p-file", f.e2pFiles, "E2P description file (repeatable)");
+    cmd->add_option("--e2p-base", f.e2pBase, "E2P base image (sized by its file)");
+    cmd->add_option("--e2p-area", f.e2pArea, "E2P journal area (sized by its file)");
+    cmd->add_option("--e2p-area-out", f.e2pAreaOut, "where to write the merged E2P area");
+    cmd->add_option("--out-code", f.outCode, "code image to create");
+    cmd->add_option("--out-e2p", f.outE2p, "E2P image to create");
+    cmd->add_option("--out-rai", f.outRai, "RAI image to create");
+    cmd->add_option("--log", f.log, "merge log (default quorvel.log)");
+    CLI::Option *erase = cmd->add_flag("--erase-all", o->eraseAll, "start from an erased E2P area and base");
+    cmd->add_flag("--json", o->json, "print the outputs as JSON");
+    cmd->add_flag("--quiet,-q", o->quiet, "print nothing on success");
+    cmd->callback([o, erase, &status] {
+        status = guarded([&] { return runMerge(collectArgs(*o, erase->count() > 0), *o); });
+    });
 }
 
 } // namespace qvcli

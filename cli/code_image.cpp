@@ -1,0 +1,228 @@
+#include "cli/code_image.h"
+
+#include "cli/format.h"
+
+#include <cctype>
+#include <cstring>
+
+namespace qvcli {
+namespace {
+
+constexpr uint32_t kMarker = 0x11223344, kMarkerHigh = 0x11223355;
+constexpr uint32_t kHeaderTail = 0xFFFFFFF0;
+constexpr size_t kSizeDateLen = 28;
+constexpr uint64_t kVersionAddr1At = 0x1094 - 16, kVersionAddrAt = 0x10A0 - 16;
+
+bool tagAt(const Bytes &b, uint64_t at, const char *tag) {
+    return at + 4 <= b.size() && std::memcmp(&b[size_t(at)], tag, 4) == 0;
+}
+
+uint32_t wordAt(const Bytes &b, uint64_t at) { return le32(&b[size_t(at)]); }
+
+Ident identAt(const Bytes &b, uint64_t at) {
+    Ident id;
+    std::memcpy(id.data(), &b[size_t(at)], 4);
+    return id;
+}
+
+uint32_t xorWords(uint32_t seed, const uint8_t *p, uint64_t words) {
+    for (uint64_t i = 0; i < words; ++i) seed ^= le32(p + 4 * i);
+    return seed;
+}
+
+// The size-and-date record: the size in decimal, a blank, six date digits, a
+// blank, "hh:mm", blanks to 27 characters, a zero byte.
+bool isSizeDate(const uint8_t *p) {
+    if (p[27] != 0) return false;
+    size_t k = p[0] == '-' ? 1 : 0;
+    const size_t digits = k;
+    while (k < 12 && p[k] >= '0' && p[k] <= '9') ++k;
+    if (k == digits || k > 11 || k + 13 > 27 || p[k] != ' ') return false;
+    for (size_t i = 1; i <= 6; ++i)
+        if (p[k + i] < '0' || p[k + i] > '9') return false;
+    const uint8_t *t = p + k + 7;
+    const bool timeOk = t[0] == ' ' && std::isdigit(t[1]) && std::isdigit(t[2]) && t[3] == ':' &&
+                        std::isdigit(t[4]) && std::isdigit(t[5]);
+    if (!timeOk) return false;
+    for (size_t i = k + 13; i < 27; ++i)
+        if (p[i] != ' ') return false;
+    return true;
+}
+
+// Marker offset before a "CUSF" at `cusf`: the marker holds no 0xFF byte, so
+// the run of 0xFF bytes before "CUSF" is the alignment fill (at most 1023).
+std::optional<uint64_t> markerBefore(const Bytes &b, uint64_t cusf) {
+    uint64_t at = cusf;
+    while (at > 0 && b[size_t(at - 1)] == 0xFF && cusf - at < 1023) --at;
+    if (at >= 4 && (wordAt(b, at - 4) == kMarker || wordAt(b, at - 4) == kMarkerHigh)) return at - 4;
+    return std::nullopt;
+}
+
+// Offset of "CUSF" followed by the word (its own offset + 4); the first one
+// with a code end marker before it wins.
+std::optional<uint64_t> findCusf(const Bytes &b) {
+    if (b.size() >= 8 && tagAt(b, 0, "CUSF")) return 0;
+    std::optional<uint64_t> first;
+    for (uint64_t at = 4; at + 8 <= b.size(); ++at) {
+        if (b[size_t(at)] != 'C' || !tagAt(b, at, "CUSF") || wordAt(b, at + 4) != at + 4) continue;
+        if (markerBefore(b, at)) return at;
+        if (!first) first = at;
+    }
+    return first;
+}
+
+void readCodeSection(const Bytes &b, CodeImage &img) {
+    img.codeXor = xorWords(0, b.data(), img.codeLength / 4);
+    if (img.codeLength >= kVersionAddr1At + 4) img.versionAddr1 = wordAt(b, kVersionAddr1At);
+    if (img.codeLength >= kVersionAddrAt + 4) img.versionAddr = wordAt(b, kVersionAddrAt);
+}
+
+// The code section's closing: size-and-date record, checksum, end marker,
+// alignment fill. Without them the CUS area has no code section before it.
+void readClosing(const Bytes &b, CodeImage &img) {
+    auto marker = markerBefore(b, img.cusfOffset);
+    if (!marker) {
+        img.problems.push_back("no code end marker before \"CUSF\" at " + hex(img.cusfOffset));
+        img.codeLength = img.cusfOffset;
+        return;
+    }
+    img.endMarkerOffset = *marker;
+    img.endMarker = wordAt(b, *marker);
+    img.alignFill = img.cusfOffset - *marker - 4;
+    if (*marker >= kSizeDateLen + 4 && isSizeDate(&b[size_t(*marker - 4 - kSizeDateLen)])) {
+        img.sizeDateOffset = *marker - 4 - kSizeDateLen;
+        img.sizeDate = std::string(reinterpret_cast<const char *>(&b[size_t(img.sizeDateOffset)]), 27);
+        img.storedChecksum = wordAt(b, *marker - 4);
+        img.codeLength = img.sizeDateOffset;
+    } else {
+        img.codeLength = *marker; // a compressed code file: neither record nor checksum
+    }
+    readCodeSection(b, img);
+    img.computedChecksum = img.codeXor;
+    if (img.sizeDate) img.computedChecksum = xorWords(img.computedChecksum, &b[size_t(img.sizeDateOffset)], 7);
+    if (img.storedChecksum && !img.checksumMatches())
+        img.problems.push_back("checksum " + hex(*img.storedChecksum, 8) + " stored, " +
+                               hex(img.computedChecksum, 8) + " computed");
+}
+
+// Chunk headers inside a multi-chunk record's data.
+bool readChunks(const Bytes &b, CusRecord &r, CodeImage &img) {
+    const uint64_t dataEnd = r.offset + 16 + r.length;
+    uint64_t at = r.offset + 16 + r.firstChunk;
+    while (at < dataEnd) {
+        if (at + 16 > dataEnd || wordAt(b, at + 12) != kHeaderTail) {
+            img.brokenAt = at;
+            img.problems.push_back("broken chunk header at " + hex(at) + " in the record at " + hex(r.offset));
+            return false;
+        }
+        CusChunk c{at, wordAt(b, at), wordAt(b, at + 8), identAt(b, at + 4)};
+        if (c.linkWord != uint64_t(c.length) + 16 || at + 16 + c.length > dataEnd) {
+            img.brokenAt = at;
+            img.problems.push_back("chunk at " + hex(at) + " does not fit the record at " + hex(r.offset));
+            return false;
+        }
+        r.chunks.push_back(c);
+        at += 16 + c.length;
+    }
+    return true;
+}
+
+// One record at `at`; false (with the break noted) when none is there.
+bool readRecord(const Bytes &b, uint64_t at, CodeImage &img) {
+    if (at + 16 > b.size() || wordAt(b, at + 12) != kHeaderTail) {
+        img.brokenAt = at;
+        img.problems.push_back("broken chain at " + hex(at) + ": no record header");
+        return false;
+    }
+    CusRecord r;
+    r.offset = at;
+    r.linkWord = wordAt(b, at);
+    r.length = wordAt(b, at + 4);
+    r.ident = identAt(b, at + 8);
+    const uint64_t padded = (uint64_t(r.length) + 3) & ~uint64_t(3);
+    r.next = at + 16 + padded;
+    if (r.next > b.size()) {
+        img.brokenAt = at;
+        img.problems.push_back("broken chain at " + hex(at) + ": the record runs past the end of the file");
+        return false;
+    }
+    if (r.linkWord != padded + 16) {
+        if (r.linkWord < 16 || r.linkWord - 16 > r.length) {
+            img.brokenAt = at;
+            img.problems.push_back("broken chain at " + hex(at) + ": link word " + hex(r.linkWord) +
+                                   " points outside the record");
+            return false;
+        }
+        r.firstChunk = r.linkWord - 16;
+        if (!readChunks(b, r, img)) return false;
+    }
+    img.records.push_back(r);
+    return true;
+}
+
+// After the records: nothing, or a closing fill of 0xFF bytes and "MCUS".
+void readClosingFill(const Bytes &b, CodeImage &img) {
+    const uint64_t at = img.recordsEnd;
+    if (at == b.size()) return;
+    uint64_t fillEnd = at;
+    while (fillEnd < b.size() && b[size_t(fillEnd)] == 0xFF) ++fillEnd;
+    if (fillEnd + 4 == b.size() && tagAt(b, fillEnd, "MCUS")) {
+        img.closingFill = fillEnd - at;
+        img.hasMcus = true;
+        if ((img.cusLength() + 4 + img.closingFill) % 4096 != 0)
+            img.problems.push_back("the closing fill does not end the CUS area on a 4 KB boundary");
+        return;
+    }
+    if (fillEnd == b.size())
+        img.problems.push_back("the closing fill at " + hex(at) + " has no \"MCUS\" after it");
+    else
+        img.problems.push_back("unexpected bytes after the last record at " + hex(at));
+}
+
+// True when only 0xFF bytes, with or without "MCUS" after them, follow `at`.
+bool onlyFillFollows(const Bytes &b, uint64_t at) {
+    while (at < b.size() && b[size_t(at)] == 0xFF) ++at;
+    return at == b.size() || (at + 4 == b.size() && tagAt(b, at, "MCUS"));
+}
+
+void readRecords(const Bytes &b, CodeImage &img) {
+    uint64_t at = img.cusfOffset + 8;
+    img.recordsEnd = at;
+    while (at < b.size()) {
+        if (onlyFillFollows(b, at)) break;
+        if (!readRecord(b, at, img)) return;
+        at = img.records.back().next;
+        img.recordsEnd = at;
+    }
+    readClosingFill(b, img);
+}
+
+} // namespace
+
+const char *recordKind(const Ident &ident) {
+    if (std::memcmp(ident.data(), "DSPP", 4) == 0) return "DSP patch";
+    if (std::memcmp(ident.data(), "MPRM", 4) == 0) return "MCP tables";
+    return "CUS file";
+}
+
+bool looksLikeCodeImage(const Bytes &file) { return findCusf(file).has_value(); }
+
+CodeImage readCodeImage(const Bytes &b) {
+    CodeImage img;
+    img.fileSize = b.size();
+    auto cusf = findCusf(b);
+    if (!cusf) {
+        img.codeLength = b.size();
+        readCodeSection(b, img);
+        return img;
+    }
+    img.hasCusArea = true;
+    img.cusfOffset = *cusf;
+    img.cusPos = wordAt(b, *cusf + 4) - 4;
+    img.cusOnly = *cusf == 0;
+    if (!img.cusOnly) readClosing(b, img);
+    readRecords(b, img);
+    return img;
+}
+
+} // namespace qvcli

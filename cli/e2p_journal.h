@@ -1,0 +1,55 @@
+// Reading an E2P image back: the journal of records from logical address 0
+// (target address, length, header check, data check), where and why the
+// journal ends, and the end mark in the last two logical bytes. Replaying the
+// journal onto a base image gives the parameter content it describes.
+#pragma once
+
+#include "cli/e2p_view.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qvcli {
+
+struct JournalRecord {
+    uint32_t at = 0;      // logical address of the header
+    uint16_t word0 = 0;   // flag bits and target address
+    uint16_t address = 0; // word0 bits 0 to 13
+    uint16_t length = 0;
+    uint8_t storedHeaderCheck = 0, computedHeaderCheck = 0; // the low 7 bits are compared
+    uint8_t storedDataCheck = 0, computedDataCheck = 0;
+    bool dataReadable = true; // false when the data passes the end of the area
+    Bytes data;
+
+    bool dataCheckMatches() const { return dataReadable && storedDataCheck == computedDataCheck; }
+};
+
+struct Journal {
+    uint32_t imageSize = 0, logicalSize = 0;
+    bool interleaved = false;
+    std::vector<JournalRecord> records;
+    uint32_t endAt = 0;     // logical address where the journal ends
+    std::string endReason;  // why it ends there
+    bool endMarkOk = false; // FF 7F in the last two logical bytes
+    uint16_t endMark = 0;
+    uint32_t notErasedAfterEnd = 0; // bytes other than 0xFF between the end and the end mark
+    std::vector<std::string> problems;
+};
+
+Journal readJournal(const E2pView &image);
+// True when the image ends with the end mark in either layout.
+bool looksLikeE2pImage(const Bytes &image);
+
+// A 16-byte block of the parameter content that the journal changed.
+struct ChangedBlock {
+    uint32_t address = 0;
+    uint8_t before[16] = {}, after[16] = {};
+};
+
+// Replays the journal's records onto `base` (records whose data passes the
+// area or the base are skipped, as a merge skips them) and lists the blocks
+// that differ from the base afterwards.
+std::vector<ChangedBlock> replayJournal(const Journal &journal, const Bytes &base, bool interleaved);
+
+} // namespace qvcli

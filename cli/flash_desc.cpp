@@ -1,0 +1,185 @@
+#include "cli/flash_desc.h"
+
+#include "cli/errors.h"
+
+#include <algorithm>
+
+namespace qvcli {
+namespace {
+
+bool endsWith(const std::string &s, const std::string &tail) {
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// A region from {"sectorSize": bytes, "count": n} or {"shift": s, "count": n}.
+FlashRegion regionFromJson(const Json &j, const std::string &field) {
+    checkKnownKeys(j, field, {"sectorSize", "shift", "count"});
+    FlashRegion r;
+    const bool bySize = j.contains("sectorSize"), byShift = j.contains("shift");
+    if (bySize == byShift)
+        throw UsageError("field \"" + field + "\": give either \"sectorSize\" (bytes) or \"shift\" (log2 of it)");
+    if (bySize) {
+        const std::string name = fieldName(field, "sectorSize");
+        uint64_t size = unsignedValue(j["sectorSize"], name, uint64_t(1) << 31);
+        if (size == 0 || (size & (size - 1)) != 0)
+            throw UsageError("field \"" + name + "\": " + std::to_string(size) + " is not a power of two");
+        while ((uint64_t(1) << r.shift) != size) ++r.shift;
+    } else {
+        r.shift = uint16_t(unsignedField(j, "shift", field, 31));
+    }
+    r.count = uint16_t(unsignedField(j, "count", field, 0xFFFF, true));
+    return r;
+}
+
+FlashMemPart memPartFromJson(const Json &j, const std::string &field) {
+    checkKnownKeys(j, field, {"id", "didr"});
+    FlashMemPart m;
+    m.id = uint32_t(unsignedField(j, "id", field, 0xFFFFFFFF, true));
+    m.didr = uint16_t(unsignedField(j, "didr", field, 0xFFFF));
+    return m;
+}
+
+void regionsFromJson(const Json &j, const std::string &parent, FlashDesc &d) {
+    const std::string field = fieldName(parent, "regions");
+    if (!j.contains("regions")) throw UsageError("field \"" + field + "\": is required");
+    const Json list = arrayField(j, "regions", parent);
+    if (list.empty() || list.size() > kMaxRegions)
+        throw UsageError("field \"" + field + "\": must hold 1 to 4 regions, found " + std::to_string(list.size()));
+    for (size_t i = 0; i < list.size(); ++i) d.regions.push_back(regionFromJson(list[i], indexName(field, i)));
+    d.regionCount = uint8_t(d.regions.size());
+}
+
+void memPartsFromJson(const Json &j, const std::string &parent, FlashDesc &d) {
+    const std::string field = fieldName(parent, "memParts");
+    const Json list = arrayField(j, "memParts", parent);
+    if (list.size() > kMaxMemParts)
+        throw UsageError("field \"" + field + "\": at most " + std::to_string(kMaxMemParts) + " memory parts");
+    for (size_t i = 0; i < list.size(); ++i) d.memParts.push_back(memPartFromJson(list[i], indexName(field, i)));
+    d.memPartCount = uint32_t(d.memParts.size());
+}
+
+void flagsFromJson(const Json &j, const std::string &parent, FlashDesc &d) {
+    d.flags = uint32_t(unsignedField(j, "flags", parent, 0xFFFFFFFF));
+    if (!j.contains("interleaved")) return;
+    const bool interleaved = boolField(j, "interleaved", parent, false);
+    if (j.contains("flags") && interleaved != d.interleaved())
+        throw UsageError("field \"" + fieldName(parent, "interleaved") + "\": disagrees with bit 0 of \"" +
+                         fieldName(parent, "flags") + "\"");
+    d.flags = interleaved ? (d.flags | 1u) : (d.flags & ~1u);
+}
+
+} // namespace
+
+FlashDesc flashDescFromJson(const Json &j, const std::string &field) {
+    checkKnownKeys(j, field,
+                   {"chipId", "chipSubId", "options", "sizeIn64KB", "regions", "baseAddress", "cusOffset",
+                    "versionAddr", "versionAddr1", "memParts", "interleaved", "flags"});
+    FlashDesc d;
+    d.chipId = uint16_t(unsignedField(j, "chipId", field, 0xFFFF));
+    d.chipSubId = uint16_t(unsignedField(j, "chipSubId", field, 0xFFFF));
+    d.options = uint16_t(unsignedField(j, "options", field, 0xFFFF));
+    d.sizeIn64KB = uint16_t(unsignedField(j, "sizeIn64KB", field, 0xFFFF, true));
+    if (d.sizeIn64KB == 0) throw UsageError("field \"" + fieldName(field, "sizeIn64KB") + "\": must be at least 1");
+    regionsFromJson(j, field, d);
+    d.baseAddress = uint32_t(unsignedField(j, "baseAddress", field, 0xFFFFFFFF));
+    d.cusOffset = uint32_t(unsignedField(j, "cusOffset", field, 0xFFFFFFFF));
+    d.versionAddr = uint32_t(unsignedField(j, "versionAddr", field, 0xFFFFFFFF));
+    d.versionAddr1 = uint32_t(unsignedField(j, "versionAddr1", field, 0xFFFFFFFF));
+    memPartsFromJson(j, field, d);
+    flagsFromJson(j, field, d);
+    return d;
+}
+
+Json flashDescToJson(const FlashDesc &d) {
+    Json j = Json::object();
+    j["chipId"] = d.chipId;
+    j["chipSubId"] = d.chipSubId;
+    j["options"] = d.options;
+    j["sizeIn64KB"] = d.sizeIn64KB;
+    j["regions"] = Json::array();
+    for (const FlashRegion &r : d.regions) {
+        Json jr = Json::object();
+        if (r.shift < 32) jr["sectorSize"] = uint64_t(1) << r.shift;
+        else jr["shift"] = r.shift;
+        jr["count"] = r.count;
+        j["regions"].push_back(jr);
+    }
+    j["baseAddress"] = d.baseAddress;
+    j["cusOffset"] = d.cusOffset;
+    j["versionAddr"] = d.versionAddr;
+    j["versionAddr1"] = d.versionAddr1;
+    j["memParts"] = Json::array();
+    for (const FlashMemPart &m : d.memParts) j["memParts"].push_back({{"id", m.id}, {"didr", m.didr}});
+    j["interleaved"] = d.interleaved();
+    if ((d.flags & ~1u) != 0) j["flags"] = d.flags;
+    return j;
+}
+
+Bytes encodeFlashDesc(const FlashDesc &d) {
+    Bytes b(std::max(kRecordMinSize, kMemPartsOffset + kMemPartSize * d.memParts.size()), 0);
+    putLe16(&b[2], d.chipId);
+    putLe16(&b[4], d.chipSubId);
+    putLe16(&b[6], d.options);
+    putLe16(&b[8], d.sizeIn64KB);
+    b[11] = uint8_t(d.regions.size());
+    for (size_t k = 0; k < d.regions.size() && k < kMaxRegions; ++k) {
+        putLe16(&b[12 + 4 * k], d.regions[k].shift);
+        putLe16(&b[14 + 4 * k], d.regions[k].count);
+    }
+    putLe32(&b[28], d.baseAddress);
+    putLe32(&b[32], d.cusOffset);
+    putLe32(&b[36], d.versionAddr);
+    putLe32(&b[40], d.versionAddr1);
+    putLe32(&b[44], uint32_t(d.memParts.size()));
+    for (size_t i = 0; i < d.memParts.size(); ++i) {
+        putLe32(&b[kMemPartsOffset + kMemPartSize * i], d.memParts[i].id);
+        putLe16(&b[kMemPartsOffset + kMemPartSize * i + 76], d.memParts[i].didr);
+    }
+    // `flags` shares its bytes with the first memory part (entry offset 68),
+    // which the library never reads there; it is written last.
+    putLe32(&b[116], d.flags);
+    return b;
+}
+
+FlashDesc decodeFlashDesc(const Bytes &record, const std::string &path) {
+    if (record.size() < kRecordMinSize)
+        throw InputError(path + ": a FlashInfo record holds at least " + std::to_string(kRecordMinSize) +
+                         " bytes, this one " + std::to_string(record.size()));
+    const uint8_t *p = record.data();
+    FlashDesc d;
+    d.chipId = le16(p + 2);
+    d.chipSubId = le16(p + 4);
+    d.options = le16(p + 6);
+    d.sizeIn64KB = le16(p + 8);
+    d.regionCount = p[11];
+    for (size_t k = 0; k < d.regionCount && k < kMaxRegions; ++k)
+        d.regions.push_back({le16(p + 12 + 4 * k), le16(p + 14 + 4 * k)});
+    d.baseAddress = le32(p + 28);
+    d.cusOffset = le32(p + 32);
+    d.versionAddr = le32(p + 36);
+    d.versionAddr1 = le32(p + 40);
+    d.memPartCount = le32(p + 44);
+    const uint64_t need = kMemPartsOffset + uint64_t(kMemPartSize) * d.memPartCount;
+    if (need > record.size())
+        throw InputError(path + ": memPartCount " + std::to_string(d.memPartCount) + " needs " +
+                         std::to_string(need) + " bytes, the record has " + std::to_string(record.size()));
+    for (uint32_t i = 0; i < d.memPartCount; ++i)
+        d.memParts.push_back({le32(p + kMemPartsOffset + kMemPartSize * i),
+                              le16(p + kMemPartsOffset + kMemPartSize * i + 76)});
+    d.flags = le32(p + 116);
+    return d;
+}
+
+FlashDesc loadFlashDesc(const std::string &path) {
+    if (endsWith(path, ".json")) {
+        const Json j = parseJson(readTextFile(path), path);
+        try {
+            return flashDescFromJson(j, "");
+        } catch (const UsageError &e) {
+            throw UsageError(path + ": " + e.what());
+        }
+    }
+    return decodeFlashDesc(readWholeFile(path), path);
+}
+
+} // namespace qvcli

@@ -1,0 +1,45 @@
+// quorvel flashinfo: converts a flash description between its JSON form and
+// the binary FlashInfo record, in either direction (by the names' endings).
+#include "cli/commands.h"
+#include "cli/errors.h"
+#include "cli/flash_desc.h"
+
+#include <cstdio>
+#include <memory>
+
+namespace qvcli {
+namespace {
+
+struct FlashInfoOptions {
+    std::string from, out;
+    bool quiet = false;
+};
+
+int runFlashInfo(const FlashInfoOptions &o) {
+    const FlashDesc d = loadFlashDesc(o.from);
+    Bytes out;
+    if (o.out.ends_with(".json")) {
+        const std::string text = dumpJson(flashDescToJson(d), 2) + "\n";
+        out.assign(text.begin(), text.end());
+    } else {
+        out = encodeFlashDesc(d);
+    }
+    writeWholeFile(o.out, out);
+    if (!o.quiet) std::printf("wrote %s (%zu bytes)\n", o.out.c_str(), out.size());
+    return kExitOk;
+}
+
+} // namespace
+
+void addFlashInfoCommand(CLI::App &app, int &status) {
+    auto o = std::make_shared<FlashInfoOptions>();
+    CLI::App *cmd = app.add_subcommand(
+        "flashinfo", "Write a FlashInfo record from a JSON flash description (or the description from a record)");
+    cmd->add_option("--from", o->from, "JSON flash description (.json) or binary FlashInfo record")->required();
+    cmd->add_option("-o,--output", o->out, "record to write; a name ending in .json gets the JSON description")
+        ->required();
+    cmd->add_flag("--quiet,-q", o->quiet, "print nothing on success");
+    cmd->callback([o, &status] { status = guarded([&] { return runFlashInfo(*o); }); });
+}
+
+} // namespace qvcli

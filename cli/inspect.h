@@ -1,0 +1,31 @@
+// quorvel inspect: what a code, E2P, RAI image or FlashInfo record holds.
+// Each runner prints its report (text, or JSON with --json) and returns the
+// exit status: 0 when the file is sound, 1 when the report lists problems.
+#pragma once
+
+#include "cli/io.h"
+
+#include <string>
+
+namespace qvcli {
+
+struct InspectOptions {
+    std::string file, kind;
+    std::string base;            // E2P: base image file; RAI: base address
+    std::string flashInfo;       // FlashInfo record or JSON description
+    std::string e2pArea;         // RAI: the merged E2P area
+    std::string traceVersion;    // RAI: trace version the merge used
+    std::string sectorSize, sectors;
+    std::string extractFat;      // RAI: folder for user.fat and hidden.fat
+    bool interleaved = false, json = false;
+};
+
+int inspectFlashInfo(const Bytes &file, const InspectOptions &o);
+int inspectCode(const Bytes &file, const InspectOptions &o);
+int inspectE2p(const Bytes &file, const InspectOptions &o);
+int inspectRai(const Bytes &file, const InspectOptions &o);
+
+// The exit status of a report with these problems.
+int finishReport(const std::vector<std::string> &problems);
+
+} // namespace qvcli

@@ -1,0 +1,50 @@
+#include "cli/commands.h"
+#include "cli/detect_kind.h"
+#include "cli/errors.h"
+#include "cli/inspect.h"
+
+#include <memory>
+
+namespace qvcli {
+namespace {
+
+int runInspect(const InspectOptions &o) {
+    const bool description = o.file.ends_with(".json");
+    const Bytes file = description ? Bytes() : readWholeFile(o.file);
+    FileKind kind = description ? FileKind::FlashInfo : detectKind(file);
+    if (!o.kind.empty()) {
+        auto k = kindFromName(o.kind);
+        if (!k) throw UsageError("--kind: \"" + o.kind + "\" is none of code, e2p, rai, flashinfo");
+        kind = *k;
+    }
+    if (!o.extractFat.empty() && kind != FileKind::Rai)
+        throw UsageError("--extract-fat: " + o.file + " is a " + kindName(kind) + " file, not an RAI image");
+    switch (kind) {
+    case FileKind::FlashInfo: return inspectFlashInfo(file, o);
+    case FileKind::Code: return inspectCode(file, o);
+    case FileKind::E2p: return inspectE2p(file, o);
+    case FileKind::Rai: return inspectRai(file, o);
+    }
+    return kExitFailed;
+}
+
+} // namespace
+
+void addInspectCommand(CLI::App &app, int &status) {
+    auto o = std::make_shared<InspectOptions>();
+    CLI::App *cmd = app.add_subcommand("inspect", "Show what a code, E2P or RAI image or a FlashInfo record holds");
+    cmd->add_option("file", o->file, "the file to inspect")->required();
+    cmd->add_option("--kind", o->kind, "code, e2p, rai or flashinfo (default: told from the file)");
+    cmd->add_flag("--json", o->json, "print the report as JSON");
+    cmd->add_option("--base", o->base, "E2P: base image to replay the journal onto; RAI: the area's flash address");
+    cmd->add_option("--flash-info", o->flashInfo, "FlashInfo record or JSON description (layout, partition map)");
+    cmd->add_option("--e2p-area", o->e2pArea, "RAI: the merged E2P area, to place the RAI area");
+    cmd->add_option("--trace-version", o->traceVersion, "RAI: trace version of the merge (default: from FlashInfo)");
+    cmd->add_option("--sector-size", o->sectorSize, "RAI: sector size in bytes (instead of the partition map)");
+    cmd->add_option("--sectors", o->sectors, "RAI: number of sectors (default: from the file's length)");
+    cmd->add_flag("--interleaved", o->interleaved, "the images use the interleaved layout");
+    cmd->add_option("--extract-fat", o->extractFat, "RAI: write user.fat and hidden.fat into this folder");
+    cmd->callback([o, &status] { status = guarded([&] { return runInspect(*o); }); });
+}
+
+} // namespace qvcli

@@ -1,0 +1,33 @@
+// Everything one merge takes, whether from flags or from a release manifest.
+#pragma once
+
+#include "cli/io.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qvcli {
+
+struct MergeArgs {
+    // The FlashInfo record: read from `flashInfoPath` (a binary record, or a
+    // JSON description when the name ends in ".json"), or already encoded
+    // from a manifest's inline description.
+    std::string flashInfoPath;
+    std::optional<Bytes> flashInfoRecord;
+    std::string e2pBase, e2pArea, e2pAreaOut;
+    std::vector<std::string> images, patches, cus, e2pFiles;
+    std::string outCode, outE2p, outRai, log;
+    bool eraseAll = false;
+};
+
+// Reads a release manifest. Input paths are taken relative to the manifest's
+// folder; output paths (outputs, log, e2pAreaOut) relative to `outDir` when
+// it is given, else to the manifest's folder. Throws UsageError naming the
+// field for a bad manifest.
+MergeArgs loadManifest(const std::string &path, const std::string &outDir);
+
+// The manifest's values with every value the flags gave put over them.
+MergeArgs overrideWith(MergeArgs manifest, const MergeArgs &flags, bool eraseAllGiven);
+
+} // namespace qvcli
