@@ -1,0 +1,137 @@
+// What the command prints: the merge table and time, --json and --quiet,
+// "error CODE: MESSAGE" for a failed merge, exit statuses of usage errors,
+// and the kind that inspect tells from each output.
+#include "release_builder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <regex>
+#include <sstream>
+
+namespace clitest {
+namespace {
+
+using namespace qvtest;
+
+TEST(MergeOutput, TableOfTheThreeImagesAndTheTimeTaken) {
+    TempDir t;
+    TestRelease rel(t.path());
+    CliResult r = runCli(rel.mergeFlags(t.path()));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    const std::vector<std::string> lines = [&] {
+        std::vector<std::string> v;
+        std::istringstream in(r.out);
+        for (std::string l; std::getline(in, l);) v.push_back(l);
+        return v;
+    }();
+    ASSERT_EQ(lines.size(), 5u) << r.out;
+    EXPECT_EQ(lines[0], "image type       flash address size       file");
+    EXPECT_EQ(lines[1], "code  0x1000023  0x04000000    8798       " + t.file("code.img"));
+    EXPECT_EQ(lines[2], "e2p   0x1000025  0x043d0000    8192       " + t.file("e2p.img"));
+    EXPECT_EQ(lines[3], "rai   0x1000024  0x042b0000    1114112    " + t.file("rai.img"));
+    EXPECT_TRUE(std::regex_match(lines[4], std::regex("merged in [0-9]+\\.[0-9]{3} s"))) << lines[4];
+}
+
+TEST(MergeOutput, JsonQuietAndImagesNotProduced) {
+    TempDir t;
+    TestRelease rel(t.path());
+    std::vector<std::string> args = {"merge", "--flash-info", rel.path("flash.bin"), "--e2p-base",
+                                     rel.path("e2p_base.bin"), "--e2p-area", rel.path("e2p_area.bin"), "--image",
+                                     rel.path("user.fat"), "--out-rai", t.file("rai.img"), "--log", t.file("log")};
+    CliResult r = runCli(args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "code  -          -             -          (not produced)\n")) << r.out;
+
+    args.push_back("--json");
+    const Json j = runCli(args).json();
+    EXPECT_EQ(j["result"], 0);
+    EXPECT_TRUE(j["seconds"].is_number());
+    EXPECT_EQ(j["outputs"][0]["produced"], false);
+    EXPECT_EQ(j["outputs"][1]["produced"], false);
+    EXPECT_EQ(j["outputs"][1]["address"], 0x043D0000); // set after every successful call
+    EXPECT_EQ(j["outputs"][2], (Json{{"image", "rai"},
+                                     {"produced", true},
+                                     {"type", 0x1000024},
+                                     {"address", 0x042B0000},
+                                     {"flashAddress", 0x042B0000},
+                                     {"size", 0x110000},
+                                     {"path", t.file("rai.img")}}));
+
+    args.back() = "--quiet";
+    r = runCli(args);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(MergeOutput, FailedMergeGivesErrorCodeAndMessageOnStderr) {
+    TempDir t;
+    TestRelease rel(t.path());
+    std::vector<std::string> args = rel.mergeFlags(t.path());
+    std::replace(args.begin(), args.end(), rel.path("firmware.bin"), t.file("missing.bin"));
+    CliResult r = runCli(args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "error -72: merge_code_cus: open " + t.file("missing.bin") + " failed\n");
+
+    args.push_back("--json");
+    r = runCli(args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.json(), (Json{{"result", -72}, {"message", "merge_code_cus: open " + t.file("missing.bin") + " failed"}}));
+}
+
+TEST(MergeOutput, UsageErrorsExitWith2) {
+    TempDir t;
+    TestRelease rel(t.path());
+    CliResult r = runCli({"merge", "--e2p-base", rel.path("e2p_base.bin"), "--e2p-area", rel.path("e2p_area.bin")});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "error: --flash-info: required (or \"flashInfo\" in the manifest)\n");
+    EXPECT_EQ(runCli({"merge", "--no-such-flag"}).status, 2);
+    EXPECT_EQ(runCli({}).status, 2);
+    EXPECT_EQ(runCli({"inspect"}).status, 2);
+    r = runCli({"inspect", rel.path("flash.bin"), "--kind", "fat"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "error: --kind: \"fat\" is none of code, e2p, rai, flashinfo\n");
+    r = runCli({"inspect", t.file("none.img")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "error: cannot read " + t.file("none.img") + "\n");
+    r = runCli({"inspect", t.path()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "error: " + t.path() + " is a folder, not a file\n");
+    for (const char *cmd : {"merge", "inspect", "flashinfo"}) {
+        r = runCli({cmd, "--help"});
+        EXPECT_EQ(r.status, 0) << cmd;
+        EXPECT_TRUE(contains(r.out, "--json") || contains(r.out, "--from")) << r.out;
+    }
+}
+
+TEST(MergeOutput, UnwritableOutputsFail) {
+    TempDir t;
+    TestRelease rel(t.path());
+    std::vector<std::string> args = rel.mergeFlags(t.path());
+    std::replace(args.begin(), args.end(), t.file("area.bin"), t.file("no/such/folder/area.bin"));
+    CliResult r = runCli(args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "error: cannot create " + t.file("no/such/folder/area.bin") + "\n");
+
+    writeText(t.file("desc.json"), R"({"sizeIn64KB": 1, "regions": [{"shift": 16, "count": 1}]})");
+    r = runCli({"flashinfo", "--from", t.file("desc.json"), "-o", t.file("no/f.bin")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "error: cannot create " + t.file("no/f.bin") + "\n");
+}
+
+TEST(InspectKind, IsToldFromEachOutput) {
+    MergedRelease m;
+    ASSERT_EQ(m.result.status, 0) << m.result.err;
+    const std::pair<std::string, const char *> files[] = {{m.output("code.img"), "code"},
+                                                          {m.output("e2p.img"), "e2p"},
+                                                          {m.rel.path("flash.bin"), "flashinfo"}};
+    for (const auto &[path, kind] : files) EXPECT_EQ(runCli({"inspect", path, "--json"}).json()["kind"], kind) << path;
+    CliResult r = runCli({"inspect", m.output("rai.img"), "--sector-size", "0x10000", "--json"});
+    EXPECT_EQ(r.json()["kind"], "rai") << r.err;
+}
+
+} // namespace
+} // namespace clitest
