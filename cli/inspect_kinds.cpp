@@ -1,5 +1,6 @@
 #include "cli/errors.h"
 #include "cli/fat_extract.h"
+#include "cli/format.h"
 #include "cli/geometry.h"
 #include "cli/inspect.h"
 #include "cli/report.h"
@@ -40,6 +41,8 @@ RaiPlace raiPlace(const InspectOptions &o) {
     p.layout.interleaved = interleavedLayout(o, false);
     if (!o.sectorSize.empty()) {
         p.layout.sectorSize = uint32_t(optionNumber(o.sectorSize, "--sector-size", uint64_t(1) << 31));
+        if (!validSectorSize(p.layout.sectorSize))
+            throw UsageError("--sector-size: " + o.sectorSize + " is not a power of two of at least 64");
         p.layout.base = o.base.empty() ? 0 : uint32_t(optionNumber(o.base, "--base", 0xFFFFFFFF));
     } else if (!o.flashInfo.empty() && !o.e2pArea.empty()) {
         const FlashDesc d = loadFlashDesc(o.flashInfo);
@@ -49,7 +52,9 @@ RaiPlace raiPlace(const InspectOptions &o) {
         p.map = computePartitionMap(d, E2pView(area, d.interleaved()), version);
         const Geometry g(d);
         p.layout.base = o.base.empty() ? p.map->raiBase : uint32_t(optionNumber(o.base, "--base", 0xFFFFFFFF));
-        p.layout.sectorSize = uint32_t(1) << g.shiftAt(p.layout.base).value_or(0);
+        const auto shift = g.shiftAt(p.layout.base);
+        if (!shift) throw InputError("the RAI base " + hex(p.layout.base) + " lies in no region of the flash");
+        p.layout.sectorSize = uint32_t(1) << *shift;
         p.layout.sectors = g.sectorCount(p.map->raiBase, p.map->raiLength).value_or(0);
     } else {
         throw UsageError("an RAI image needs --flash-info and --e2p-area (to place the area), or --sector-size");

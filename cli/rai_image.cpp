@@ -18,6 +18,7 @@ constexpr uint32_t kNoItem = 0xFFFFFFFF;
 class Reader {
 public:
     Reader(const Bytes &b, bool interleaved) : b_(b), interleaved_(interleaved) {}
+    bool pastEnd(uint64_t o) const { return position(o) >= b_.size(); }
     uint64_t position(uint64_t o) const { return interleaved_ ? (o / 16) * 32 + o % 16 : o; }
     uint8_t byte(uint64_t o) const {
         uint64_t p = position(o);
@@ -46,7 +47,7 @@ uint32_t sectorCount(const Bytes &b, const RaiLayout &l, std::vector<std::string
 // A sector without a header is erased when its bytes are 0xFF (or 0x00 where
 // the file has a hole past the fill).
 bool erased(const Reader &r, uint64_t from, uint64_t to) {
-    for (uint64_t o = from; o < to; ++o)
+    for (uint64_t o = from; o < to && !r.pastEnd(o); ++o)
         if (r.byte(o) != 0xFF && r.byte(o) != 0x00) return false;
     return true;
 }
@@ -130,6 +131,8 @@ void addTotals(RaiImage &img) {
 
 } // namespace
 
+bool validSectorSize(uint32_t size) { return size >= 64 && (size & (size - 1)) == 0; }
+
 const char *sectorKindName(SectorKind k) {
     switch (k) {
     case SectorKind::Erased: return "erased";
@@ -142,14 +145,16 @@ const char *sectorKindName(SectorKind k) {
 }
 
 RaiImage readRaiImage(const Bytes &file, RaiLayout layout) {
-    if (layout.sectorSize < 64 || (layout.sectorSize & (layout.sectorSize - 1)) != 0)
-        throw UsageError("--sector-size: " + std::to_string(layout.sectorSize) +
-                         " is not a power of two of at least 64");
+    if (!validSectorSize(layout.sectorSize))
+        throw InputError("the sector size " + hex(layout.sectorSize) + " is not a power of two of at least 64");
     RaiImage img;
     img.fileSize = file.size();
     layout.sectors = sectorCount(file, layout, img.problems);
     img.layout = layout;
     if (layout.sectors == 0) throw InputError("the RAI image is shorter than one sector");
+    if (uint64_t(layout.sectors) * layout.sectorSize > UINT32_MAX)
+        throw InputError(std::to_string(layout.sectors) + " sectors of " + hex(layout.sectorSize) +
+                         " bytes pass the 4 GB address space");
     img.wordsPerSector = uint16_t(((layout.interleaved ? layout.sectorSize / 2 : layout.sectorSize) - 8) / 4);
     Reader r(file, layout.interleaved);
     for (uint32_t i = 0; i < layout.sectors; ++i) img.sectors.push_back(readSector(r, layout, i, layout.sectors));

@@ -53,6 +53,8 @@ struct RaiImage {
     std::vector<std::string> problems;
 };
 
+// A power of two of at least 64 bytes.
+bool validSectorSize(uint32_t size);
 // Throws InputError when the layout does not fit the file.
 RaiImage readRaiImage(const Bytes &file, RaiLayout layout);
 // True when the bytes hold a formatted sector header where one belongs.

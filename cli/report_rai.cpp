@@ -8,6 +8,8 @@ namespace {
 
 constexpr uint32_t kUserBase = 0xCAA00000, kHiddenBase = 0xCAB00000, kRangeEnd = 0xCAC00000;
 
+std::string sectors(uint32_t n) { return std::to_string(n) + (n == 1 ? " sector" : " sectors"); }
+
 std::string idNote(uint32_t id) {
     if (id >= kUserBase && id < kHiddenBase) return "user FAT sector " + std::to_string(id - kUserBase);
     if (id >= kHiddenBase && id < kRangeEnd) return "hidden FAT sector " + std::to_string(id - kHiddenBase);
@@ -16,12 +18,12 @@ std::string idNote(uint32_t id) {
 
 void printMap(const PartitionMap &m) {
     std::printf("partition map (from the flash description and the E2P area)\n");
-    std::printf("  E2P partition  %s .. %s (%u sectors)\n", hex(m.eepromBase, 8).c_str(), hex(m.top, 8).c_str(),
-                3 * m.e2pSectors);
-    std::printf("  trace          %s .. %s (%u sectors)\n", hex(m.trcBase, 8).c_str(), hex(m.eepromBase, 8).c_str(),
-                m.traceSectors);
-    std::printf("  RAI            %s .. %s (%u x 32 KB asked, %u sectors)\n", hex(m.raiBase, 8).c_str(),
-                hex(m.trcBase, 8).c_str(), m.raiUnits, m.raiSectors);
+    std::printf("  E2P partition  %s .. %s (%s)\n", hex(m.eepromBase, 8).c_str(), hex(m.top, 8).c_str(),
+                sectors(3 * m.e2pSectors).c_str());
+    std::printf("  trace          %s .. %s (%s)\n", hex(m.trcBase, 8).c_str(), hex(m.eepromBase, 8).c_str(),
+                sectors(m.traceSectors).c_str());
+    std::printf("  RAI            %s .. %s (%u x 32 KB asked, %s)\n", hex(m.raiBase, 8).c_str(),
+                hex(m.trcBase, 8).c_str(), m.raiUnits, sectors(m.raiSectors).c_str());
 }
 
 void printSectors(const RaiImage &img) {
