@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 namespace qv {
@@ -42,6 +43,7 @@ public:
     bool failed() const { return failed_; }
 
 private:
+    std::unique_ptr<char[]> buf_; // read buffer of an input stream; outlives the stream
     FILE *f_ = nullptr;
     std::string path_;
     bool writable_ = false; // opened for output: its close goes through the seam

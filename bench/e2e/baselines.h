@@ -13,7 +13,7 @@ namespace qvbench {
 // bytes written, or -1 on any failure.
 int64_t inflateToFile(const std::string &wpbPath, const std::string &outPath);
 
-// Writes `bytes` bytes of 0xFF to a new file `path` in 1 MB blocks. Returns
+// Writes `bytes` bytes of 0xFF to a new file `path` in 256 KiB blocks. Returns
 // 0, or -1 on any failure.
 int writeSequential(const std::string &path, uint64_t bytes);
 

@@ -138,6 +138,7 @@ int main(int argc, char **argv) {
         fs::create_directories(out);
         removeOutputs(out);
         Release r = prepareRelease(o, dir);
+        sync(); // the generated files reach the disk before anything is timed
 
         std::vector<Measurement> ms = plan(r, out);
         if (!o.profile.empty()) return profileOne(r, ms, o.profile, out, o.keep);
