@@ -9,7 +9,6 @@ namespace {
 
 constexpr const char *kName = "fms_MapOutMemoryExt";
 constexpr unsigned kMaxRegions = 4;
-constexpr int32_t kNoSector = kNoSectorStart;
 
 // The region table must be walkable before any sector question is asked.
 int checkRegions() {
@@ -93,7 +92,7 @@ int placeTrace(uint32_t version, Layout &l) {
         int32_t prev = fms_GetPrevSectorStart(a);
         a = uint32_t(prev);
         if (a < traceBase) break;
-        if (prev == kNoSector) return kMapTraceBelowBank;
+        if (prev == kNoSectorStart) return kMapTraceBelowBank;
         ++i;
         logf(kName, "StAddrBase=%x", a);
     }
@@ -139,7 +138,7 @@ uint16_t raiSectors(uint32_t trcBase) {
         int32_t prev = fms_GetPrevSectorStart(a);
         a = uint32_t(prev);
         if (a < raiBase) break;
-        if (prev == kNoSector) {
+        if (prev == kNoSectorStart) {
             j = 0;
             break;
         }
