@@ -1,0 +1,28 @@
+// The bundled example release as a ready-to-run merge, for tests that need a
+// whole, realistic call.
+#pragma once
+
+#include "support/support.h"
+
+#include <quorvel/quorvel.h>
+
+#include <string>
+#include <vector>
+
+namespace qvtest {
+
+struct ExampleMerge {
+    std::vector<std::string> images, patches, cus, e2pFiles;
+    Bytes flash, base, area;
+    qv::MergeOutputs outs;
+    std::string message, log;
+    bool eraseAll = false;
+
+    // Loads examples/release; outputs and the log go to `outDir`.
+    explicit ExampleMerge(const std::string &outDir);
+    int run();
+    // The three output files' contents, in entry order.
+    std::vector<Bytes> images_() const;
+};
+
+} // namespace qvtest
