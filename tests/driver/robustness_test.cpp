@@ -62,9 +62,10 @@ TEST(Robustness, EveryFailingWriteFailsTheMergeWithAPath) {
         EXPECT_LT(r, 0) << "write " << n << " of " << operations << " failed unnoticed";
         // A block of the code section that cannot be written keeps its own
         // long-standing message; every other failure names the file.
-        if (m.message != "merge_code_cus: gen_code() function error")
+        if (m.message != "merge_code_cus: gen_code() function error") {
             EXPECT_NE(m.message.find(dir.path()), std::string::npos)
                 << "write " << n << ": message names no path: " << m.message;
+        }
     }
 }
 
