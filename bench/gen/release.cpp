@@ -12,7 +12,6 @@ namespace qvbench {
 namespace {
 
 constexpr uint32_t kWpbCodeType = 0x1000001; // any type but the RAI one is a code file
-constexpr uint32_t kWpbRaiType = 0x1000003;
 constexpr size_t kBlock = 1 << 20;
 
 [[noreturn]] void fail(const std::string &what, const std::string &path) {
