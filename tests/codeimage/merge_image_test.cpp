@@ -257,6 +257,17 @@ TEST_F(MergeCodeTest, WithoutMcpFileTheRecordIsSkipped) {
     EXPECT_EQ(image(), concat({ascii("CUSF"), le32Bytes(0x10004), adRecord(patch2, "DSPP"), adRecord(logoData, "LCMC")}));
 }
 
+TEST_F(MergeCodeTest, OnlyTheLowFourBitsOfTheChipIdPickThePatch) {
+    qvtest::FlashInfoSpec spec = standardFlash();
+    spec.chipId = 0x0123;
+    fi = useFlash(spec);
+    makeRelease(randomBytes(10, 1));
+    ASSERT_EQ(merge({}, {cus[0]}), 0) << msg;
+    Bytes img = image();
+    EXPECT_EQ(Bytes(img.begin() + 8, img.begin() + 8 + 20), adRecord(Bytes{0x30}, "DSPP"));
+    EXPECT_TRUE(hasRun(logLines(), {"gen_patch: found id 3 at patch 2"}));
+}
+
 TEST_F(MergeCodeTest, OnlyTheFirstDspFileIsRead) {
     makeRelease(randomBytes(10, 1));
     dspFiles = {dsp, dir.file("absent.pat")};
