@@ -111,7 +111,7 @@ bool Report::row(const Measurement &m) {
         double image = double(last.outputs[0][2]) / kMiB;
         double baseBytes = (m.key == "code" ? double(r_.codeSection + 16) : double(r_.codeSection)) / kMiB;
         double speed = image / t, baseSpeed = baseBytes / tb;
-        std::printf("    image %.1f MiB at %.0f MiB/s; baseline %.0f MiB/s; ratio %.2f\n", image, speed,
+        std::printf("    image %.1f MiB at %.0f MiB/s; baseline %.0f MiB/s; ratio %.3f\n", image, speed,
                     baseSpeed, speed / baseSpeed);
         target(speed / baseSpeed >= (m.key == "code" ? 0.8 : 0.9),
                m.key == "code" ? ">= 0.8 x cp" : ">= 0.9 x zlib inflate");
@@ -119,7 +119,7 @@ bool Report::row(const Measurement &m) {
     } else if (m.key == "rai") {
         double raiMiB = double(r_.raiSectors) * 65536 / kMiB;
         std::printf("    %.1f MiB of FAT input at %.0f MiB/s, %.0f items/s; baseline %.1f MiB at %.0f MiB/s;"
-                    " time ratio %.2f\n",
+                    " time ratio %.3f\n",
                     double(r_.fatBytes) / kMiB, double(r_.fatBytes) / kMiB / t, r_.raiItems / t, raiMiB,
                     raiMiB / tb, t / tb);
         target(t / tb <= 2.0, "<= 2 x sequential write");
