@@ -102,13 +102,14 @@ int32_t fms_GetSectorSize(uint32_t address) {
 }
 
 int32_t fms_GetSectorCount(uint32_t address, uint32_t length) {
-    uint64_t c = address;
-    const uint64_t end = uint64_t(address) + length;
+    // Addresses are compared and tested as signed 32-bit values, as the
+    // partition map has always done.
+    const int32_t end = int32_t(address + length);
+    int32_t c = int32_t(address);
     int32_t n = 0;
     while (c < end) {
-        int32_t next = fms_GetNextSectorStart(uint32_t(c));
-        if (next == kNoSectorStart) return -1;
-        c = uint32_t(next);
+        c = fms_GetNextSectorStart(uint32_t(c));
+        if (c < 0) return -1;
         ++n;
     }
     return n;
@@ -118,7 +119,7 @@ int32_t fms_GoBackSectors(uint32_t address, uint32_t n) {
     uint32_t a = address;
     for (uint32_t i = 0; i < n; ++i) {
         int32_t r = fms_GetSectorStart(a - 1);
-        if (r == kNoSectorStart) return -1;
+        if (r < 0) return -1;
         a = uint32_t(r);
     }
     return int32_t(a);

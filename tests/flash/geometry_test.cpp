@@ -155,3 +155,15 @@ TEST_F(Geometry, HugeRegionsDoNotWrap) {
     EXPECT_EQ(uint32_t(fms_GetNextSectorStart(0x10)), 0x80000000u);
     EXPECT_EQ(fms_GetNextSectorStart(0x80000000), kNoSectorStart); // its region ends the flash
 }
+
+TEST_F(Geometry, StepsTestAddressesAsSignedValues) {
+    // A flash at 2 GB and above: sector starts there read as negative, so
+    // stepping back or counting over them fails.
+    use(uniformFlash(4, 0x80000000));
+    EXPECT_EQ(uint32_t(fms_GetSectorStart(0x80012345)), 0x80010000u);
+    EXPECT_EQ(fms_GoBackSectors(0x80020000, 1), -1);
+    EXPECT_EQ(fms_GetSectorCount(0x80000000, 0x10000), -1);
+    EXPECT_EQ(fms_GetSectorCount(0x7FFF0000, 0x20000), 0); // the end wraps below the start
+    use(uniformFlash(4, 0x7C000000));
+    EXPECT_EQ(fms_GetSectorCount(0x7C000000, 0x20000), 2);
+}
