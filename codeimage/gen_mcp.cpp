@@ -5,8 +5,8 @@
 #include "codeimage/result_codes.h"
 #include "driver/log.h"
 
-#include <memory>
 #include <new>
+#include <vector>
 
 namespace qv {
 namespace {
@@ -45,11 +45,17 @@ bool matchesPart(const uint8_t *table, const Layout &l, uint32_t count, const Fl
 }
 
 // Reads tables into `buf` until `count` are kept or the file ends; -74 on a
-// table without the magic. Stores the number kept.
-int selectTables(File &mcp, const Layout &l, uint32_t count, const FlashInfo &fi, uint8_t *buf, uint32_t &kept) {
+// table without the magic. The buffer grows one table at a time and only when
+// the file still holds a whole table, so a table size taken from the file
+// never makes it larger than the file. Stores the number kept.
+int selectTables(File &mcp, const Layout &l, uint32_t count, const FlashInfo &fi, std::vector<uint8_t> &buf,
+                 uint32_t &kept) {
     kept = 0;
+    const int64_t end = mcp.length();
     while (kept < count) {
-        uint8_t *table = buf + size_t(kept) * l.tableSize;
+        if (end - mcp.tell() < int64_t(l.tableSize)) break; // a partial table ends the reading
+        buf.resize(size_t(kept + 1) * l.tableSize);
+        uint8_t *table = buf.data() + size_t(kept) * l.tableSize;
         if (mcp.read(table, l.tableSize) < l.tableSize) break;
         uint32_t magic = le32(table);
         if (magic != kMcpMagic) {
@@ -81,19 +87,20 @@ int gen_mcp(File &mcp, File &out, uint32_t memPartCount, const FlashInfo &flashI
          int32_t(memPartCount), int32_t(l.didrAt));
     if (int r = checkLayout(l, memPartCount)) return r;
 
-    uint32_t total = l.tableSize * memPartCount;
-    std::unique_ptr<uint8_t[]> buf(new (std::nothrow) uint8_t[total ? total : 1]);
-    if (!buf) {
+    const uint32_t total = l.tableSize * memPartCount;
+    std::vector<uint8_t> buf;
+    uint32_t kept = 0;
+    try {
+        if (int r = selectTables(mcp, l, memPartCount, flashInfo, buf, kept)) return r;
+    } catch (const std::bad_alloc &) {
         logf(kName, "Fail to allocate memory for all mcp tables");
         return -59;
     }
-    uint32_t kept = 0;
-    if (int r = selectTables(mcp, l, memPartCount, flashInfo, buf.get(), kept)) return r;
     if (kept < memPartCount) {
         logf(kName, "Fail to find all tables");
         return -102;
     }
-    if (int r = fms_adWrite(buf.get(), total, fourcc("MPRM"), total, out)) {
+    if (int r = fms_adWrite(buf.data(), total, fourcc("MPRM"), total, out)) {
         logf(kName, "fail to write mcp table to CUS");
         return r;
     }

@@ -123,6 +123,13 @@ TEST_F(GenMcpTest, TablesTooLargeForOneRecordAreRefused) {
     EXPECT_EQ(run(makeMcpFile(0x80000000u, D, {}), {{A, 1}, {B, 2}}), qv::kErrMcpTooLarge);
 }
 
+TEST_F(GenMcpTest, HugeTableSizeInAShortFileAllocatesNothingAndFindsTooFewTables) {
+    // A table size of about 1.7 GB in a file of a few bytes: the reading ends
+    // at once, as it would after a short read, without a buffer of that size.
+    EXPECT_EQ(run(makeMcpFile(0x67AC0000u, D, {}), {{A, 1}, {B, 2}}), -102);
+    EXPECT_EQ(logLines().back(), "gen_mcp: Fail to find all tables");
+}
+
 TEST_F(GenMcpTest, BadSizesPassWhenNoTableIsRead) {
     ASSERT_EQ(run(makeMcpFile(0, 0x100, {}), {}), 0);
     EXPECT_EQ(record.size(), 16u);
