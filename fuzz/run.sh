@@ -12,6 +12,8 @@ rm -rf "$work/corpus"
 "$bin/fuzz_seeds" "$top" "$work/corpus"
 mkdir -p "$work/findings"
 status=0
+passed=0
+failed=0
 for target in "$bin"/fuzz_*; do
   name=$(basename "$target")
   [ "$name" = fuzz_seeds ] && continue
@@ -23,8 +25,11 @@ for target in "$bin"/fuzz_*; do
     echo "!! $name failed; see $work/$name.log"
     tail -40 "$work/$name.log"
     status=1
+    failed=$((failed + 1))
   else
+    passed=$((passed + 1))
     grep -E '^stat::number_of_executed_units' "$work/$name.log" || true
   fi
 done
+echo "fuzz: $passed passed, $failed failed"
 exit $status
