@@ -6,8 +6,9 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 top=$(dirname "$here")
-bin="${QUORVEL:-$top/build/default/cli/quorvel}"
+# QUORVEL may name another command line, e.g. "valgrind --leak-check=full path/to/quorvel".
+if [ -n "${QUORVEL:-}" ]; then read -ra bin <<< "$QUORVEL"; else bin=("$top/build/default/cli/quorvel"); fi
 out="$top/build/example"
 
-"$bin" merge --manifest "$here/release.json" --out-dir "$out" "$@"
+"${bin[@]}" merge --manifest "$here/release.json" --out-dir "$out" "$@"
 echo "log: $out/merge.log"
