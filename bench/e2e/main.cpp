@@ -42,17 +42,17 @@ std::string readStamp(const std::string &path) {
 // Generates the release, or reuses one that a kept earlier run left in the
 // same folder with the same sizes.
 Release prepareRelease(const Options &o, const std::string &dir) {
-    Release r = planRelease(o.spec, dir);
+    Release r = planRelease(o.shape, dir);
     std::string stampPath = dir + "/release.stamp";
-    if (readStamp(stampPath) == specStamp(o.spec) && fs::exists(r.codeWpb)) {
+    if (readStamp(stampPath) == shapeStamp(o.shape) && fs::exists(r.codeWpb)) {
         r.wpbBytes = fs::file_size(r.codeWpb);
         std::printf("reusing the release in %s\n", dir.c_str());
         return r;
     }
     std::printf("generating the release in %s ...\n", dir.c_str());
     auto t0 = std::chrono::steady_clock::now();
-    writeRelease(o.spec, r);
-    std::ofstream(stampPath) << specStamp(o.spec);
+    writeRelease(o.shape, r);
+    std::ofstream(stampPath) << shapeStamp(o.shape);
     std::printf("generated in %.1f s\n",
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
     return r;

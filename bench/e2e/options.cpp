@@ -39,12 +39,12 @@ Options parseOptions(int argc, char **argv) {
         if (a == "--help" || a == "-h") o.help = true;
         else if (a == "--dir") o.dir = value();
         else if (a == "--keep") o.keep = true;
-        else if (a == "--interleaved") o.spec.interleaved = true;
+        else if (a == "--interleaved") o.shape.interleaved = true;
         else if (a == "--rounds") o.rounds = unsigned(number(a, value()));
-        else if (a == "--code-mb") o.spec.codeBytes = uint64_t(number(a, value())) << 20;
-        else if (a == "--e2p-objects") o.spec.e2pObjects = unsigned(number(a, value()));
-        else if (a == "--rai-units") o.spec.raiUnits = uint16_t(number(a, value()));
-        else if (a == "--cus-files") o.spec.cusFiles = unsigned(number(a, value()));
+        else if (a == "--code-mb") o.shape.codeBytes = uint64_t(number(a, value())) << 20;
+        else if (a == "--e2p-objects") o.shape.e2pObjects = unsigned(number(a, value()));
+        else if (a == "--rai-units") o.shape.raiUnits = uint16_t(number(a, value()));
+        else if (a == "--cus-files") o.shape.cusFiles = unsigned(number(a, value()));
         else if (a == "--profile") o.profile = value();
         else if (a == "--only") {
             std::stringstream keys(value());
@@ -55,7 +55,7 @@ Options parseOptions(int argc, char **argv) {
     return o;
 }
 
-std::string specStamp(const ReleaseSpec &s) {
+std::string shapeStamp(const ReleaseShape &s) {
     std::ostringstream t;
     t << "code " << s.codeBytes << " cus " << s.cusFiles << "x" << s.cusBytes << " e2p " << s.e2pObjects
       << " rai " << s.raiUnits << " cache " << unsigned(s.cacheSize) << " flash " << s.flashIn64KB << " il "

@@ -9,7 +9,7 @@
 namespace qvbench {
 
 struct Options {
-    ReleaseSpec spec;
+    ReleaseShape shape;
     std::string dir;   // where the release goes; a fresh temporary folder when empty
     bool keep = false; // keep the release (and reuse it next time with --dir)
     unsigned rounds = 3;
@@ -22,8 +22,8 @@ struct Options {
 Options parseOptions(int argc, char **argv);
 const char *usage();
 
-// A one-line description of the spec, stored beside a kept release so that a
+// A one-line description of the shape, stored beside a kept release so that a
 // later run can tell whether it may reuse it.
-std::string specStamp(const ReleaseSpec &spec);
+std::string shapeStamp(const ReleaseShape &shape);
 
 } // namespace qvbench

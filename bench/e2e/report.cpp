@@ -65,7 +65,7 @@ Report::Report(const Release &r, const Options &o) : r_(r), o_(o) {
     std::printf("release: code section %.1f MiB (compressed %.1f MiB), %zu CUS files, %u E2P objects,\n"
                 "         RAI area %u x 64 KiB sectors = %.1f MiB, filled by %u items (%u user + %u hidden)"
                 " from %.1f MiB of FAT input\n",
-                double(r.codeSection) / kMiB, double(r.wpbBytes) / kMiB, r.cusFiles.size(), o.spec.e2pObjects,
+                double(r.codeSection) / kMiB, double(r.wpbBytes) / kMiB, r.cusFiles.size(), o.shape.e2pObjects,
                 r.raiSectors, double(r.raiSectors) * 65536 / kMiB, r.raiItems, r.userItems, r.hiddenItems,
                 double(r.fatBytes) / kMiB);
     std::printf("rounds: %u; times are wall seconds from fork to reap, medians over the rounds\n\n", o.rounds);
@@ -128,7 +128,7 @@ bool Report::row(const Measurement &m) {
             failed_ = true;
         }
     } else if (m.key == "e2p") {
-        std::printf("    %u objects in %.1f ms\n", o_.spec.e2pObjects, t * 1000);
+        std::printf("    %u objects in %.1f ms\n", o_.shape.e2pObjects, t * 1000);
         target(t < 0.100, "< 100 ms");
     }
     if (rssTarget) target(rss < kRssLimitMiB, "peak RSS < 64 MiB");

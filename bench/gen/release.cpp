@@ -283,21 +283,21 @@ uint32_t raiItemCapacity(uint32_t sectors, uint32_t sectorSize, bool interleaved
     return uint32_t(std::min({bySpace, byRoom, int64_t(hashElements)}));
 }
 
-Release planRelease(const ReleaseSpec &spec, const std::string &dir) {
+Release planRelease(const ReleaseShape &shape, const std::string &dir) {
     Release r;
     r.dir = dir;
     std::string d = dir + "/";
     r.codeFile = d + "code.bin";
     r.codeWpb = d + "code.wpb";
-    r.codeSection = spec.codeBytes;
+    r.codeSection = shape.codeBytes;
     r.dspFile = d + "dsp.pat";
-    for (unsigned i = 0; i < spec.cusFiles; ++i) r.cusFiles.push_back(d + "custom" + std::to_string(i) + ".cus");
+    for (unsigned i = 0; i < shape.cusFiles; ++i) r.cusFiles.push_back(d + "custom" + std::to_string(i) + ".cus");
     r.e2pFile = d + "params.e2p";
-    r.flashInfo = makeFlashInfo(spec.flashIn64KB, spec.interleaved);
-    r.e2pBase = makeE2pBase(kE2pAreaBytes, spec.raiUnits, spec.cacheSize, spec.interleaved);
+    r.flashInfo = makeFlashInfo(shape.flashIn64KB, shape.interleaved);
+    r.e2pBase = makeE2pBase(kE2pAreaBytes, shape.raiUnits, shape.cacheSize, shape.interleaved);
     r.e2pArea.assign(kE2pAreaBytes, 0xFF);
-    r.raiSectors = raiSectorCount(spec.raiUnits, kSector);
-    r.raiItems = raiItemCapacity(r.raiSectors, kSector, spec.interleaved, uint32_t(spec.cacheSize) * 256);
+    r.raiSectors = raiSectorCount(shape.raiUnits, kSector);
+    r.raiItems = raiItemCapacity(r.raiSectors, kSector, shape.interleaved, uint32_t(shape.cacheSize) * 256);
     r.hiddenItems = r.raiItems / 4;
     r.userItems = r.raiItems - r.hiddenItems;
     r.userFat = d + "user.fat";
@@ -306,13 +306,13 @@ Release planRelease(const ReleaseSpec &spec, const std::string &dir) {
     return r;
 }
 
-void writeRelease(const ReleaseSpec &spec, Release &r) {
-    r.wpbBytes = writeCodeFiles(r.codeFile, r.codeWpb, spec.codeBytes, spec.zlibLevel, 1);
+void writeRelease(const ReleaseShape &shape, Release &r) {
+    r.wpbBytes = writeCodeFiles(r.codeFile, r.codeWpb, shape.codeBytes, shape.zlibLevel, 1);
     writeDspFile(r.dspFile, 4096);
     static const char *const kTags[] = {"CUST", "LCMC", "SENS", "NETS"};
     for (unsigned i = 0; i < r.cusFiles.size(); ++i)
-        writeCusFile(r.cusFiles[i], kTags[i % 4], spec.cusBytes, 1 + i % 3, 100 + i);
-    writeText(r.e2pFile, e2pDescriptionText(spec.e2pObjects, 5));
+        writeCusFile(r.cusFiles[i], kTags[i % 4], shape.cusBytes, 1 + i % 3, 100 + i);
+    writeText(r.e2pFile, e2pDescriptionText(shape.e2pObjects, 5));
     writeFatFile(r.userFat, 22, 0, r.userItems, 11);
     writeFatFile(r.hiddenFat, 23, 0, r.hiddenItems, 12);
 }

@@ -16,7 +16,7 @@ inline constexpr uint32_t kVersionAddr1 = 0x01000000; // trace version 1
 inline constexpr uint32_t kVersionAddr = 0x00020001;
 inline constexpr uint32_t kE2pAreaBytes = 0x10000;
 
-struct ReleaseSpec {
+struct ReleaseShape {
     uint64_t codeBytes = uint64_t(256) << 20; // code section
     unsigned cusFiles = 4;
     uint32_t cusBytes = 256 << 10; // data of one CUS file
@@ -44,13 +44,13 @@ struct Release {
     uint64_t fatBytes = 0;
 };
 
-// The paths and figures of the release `spec` describes, in `dir`; nothing
+// The paths and figures of the release `shape` describes, in `dir`; nothing
 // is written.
-Release planRelease(const ReleaseSpec &spec, const std::string &dir);
+Release planRelease(const ReleaseShape &shape, const std::string &dir);
 // Writes every file of the planned release (its folder must exist) and fills
 // in the compressed size. Throws std::runtime_error when a file cannot be
 // written.
-void writeRelease(const ReleaseSpec &spec, Release &release);
+void writeRelease(const ReleaseShape &shape, Release &release);
 
 // ---- the single generators, also used by the micro-benchmarks ----------
 

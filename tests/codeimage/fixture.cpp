@@ -28,11 +28,11 @@ void CodeImageTest::TearDown() {
     qv::resetForCall();
 }
 
-qv::FlashInfo CodeImageTest::useFlash(const qvtest::FlashInfoSpec &spec) {
-    flashRecord = spec.build();
+qv::FlashInfo CodeImageTest::useFlash(const qvtest::FlashInfoSpec &flashDesc) {
+    flashRecord = flashDesc.build();
     qv::fms_SetFlashInfo(flashRecord.data());
-    qv::state().versionAddr = spec.versionAddr;
-    qv::state().versionAddr1 = spec.versionAddr1;
+    qv::state().versionAddr = flashDesc.versionAddr;
+    qv::state().versionAddr1 = flashDesc.versionAddr1;
     return qv::FlashInfo(flashRecord.data());
 }
 

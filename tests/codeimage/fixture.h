@@ -21,7 +21,7 @@ protected:
     void TearDown() override;
 
     // Builds and registers the record (kept alive by the fixture).
-    qv::FlashInfo useFlash(const qvtest::FlashInfoSpec &spec);
+    qv::FlashInfo useFlash(const qvtest::FlashInfoSpec &flashDesc);
     // Writes `data` to a file of the temporary folder; returns its path.
     std::string put(const std::string &name, const Bytes &data);
     // Closes the merge log and returns its lines.

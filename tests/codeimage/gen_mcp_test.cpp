@@ -16,9 +16,9 @@ class GenMcpTest : public CodeImageTest {
 protected:
     // Runs gen_mcp for the memory parts `parts` with 8 bytes in the output.
     int run(const Bytes &mcpFile, std::vector<std::pair<uint32_t, uint16_t>> parts) {
-        qvtest::FlashInfoSpec spec = standardFlash();
-        spec.memParts = std::move(parts);
-        qv::FlashInfo fi = useFlash(spec);
+        qvtest::FlashInfoSpec flashDesc = standardFlash();
+        flashDesc.memParts = std::move(parts);
+        qv::FlashInfo fi = useFlash(flashDesc);
         qv::state().adWriteAddr = 8;
         qv::File mcp(put("mcp.bin", mcpFile), "rb");
         qv::File out(dir.file("out.bin"), "wb");

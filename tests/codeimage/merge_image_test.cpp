@@ -156,9 +156,9 @@ TEST_F(MergeCodeTest, MarkerFollowsTraceVersionAndOptionsBit) {
     };
     for (Case c : {Case{0x04000000, 1, 0x11223355}, Case{0xFF123456, 3, 0x11223355}, Case{0x03FFFFFF, 1, 0x11223344},
                    Case{0x04000000, 2, 0x11223344}}) {
-        qvtest::FlashInfoSpec spec = standardFlash();
-        spec.options = c.options;
-        fi = useFlash(spec);
+        qvtest::FlashInfoSpec flashDesc = standardFlash();
+        flashDesc.options = c.options;
+        fi = useFlash(flashDesc);
         makeRelease(randomBytes(4400, c.versionAddr1), c.versionAddr1);
         ASSERT_EQ(mergeAll(), 0) << msg;
         EXPECT_EQ(get32(image(), 4400 + 32), c.marker) << std::hex << c.versionAddr1;
@@ -166,10 +166,10 @@ TEST_F(MergeCodeTest, MarkerFollowsTraceVersionAndOptionsBit) {
 }
 
 TEST_F(MergeCodeTest, CusOnlyFlatStartsAtCusOffset) {
-    qvtest::FlashInfoSpec spec = standardFlash();
-    spec.cusOffset = 1000;
-    spec.versionAddr1 = 0x05000000;
-    fi = useFlash(spec);
+    qvtest::FlashInfoSpec flashDesc = standardFlash();
+    flashDesc.cusOffset = 1000;
+    flashDesc.versionAddr1 = 0x05000000;
+    fi = useFlash(flashDesc);
     makeRelease(randomBytes(10, 1));
     ASSERT_EQ(merge({}, cus), 0) << msg;
     Bytes area = expectedArea(1000);
@@ -184,9 +184,9 @@ TEST_F(MergeCodeTest, CusOnlyFlatStartsAtCusOffset) {
 }
 
 TEST_F(MergeCodeTest, CusOnlyInterleavedRoundsCusOffsetUpTo1K) {
-    qvtest::FlashInfoSpec spec = standardFlash(true);
-    spec.cusOffset = 1000;
-    fi = useFlash(spec);
+    qvtest::FlashInfoSpec flashDesc = standardFlash(true);
+    flashDesc.cusOffset = 1000;
+    fi = useFlash(flashDesc);
     makeRelease(randomBytes(10, 1));
     ASSERT_EQ(merge({}, cus), 0) << msg;
     Bytes area = expectedArea(1024);
@@ -203,9 +203,9 @@ TEST_F(MergeCodeTest, CusOnlyInterleavedRoundsCusOffsetUpTo1K) {
 }
 
 TEST_F(MergeCodeTest, InterleavedAreaOfExactly4KMinusFourHasNoClosingFill) {
-    qvtest::FlashInfoSpec spec = standardFlash(true);
-    spec.cusOffset = 0x2000;
-    fi = useFlash(spec);
+    qvtest::FlashInfoSpec flashDesc = standardFlash(true);
+    flashDesc.cusOffset = 0x2000;
+    fi = useFlash(flashDesc);
     makeRelease(randomBytes(10, 1));
     // 8 ("CUSF" and word) + 24 (DSPP) + 16 + 4044 (one chunk) = 4092 = 4096 - 4.
     Bytes big = randomBytes(4044, 15);
@@ -230,10 +230,10 @@ TEST_F(MergeCodeTest, CusSizeCountsStarted4KBlocks) {
 }
 
 TEST_F(MergeCodeTest, CusBaseBytesOfWordAddress0x400) {
-    qvtest::FlashInfoSpec spec = standardFlash();
-    spec.baseAddress = 0;
-    spec.cusOffset = 0x1000;
-    fi = useFlash(spec);
+    qvtest::FlashInfoSpec flashDesc = standardFlash();
+    flashDesc.baseAddress = 0;
+    flashDesc.cusOffset = 0x1000;
+    fi = useFlash(flashDesc);
     makeRelease(randomBytes(10, 1));
     ASSERT_EQ(merge({}, cus), 0) << msg;
     EXPECT_TRUE(hasRun(mergeLines(), {"merge_code_cus: l__u8_CustoBase=0", "merge_code_cus: l__u8_CustoBase1=4",
@@ -241,9 +241,9 @@ TEST_F(MergeCodeTest, CusBaseBytesOfWordAddress0x400) {
 }
 
 TEST_F(MergeCodeTest, RaiLowerboundIsMinus7WhenTheAreaEndsPastTheFlash) {
-    qvtest::FlashInfoSpec spec = standardFlash();
-    spec.cusOffset = 64 * 65536 - 100; // area runs into the last sector
-    fi = useFlash(spec);
+    qvtest::FlashInfoSpec flashDesc = standardFlash();
+    flashDesc.cusOffset = 64 * 65536 - 100; // area runs into the last sector
+    fi = useFlash(flashDesc);
     makeRelease(randomBytes(10, 1));
     ASSERT_EQ(merge({}, cus), 0) << msg;
     EXPECT_EQ(state().raiLowerbound, 0xFFFFFFF9u);
@@ -258,9 +258,9 @@ TEST_F(MergeCodeTest, WithoutMcpFileTheRecordIsSkipped) {
 }
 
 TEST_F(MergeCodeTest, OnlyTheLowFourBitsOfTheChipIdPickThePatch) {
-    qvtest::FlashInfoSpec spec = standardFlash();
-    spec.chipId = 0x0123;
-    fi = useFlash(spec);
+    qvtest::FlashInfoSpec flashDesc = standardFlash();
+    flashDesc.chipId = 0x0123;
+    fi = useFlash(flashDesc);
     makeRelease(randomBytes(10, 1));
     ASSERT_EQ(merge({}, {cus[0]}), 0) << msg;
     Bytes img = image();
@@ -275,10 +275,10 @@ TEST_F(MergeCodeTest, OnlyTheFirstDspFileIsRead) {
 }
 
 TEST_F(MergeCodeTest, ShortCodeFileKeepsTheVersionBytesItLacks) {
-    qvtest::FlashInfoSpec spec = standardFlash();
-    spec.versionAddr = 0x11111111;
-    spec.versionAddr1 = 0x22222222;
-    fi = useFlash(spec);
+    qvtest::FlashInfoSpec flashDesc = standardFlash();
+    flashDesc.versionAddr = 0x11111111;
+    flashDesc.versionAddr1 = 0x22222222;
+    fi = useFlash(flashDesc);
     Bytes file = randomBytes(0x1096, 17); // ends two bytes into versionAddr1
     file[0x1094] = 0xAB;
     file[0x1095] = 0xCD;

@@ -13,8 +13,8 @@ namespace {
 
 class Geometry : public ::testing::Test {
 protected:
-    void use(const FlashInfoSpec &spec) {
-        record_ = spec.build();
+    void use(const FlashInfoSpec &flashDesc) {
+        record_ = flashDesc.build();
         resetForCall();
         ASSERT_TRUE(fms_SetFlashInfo(record_.data()));
     }

@@ -20,10 +20,10 @@ void RaiTest::TearDown() {
     qv::resetForCall();
 }
 
-void RaiTest::useFlash(const FlashInfoSpec &spec) {
-    flash_ = spec.build();
+void RaiTest::useFlash(const FlashInfoSpec &flashDesc) {
+    flash_ = flashDesc.build();
     qv::fms_SetFlashInfo(flash_.data());
-    qv::state().versionAddr1 = spec.versionAddr1;
+    qv::state().versionAddr1 = flashDesc.versionAddr1;
 }
 
 void RaiTest::useE2p(uint32_t areaSize, size_t imageSize) {

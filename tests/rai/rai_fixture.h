@@ -21,9 +21,9 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Registers `spec` as the call's flash description; its versionAddr1 is
+    // Registers `flashDesc` as the call's flash description; its versionAddr1 is
     // the current version word.
-    void useFlash(const FlashInfoSpec &spec);
+    void useFlash(const FlashInfoSpec &flashDesc);
     // A flat E2P image of `imageSize` bytes (0xFF) as the current E2P image,
     // with `areaSize` as the E2P area size.
     void useE2p(uint32_t areaSize, size_t imageSize = 0x2000);
