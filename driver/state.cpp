@@ -2,11 +2,6 @@
 
 namespace qv {
 
-State &state() {
-    static State s;
-    return s;
-}
-
 void resetForCall() {
     State &s = state();
     s.log.close();

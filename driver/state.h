@@ -119,7 +119,13 @@ struct State {
     RaiState rai;
 };
 
-State &state();
+// The one State of the process. An inline variable rather than a function
+// with a local static: the accessor is called dozens of times per stored RAI
+// item, and a plain address costs neither a call nor a guard check. Any
+// static object that reaches it is defined after this header is included, so
+// it is constructed after it.
+inline State g_state;
+inline State &state() { return g_state; }
 
 // Clears everything a call leaves behind except the test seam, and opens no
 // log: the driver does that next.
