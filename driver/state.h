@@ -41,14 +41,20 @@ struct RaiImage {
 };
 
 // Hash table from item identifier to item offset (elements, then buckets, in
-// the service's memory block).
+// the service's memory block). `keys` holds, outside the block, the
+// identifier each element was entered with, so that a look-up compares in
+// memory instead of reading every probed item back from the image; while
+// `keysFromImage` is set (an entered item did not show its identifier in the
+// image) every comparison reads the image instead.
 struct HashTable {
-    uint32_t *elements = nullptr; // N pairs of words: offset, next index
-    uint32_t *buckets = nullptr;  // B chain heads
-    uint32_t count = 0;           // N
-    uint32_t mask = 0;            // B - 1
+    uint32_t *elements = nullptr;     // N pairs of words: offset, next index
+    uint32_t *buckets = nullptr;      // B chain heads
+    std::unique_ptr<uint32_t[]> keys; // N identifiers, by element index
+    uint32_t count = 0;               // N
+    uint32_t mask = 0;                // B - 1
     uint32_t freeHead = 0;
     uint32_t used = 0;
+    bool keysFromImage = true;
 };
 
 // In-memory descriptor of one RAI sector (16 bytes; `next` is an index into

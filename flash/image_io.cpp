@@ -51,6 +51,8 @@ void fms_SetImageWindow(uint32_t base, uint32_t end) {
     state().rai.image.end = end;
 }
 
+bool imageWindowHolds(uint32_t address) { return legal(address); }
+
 uint64_t imagePosition(uint32_t offset) {
     if (!fms_IsInterleaved()) return offset;
     return uint64_t(offset >> 4) * 32 + (offset & 0xF);

@@ -15,6 +15,10 @@ inline constexpr int kIllegalReadAddress = -281;
 // legal addresses run up to but not including `end`.
 void fms_SetImageWindow(uint32_t base, uint32_t end);
 
+// True when `address` lies inside the window, where fms_Read and fms_Write
+// act without a log entry.
+bool imageWindowHolds(uint32_t address);
+
 // File position of the byte at offset o from the image base. Interleaved
 // offsets all follow one rule, (o / 16) * 32 + o % 16, so no two share a
 // position.

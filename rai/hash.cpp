@@ -3,6 +3,8 @@
 #include "driver/state.h"
 #include "flash/image_io.h"
 
+#include <new>
+
 namespace qv {
 namespace {
 
@@ -23,12 +25,35 @@ void setNext(uint32_t e, uint32_t next) {
     w = (w & ~kHashEnd) | (next & kHashEnd);
 }
 
-// The identifier of the item an element points to: the second word of the
-// 12 bytes read at its offset (header word 0, identifier, first data word).
-uint32_t keyOf(uint32_t e) {
+uint32_t itemAddress(uint32_t e) { return state().rai.raiBase + 4 * offsetOf(e); }
+
+// The identifier of the item an element points to, as the image holds it: the
+// second word of the 12 bytes read at its offset (header word 0, identifier,
+// first data word).
+uint32_t keyInImage(uint32_t e) {
     uint8_t b[12] = {};
-    fms_Read(state().rai.raiBase + 4 * offsetOf(e), sizeof b, b);
+    fms_Read(itemAddress(e), sizeof b, b);
     return uint32_t(b[4]) | uint32_t(b[5]) << 8 | uint32_t(b[6]) << 16 | uint32_t(b[7]) << 24;
+}
+
+// The identifier an element is compared by. A stored item's identifier is
+// never written again and every stored item lies inside the image window, so
+// the copy kept in memory gives the answer reading the image would give.
+uint32_t keyOf(uint32_t e) {
+    const HashTable &t = table();
+    return t.keysFromImage ? keyInImage(e) : t.keys[e];
+}
+
+// Records that element e now stands for `id`. Its item must show `id` where
+// the comparison would read it, inside the window (a read outside is logged);
+// when it does not (a table used before its items were written, or an item
+// outside the window), every later comparison reads the image as it would
+// without the copies.
+void enter(uint32_t e, uint32_t id) {
+    HashTable &t = table();
+    if (t.keysFromImage) return;
+    t.keys[e] = id;
+    if (!imageWindowHolds(itemAddress(e)) || keyInImage(e) != id) t.keysFromImage = true;
 }
 
 // The element holding `id` in its chain, or kHashEnd.
@@ -56,6 +81,8 @@ void frai_hash_init(uint32_t n, uint8_t *block) {
     t.count = n;
     t.mask = buckets - 1;
     t.elements = reinterpret_cast<uint32_t *>(block);
+    t.keys.reset(new (std::nothrow) uint32_t[n]);
+    t.keysFromImage = t.keys == nullptr;
     // A table without elements is always full.
     t.freeHead = n == 0 ? kHashEnd : 0;
     for (uint32_t i = 0; i + 1 < n; ++i) setNext(i, i + 1);
@@ -71,19 +98,25 @@ uint32_t frai_hash_get(uint32_t id) {
 }
 
 bool frai_hash_put(uint32_t id, uint32_t offset) {
-    HashTable &t = table();
-    uint32_t h = bucketOf(id);
     if (uint32_t e = find(id); e != kHashEnd) {
         setOffset(e, offset);
+        enter(e, id);
         return true;
     }
+    return frai_hash_add(id, offset);
+}
+
+bool frai_hash_add(uint32_t id, uint32_t offset) {
+    HashTable &t = table();
     if (t.freeHead == kHashEnd) {
         logf("frai_hash_put", "RAI hash table full");
         return false;
     }
+    uint32_t h = bucketOf(id);
     uint32_t c = t.freeHead;
     t.freeHead = nextOf(c);
     setOffset(c, offset);
+    enter(c, id);
     ++t.used;
     setNext(c, t.buckets[h]);
     t.buckets[h] = c;

@@ -1,7 +1,7 @@
 // The RAI hash table: an in-memory index from item identifier to item offset
-// (32-bit words from the RAI base). Only offsets are kept; the identifiers
-// stay in the image and are read from each item's header when keys are
-// compared.
+// (32-bit words from the RAI base). The memory block holds only offsets and
+// links; the identifiers are those in each item's header, of which the table
+// keeps a copy beside the block to compare keys without reading the image.
 #pragma once
 
 #include <cstdint>
@@ -24,5 +24,8 @@ uint32_t frai_hash_get(uint32_t id);
 // Enters `id` at `offset` (bit 31 dropped), or replaces the offset of an `id`
 // already present. False when a new entry finds no free element.
 bool frai_hash_put(uint32_t id, uint32_t offset);
+// frai_hash_put for an `id` known to be absent (a look-up just said so and
+// nothing was entered since): enters it without walking its chain again.
+bool frai_hash_add(uint32_t id, uint32_t offset);
 
 } // namespace qv

@@ -195,7 +195,8 @@ int fms_rai_write(uint32_t id, uint32_t size, const void *data) {
         logf(kName, "object_alloc() failed %d", 389);
         return 0;
     }
-    if (frai_hash_put(id, itemOffset(*address))) return 1;
+    // The look-up above found no entry for `id`, and storing the item entered none.
+    if (frai_hash_add(id, itemOffset(*address))) return 1;
     logf(kName, "frai_hash_put() failed %d", 396);
     frai_object_free(*address);
     return 0;

@@ -1,4 +1,5 @@
-// The hash table: bucket counts, chains, keys read from the image, a full table.
+// The hash table: bucket counts, chains, keys compared in memory or read from
+// the image, a full table.
 #include "rai_fixture.h"
 
 #include "flash/image_buffer.h"
@@ -80,14 +81,47 @@ TEST_F(RaiHash, SameBucketNewestFirst) {
     EXPECT_EQ(t.used, 2u);
 }
 
-TEST_F(RaiHash, KeysComeFromTheImage) {
+TEST_F(RaiHash, IdentifiersFoundAreTheOnesTheItemsCarry) {
+    table(256);
+    // Three items of one bucket ((k + k >> 16) & 31 == 1), entered once written.
+    for (uint32_t i = 0; i < 3; ++i) {
+        item(0x100 * (i + 1), 0xCAA00001 + 0x20 * i);
+        ASSERT_TRUE(qv::frai_hash_put(0xCAA00001 + 0x20 * i, 0x100 * (i + 1)));
+    }
+    EXPECT_FALSE(qv::state().rai.hash.keysFromImage);
+    // Look-ups compare in memory: an empty window would log every read.
+    qv::fms_SetImageWindow(kBase, kBase);
+    takeLog();
+    EXPECT_EQ(qv::frai_hash_get(0xCAA00001), 0x100u);
+    EXPECT_EQ(qv::frai_hash_get(0xCAA00021), 0x200u);
+    EXPECT_EQ(qv::frai_hash_get(0xCAA00041), 0x300u);
+    EXPECT_EQ(qv::frai_hash_get(0xCAA00061), 0x7FFFFFFFu);
+    EXPECT_TRUE(takeLog().empty());
+}
+
+TEST_F(RaiHash, AnItemNotYetWrittenIsComparedByReadingTheImage) {
+    table(256);
+    ASSERT_TRUE(qv::frai_hash_put(0xCAA00001, 0x100)); // the image holds the 0xFF fill there
+    EXPECT_TRUE(qv::state().rai.hash.keysFromImage);
+    EXPECT_EQ(qv::frai_hash_get(0xCAA00001), 0x7FFFFFFFu);
+    item(0x100, 0xCAA00021);
+    EXPECT_EQ(qv::frai_hash_get(0xCAA00021), 0x100u);
+    EXPECT_EQ(qv::frai_hash_get(0xCAA00001), 0x7FFFFFFFu);
+}
+
+TEST_F(RaiHash, AnItemOutsideTheWindowIsReadAndLoggedAtEveryProbe) {
     table(256);
     item(0x100, 0xCAA00001);
     ASSERT_TRUE(qv::frai_hash_put(0xCAA00001, 0x100));
-    // The item at that offset now carries another identifier of the same bucket.
-    item(0x100, 0xCAA00021);
-    EXPECT_EQ(qv::frai_hash_get(0xCAA00001), 0x7FFFFFFFu);
-    EXPECT_EQ(qv::frai_hash_get(0xCAA00021), 0x100u);
+    takeLog();
+    ASSERT_TRUE(qv::frai_hash_put(0xCAA00021, 0x4000)); // kBase + 0x10000: past the window
+    EXPECT_TRUE(takeLog().empty());
+    EXPECT_TRUE(qv::state().rai.hash.keysFromImage);
+    // Newest first: the outside item is probed (and logged) before the one inside.
+    EXPECT_EQ(qv::frai_hash_get(0xCAA00001), 0x100u);
+    EXPECT_EQ(qv::frai_hash_get(0xCAA00021), 0x7FFFFFFFu); // the failed read leaves zeros
+    EXPECT_EQ(takeLog(), (std::vector<std::string>{"fms_Read: illegal address: 0x4010000",
+                                                   "fms_Read: illegal address: 0x4010000"}));
 }
 
 TEST_F(RaiHash, ReplaceKeepsTheCountAndBitThirtyOne) {
