@@ -24,20 +24,41 @@ struct PendingParam {
 
 // ---- RAI item store -------------------------------------------------------
 
-// The RAI image file as the merge builds it. The file is written out in large
-// blocks when the merge ends; until then its contents live here, page by page:
-// a page exists only once something was written into it, and an untouched
-// page reads as the 0xFF fill below `fillLength` and as the zeros of a gap
-// above it. The file ends up byte-identical to seeking and writing field by
-// field on the stream, without holding the whole area in memory.
+// One 64 KiB page of the RAI image file: in memory, written out to the file
+// (and dropped from memory), or neither (untouched).
+struct RaiPage {
+    std::unique_ptr<uint8_t[]> data; // in memory
+    uint64_t lastUse = 0;            // RaiImage::clock when another page was accessed after it
+    bool onFile = false;             // written out at its place in RaiImage::file
+};
+
+// The RAI image file as the merge builds it, page by page: a page exists only
+// once something was written into it, and an untouched page reads as the
+// 0xFF fill below `fillLength` and as the zeros of a gap above it. While a
+// file is attached, only the kResidentPages most recently used pages stay in
+// memory: the least recently used full page is written out at its place and
+// read back if it is needed again (the store fills its sectors one after the
+// other, so the merge never needs one back). The rest is written when the
+// merge ends. The file ends up byte-identical to seeking and writing field by
+// field on the stream.
 struct RaiImage {
     static constexpr unsigned kPageShift = 16;
     static constexpr uint64_t kPageSize = uint64_t(1) << kPageShift;
-    std::vector<std::unique_ptr<uint8_t[]>> pages; // written pages, by file position >> kPageShift
-    uint64_t length = 0;     // the file's length
-    uint64_t fillLength = 0; // [0, fillLength) was filled with 0xFF
-    uint32_t base = 0;       // flash address of file position 0
-    uint32_t end = 0;        // first flash address past the 0xFF fill
+    static constexpr size_t kResidentPages = 16;
+    std::vector<RaiPage> pages;       // by file position >> kPageShift
+    std::vector<uint64_t> resident;   // indices of the pages in memory
+    std::unique_ptr<uint8_t[]> spare; // buffer of the last page written out, for the next page
+    File *file = nullptr;             // where pages are written out; none: all stay in memory
+    uint64_t hotIndex = ~uint64_t(0); // the page accessed last, which never goes out...
+    uint8_t *hot = nullptr;           // ...and its bytes
+    uint64_t clock = 0;               // changes of the page accessed last so far
+    bool spilled = false;             // some page was written out
+    bool writeOutFailed = false;      // a page failed to go out: all stay in memory from then on
+    bool readFailed = false;          // a written-out page could not be read back
+    uint64_t length = 0;              // the file's length
+    uint64_t fillLength = 0;          // [0, fillLength) was filled with 0xFF
+    uint32_t base = 0;                // flash address of file position 0
+    uint32_t end = 0;                 // first flash address past the 0xFF fill
 };
 
 // Hash table from item identifier to item offset (elements, then buckets, in

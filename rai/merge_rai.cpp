@@ -81,6 +81,23 @@ int openPlain(const std::string &path, InputStream &in, std::string &msg) {
     return 0;
 }
 
+// Attaches the image file to the RAI image for the time of the merge; the
+// image never outlives it holding a pointer to it.
+class ImageFileScope {
+public:
+    ImageFileScope(RaiImage &img, File &file) : img_(&img) { imageAttach(img, file); }
+    ImageFileScope(const ImageFileScope &) = delete;
+    ImageFileScope &operator=(const ImageFileScope &) = delete;
+    ~ImageFileScope() { release(); }
+    void release() {
+        if (img_) imageDetach(*img_);
+        img_ = nullptr;
+    }
+
+private:
+    RaiImage *img_;
+};
+
 int storeInput(const std::string &path, const std::string &imagePath, std::string &msg) {
     InputStream in;
     int r = is_wpb_file(path) ? openCompressed(path, imagePath, in, msg) : openPlain(path, in, msg);
@@ -132,9 +149,13 @@ int mergeRAI(const std::vector<std::string> &raiFiles, OutputImage &out, uint8_t
         msg = strprintf("open %s fail", out.imagePath.c_str());
         return kRaiImageOpenFailed;
     }
+    // Pages the merge has moved past go out to the file as it runs; the rest
+    // follows at the end. The file gets what the merge wrote into it, on
+    // failure as on success.
+    ImageFileScope attached(s.rai.image, image);
     int r = buildImage(raiFiles, out, msg);
-    // The file gets what the merge wrote into it, on failure as on success.
     bool saved = imageSave(s.rai.image, image);
+    attached.release();
     saved = image.close() && saved;
     if (r == 0 && !saved) {
         msg = strprintf("write %s fail", out.imagePath.c_str());
