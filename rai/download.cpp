@@ -4,6 +4,9 @@
 #include "rai/launch.h"
 #include "rai/store.h"
 
+#include <cstring>
+#include <vector>
+
 namespace qv {
 
 int dwl_NorFsProcessInit(uint32_t base, uint32_t length) {
@@ -18,17 +21,38 @@ int dwl_NorFsProcessInit(uint32_t base, uint32_t length) {
     return 0;
 }
 
+namespace {
+
+// Records are read in blocks of 256 KiB: a read of whole multiples of the
+// input buffer goes from the file straight into the block, and each record is
+// stored from where it lies there.
+constexpr size_t kReadBlock = size_t(1) << 18;
+
+uint32_t word(const uint8_t *b) {
+    return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
+}
+
+} // namespace
+
 int dwl_NorFsProcessData(File &stream, uint32_t hidden) {
     uint32_t idBase = (hidden & 0xFF) != 0 ? kHiddenFatIdBase : kUserFatIdBase;
-    uint8_t record[kFsRecordSize];
-    while (stream.read(record, sizeof record) == sizeof record) {
-        uint32_t number = uint32_t(record[0]) | uint32_t(record[1]) << 8 | uint32_t(record[2]) << 16 |
-                          uint32_t(record[3]) << 24;
-        int r = dev_nor_write_sectors(number, 1, record + 4, idBase);
-        if (r != 1) {
-            logf("dwl_NorFsProcessData", "write nor %#x err %d", number, r);
-            return kDwlWriteFailed;
+    // The part of a record a block ended in moves to the front, before the next block.
+    std::vector<uint8_t> block(kReadBlock + kFsRecordSize);
+    size_t held = 0;
+    for (bool more = true; more;) {
+        size_t got = stream.read(block.data() + held, kReadBlock);
+        more = got == kReadBlock; // a short read is the end of the stream, as for a single record
+        held += got;
+        const uint8_t *record = block.data();
+        for (; held >= kFsRecordSize; held -= kFsRecordSize, record += kFsRecordSize) {
+            uint32_t number = word(record);
+            int r = dev_nor_write_sectors(number, 1, record + 4, idBase);
+            if (r != 1) {
+                logf("dwl_NorFsProcessData", "write nor %#x err %d", number, r);
+                return kDwlWriteFailed;
+            }
         }
+        std::memmove(block.data(), record, held);
     }
     return 0;
 }

@@ -69,7 +69,7 @@ TEST_F(RaiDownload, DuplicateSectorEndsTheStream) {
     EXPECT_EQ(takeLog(), (Lines{"dev_nor_write_sectors: write 0xcaa00005 failed",
                                 "dwl_NorFsProcessData: write nor 0x5 err -5"}));
     auto found = items();
-    EXPECT_EQ(found.size(), 2u); // sector 7 was never read
+    EXPECT_EQ(found.size(), 2u); // sector 7 was never stored
     EXPECT_EQ(found[0xCAA00005].data, sectorBytes(1));
 }
 
