@@ -108,6 +108,10 @@ struct StoreCtx {
     int32_t capacity = 0;
     int32_t reserve = 0;
     uint32_t formatCount = 0;
+    // At least the free words of every active sector behind the newest one:
+    // an allocation larger than this and than the newest sector's free words
+    // finds no active sector without walking the list.
+    uint16_t freeBehindHead = 0;
 };
 
 struct RaiState {

@@ -4,6 +4,8 @@
 #include "flash/image_io.h"
 #include "rai/hash.h"
 
+#include <algorithm>
+
 namespace qv {
 namespace {
 
@@ -37,18 +39,31 @@ uint32_t popFree() {
     return s;
 }
 
-// First active sector, newest first, with `words` free; its address.
+// Takes `words` from sector s; their address.
+uint32_t takeFrom(SectorDesc &d, uint32_t words) {
+    uint32_t address = d.data + 4 * uint32_t(d.used);
+    d.used = uint16_t(d.used + words);
+    d.free = uint16_t(d.free - words);
+    add(ctx().total_free, -4 * int64_t(words));
+    return address;
+}
+
+// First active sector, newest first, with `words` free; its address. Free
+// space only shrinks, so the bound on the sectors behind the newest one
+// stays a bound; when it rules them all out, they are not walked, and a walk
+// that finds none tightens it.
 std::optional<uint32_t> takeFromActive(uint32_t words) {
     StoreCtx &c = ctx();
-    for (uint32_t s = c.activeHead; s != kNoSector; s = sector(s).next) {
+    if (c.activeHead == kNoSector) return std::nullopt;
+    if (SectorDesc &head = sector(c.activeHead); head.free >= words) return takeFrom(head, words);
+    if (c.freeBehindHead < words) return std::nullopt;
+    uint16_t most = 0;
+    for (uint32_t s = sector(c.activeHead).next; s != kNoSector; s = sector(s).next) {
         SectorDesc &d = sector(s);
-        if (d.free < words) continue;
-        uint32_t address = d.data + 4 * uint32_t(d.used);
-        d.used = uint16_t(d.used + words);
-        d.free = uint16_t(d.free - words);
-        add(c.total_free, -4 * int64_t(words));
-        return address;
+        if (d.free >= words) return takeFrom(d, words);
+        most = std::max(most, d.free);
     }
+    c.freeBehindHead = most;
     return std::nullopt;
 }
 
@@ -135,8 +150,10 @@ std::optional<uint32_t> frai_store_alloc(uint32_t words) {
         if (std::optional<uint32_t> address = takeFromActive(words)) return address;
         std::optional<uint32_t> s = frai_get_free_sector();
         if (!s) return std::nullopt;
-        sector(*s).next = ctx().activeHead;
-        ctx().activeHead = *s;
+        StoreCtx &c = ctx();
+        if (c.activeHead != kNoSector) c.freeBehindHead = std::max(c.freeBehindHead, sector(c.activeHead).free);
+        sector(*s).next = c.activeHead;
+        c.activeHead = *s;
     }
 }
 

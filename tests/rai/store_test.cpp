@@ -164,6 +164,27 @@ TEST_F(RaiStore, NoSectorLeftForAnItem) {
     EXPECT_EQ(put(0xCAA00011), 1);
 }
 
+TEST_F(RaiStore, AnOlderSectorTakesWhatTheNewestCannot) {
+    launch();
+    const uint32_t s15 = kRai + 15 * k64K + 8, s14 = kRai + 14 * k64K + 8, s13 = kRai + 13 * k64K + 8;
+    ASSERT_EQ(put(0xCAA00000, 0xB000), 1); // sector 15 keeps 20464 bytes
+    ASSERT_EQ(put(0xCAA00001, 0xB000), 1); // too big for them: sector 14
+    ASSERT_EQ(put(0xCAA00002, 0x4FE8), 1); // fills sector 14 exactly
+    ASSERT_EQ(put(0xCAA00003, 0x100), 1);  // back in sector 15
+    ASSERT_EQ(put(0xCAA00004, 0x4F00), 1); // too big for what sector 15 keeps: sector 13
+    ASSERT_EQ(put(0xCAA00005, 0xA148), 1); // sector 13 is the newest, it takes it
+    ASSERT_EQ(put(0xCAA00006, 0x2000), 1); // sector 13 keeps 0xFA0 bytes, sector 15 0x4EE8: sector 15
+    auto items = readItems(savedImage(), kRai, k64K, 17);
+    EXPECT_EQ(items[0xCAA00000].address, s15);
+    EXPECT_EQ(items[0xCAA00001].address, s14);
+    EXPECT_EQ(items[0xCAA00002].address, s14 + 0xB008);
+    EXPECT_EQ(items[0xCAA00003].address, s15 + 0xB008);
+    EXPECT_EQ(items[0xCAA00004].address, s13);
+    EXPECT_EQ(items[0xCAA00005].address, s13 + 0x4F08);
+    EXPECT_EQ(items[0xCAA00006].address, s15 + 0xB008 + 0x108);
+    EXPECT_EQ(qv::state().rai.store.formatCount, 4u); // the spare and three sectors
+}
+
 TEST_F(RaiStore, InterleavedHalvesTheSectorsAndWritesPastTheFill) {
     launch(17, true);
     EXPECT_EQ(qv::state().rai.store.wordsPerSector, 8190u);
