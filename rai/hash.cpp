@@ -44,23 +44,48 @@ uint32_t keyOf(uint32_t e) {
     return t.keysFromImage ? keyInImage(e) : t.keys[e];
 }
 
-// Records that element e now stands for `id`. Its item must show `id` where
-// the comparison would read it, inside the window (a read outside is logged);
-// when it does not (a table used before its items were written, or an item
-// outside the window), every later comparison reads the image as it would
-// without the copies.
-void enter(uint32_t e, uint32_t id) {
-    HashTable &t = table();
-    if (t.keysFromImage) return;
-    t.keys[e] = id;
-    if (!imageWindowHolds(itemAddress(e)) || keyInImage(e) != id) t.keysFromImage = true;
-}
-
-// The element holding `id` in its chain, or kHashEnd.
+// The element holding `id` in its chain, or kHashEnd. (Consecutive
+// identifiers walk neighbouring elements, which stay in the cache: a
+// separate index scattered over memory would be slower.)
 uint32_t find(uint32_t id) {
     for (uint32_t e = table().buckets[bucketOf(id)]; e != kHashEnd; e = nextOf(e))
         if (keyOf(e) == id) return e;
     return kHashEnd;
+}
+
+// Records that element e now stands for `id`. Its item must show `id` where
+// a comparison would read it, inside the window (a read outside is logged);
+// when it does not (a table used before its items were written, or an item
+// outside the window), every later comparison reads the image as it would
+// without the copies. `written`: the item carrying `id` was just written at
+// the element's offset, so the image shows `id` wherever both its header
+// words lie inside the window.
+void enter(uint32_t e, uint32_t id, bool written) {
+    HashTable &t = table();
+    if (t.keysFromImage) return;
+    t.keys[e] = id;
+    uint32_t address = itemAddress(e);
+    bool shown = imageWindowHolds(address) &&
+                 (written ? imageWindowHolds(address + 4) : keyInImage(e) == id);
+    if (!shown) t.keysFromImage = true;
+}
+
+// Enters `id`, absent from the table, at `offset` in the first free element.
+bool insert(uint32_t id, uint32_t offset, bool written) {
+    HashTable &t = table();
+    if (t.freeHead == kHashEnd) {
+        logf("frai_hash_put", "RAI hash table full");
+        return false;
+    }
+    uint32_t h = bucketOf(id);
+    uint32_t c = t.freeHead;
+    t.freeHead = nextOf(c);
+    setOffset(c, offset);
+    enter(c, id, written);
+    ++t.used;
+    setNext(c, t.buckets[h]);
+    t.buckets[h] = c;
+    return true;
 }
 
 } // namespace
@@ -100,27 +125,12 @@ uint32_t frai_hash_get(uint32_t id) {
 bool frai_hash_put(uint32_t id, uint32_t offset) {
     if (uint32_t e = find(id); e != kHashEnd) {
         setOffset(e, offset);
-        enter(e, id);
+        enter(e, id, false);
         return true;
     }
-    return frai_hash_add(id, offset);
+    return insert(id, offset, false);
 }
 
-bool frai_hash_add(uint32_t id, uint32_t offset) {
-    HashTable &t = table();
-    if (t.freeHead == kHashEnd) {
-        logf("frai_hash_put", "RAI hash table full");
-        return false;
-    }
-    uint32_t h = bucketOf(id);
-    uint32_t c = t.freeHead;
-    t.freeHead = nextOf(c);
-    setOffset(c, offset);
-    enter(c, id);
-    ++t.used;
-    setNext(c, t.buckets[h]);
-    t.buckets[h] = c;
-    return true;
-}
+bool frai_hash_add(uint32_t id, uint32_t offset) { return insert(id, offset, true); }
 
 } // namespace qv

@@ -25,7 +25,8 @@ uint32_t frai_hash_get(uint32_t id);
 // already present. False when a new entry finds no free element.
 bool frai_hash_put(uint32_t id, uint32_t offset);
 // frai_hash_put for an `id` known to be absent (a look-up just said so and
-// nothing was entered since): enters it without walking its chain again.
+// nothing was entered since) whose item was just written at `offset`: enters
+// it without walking its chain again or reading the item back.
 bool frai_hash_add(uint32_t id, uint32_t offset);
 
 } // namespace qv

@@ -6,6 +6,9 @@
 #include "flash/image_io.h"
 #include "rai/hash.h"
 
+#include <map>
+#include <random>
+
 using namespace qvtest;
 
 TEST(RaiHashSize, BucketCountRule) {
@@ -97,6 +100,30 @@ TEST_F(RaiHash, IdentifiersFoundAreTheOnesTheItemsCarry) {
     EXPECT_EQ(qv::frai_hash_get(0xCAA00041), 0x300u);
     EXPECT_EQ(qv::frai_hash_get(0xCAA00061), 0x7FFFFFFFu);
     EXPECT_TRUE(takeLog().empty());
+}
+
+TEST_F(RaiHash, AFullTableFindsEveryIdentifierAndNoOther) {
+    table(256);
+    std::mt19937 rng(5);
+    std::map<uint32_t, uint32_t> stored; // identifier -> offset
+    while (stored.size() < 256) {
+        uint32_t id = rng() % 4 == 0 ? 0xCAA00000 + rng() % 4096 : uint32_t(rng());
+        if (id == 0xFFFFFFFF || stored.count(id)) continue;
+        uint32_t offset = 1 + 3 * uint32_t(stored.size());
+        item(offset, id);
+        ASSERT_TRUE(qv::frai_hash_put(id, offset));
+        stored[id] = offset;
+    }
+    EXPECT_FALSE(qv::state().rai.hash.keysFromImage);
+    for (const auto &[id, offset] : stored) EXPECT_EQ(qv::frai_hash_get(id), offset) << std::hex << id;
+    for (int i = 0; i < 2000; ++i) {
+        uint32_t id = i % 2 ? 0xCAA00000 + rng() % 8192 : uint32_t(rng());
+        if (!stored.count(id)) {
+            EXPECT_EQ(qv::frai_hash_get(id), 0x7FFFFFFFu) << std::hex << id;
+        }
+    }
+    EXPECT_FALSE(qv::frai_hash_put(0x12345678, 0x10)); // full
+    EXPECT_EQ(qv::frai_hash_get(0x12345678), 0x7FFFFFFFu);
 }
 
 TEST_F(RaiHash, AnItemNotYetWrittenIsComparedByReadingTheImage) {
