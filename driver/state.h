@@ -44,7 +44,7 @@ struct RaiPage {
 struct RaiImage {
     static constexpr unsigned kPageShift = 16;
     static constexpr uint64_t kPageSize = uint64_t(1) << kPageShift;
-    static constexpr size_t kResidentPages = 16;
+    static constexpr size_t kResidentPages = 4;
     std::vector<RaiPage> pages;       // by file position >> kPageShift
     std::vector<uint64_t> resident;   // indices of the pages in memory
     std::unique_ptr<uint8_t[]> spare; // buffer of the last page written out, for the next page
