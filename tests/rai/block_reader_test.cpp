@@ -1,0 +1,85 @@
+// Reading a stream a block ahead: the blocks are those of reading it block by
+// block, whatever its length, and a reader given up early stops; records of
+// the download stream that run across blocks.
+#include "rai_fixture.h"
+
+#include "rai/block_reader.h"
+#include "rai/download.h"
+
+using namespace qvtest;
+
+TEST(BlockReader, BlocksAreThoseOfReadingBlockByBlock) {
+    TempDir d;
+    constexpr size_t kBlock = 4096;
+    for (size_t length : {size_t(0), size_t(1), kBlock - 1, kBlock, kBlock + 1, 3 * kBlock, 3 * kBlock + 7}) {
+        Bytes content = randomBytes(length, uint32_t(length));
+        std::string path = d.file("s" + std::to_string(length));
+        writeFile(path, content);
+        qv::File f(path, "rb");
+        qv::BlockReader reader(f, kBlock);
+        Bytes got;
+        std::vector<size_t> sizes;
+        for (bool more = true; more;) {
+            qv::BlockReader::Block b = reader.next();
+            got.insert(got.end(), b.data, b.data + b.size);
+            sizes.push_back(b.size);
+            more = b.size == kBlock;
+        }
+        EXPECT_EQ(got, content) << length;
+        // Every block but the last is whole; a stream of whole blocks ends with an empty one.
+        EXPECT_EQ(sizes.size(), length / kBlock + 1) << length;
+        EXPECT_EQ(sizes.back(), length % kBlock) << length;
+    }
+}
+
+TEST(BlockReader, AReaderGivenUpEarlyStops) {
+    TempDir d;
+    writeFile(d.file("big"), randomBytes(64 * 1024, 3));
+    qv::File f(d.file("big"), "rb");
+    {
+        qv::BlockReader reader(f, 1024);
+        EXPECT_EQ(reader.next().size, 1024u);
+    } // the helper is stopped and joined here, not left reading
+    EXPECT_TRUE(f);
+}
+
+class DownloadBlocks : public RaiTest {
+protected:
+    void SetUp() override {
+        RaiTest::SetUp();
+        useFlash(uniformFlash(64, 0x04000000));
+        useE2p(0x2000);
+        setByte(237, 8); // 2048 hash elements
+        ASSERT_EQ(qv::dwl_NorFsProcessInit(0x04100000, 17 * 0x10000), 0);
+        takeLog();
+    }
+    int feed(const Bytes &stream) {
+        std::string path = dir_.file("stream");
+        writeFile(path, stream);
+        qv::File f(path, "rb");
+        return qv::dwl_NorFsProcessData(f, 0);
+    }
+    std::map<uint32_t, FoundItem> items() { return readItems(savedImage(), 0x04100000, 0x10000, 17); }
+};
+
+TEST_F(DownloadBlocks, RecordsAcrossBlocksAndATail) {
+    // 1400 records fill 2.75 read blocks: records 508 and 1016 run across.
+    std::vector<std::pair<uint32_t, Bytes>> sectors;
+    for (uint32_t n = 0; n < 1400; ++n) sectors.emplace_back(n, randomBytes(512, 7000 + n));
+    Bytes stream = records(sectors);
+    stream.resize(stream.size() + 300, 0x5A); // a tail shorter than a record
+    EXPECT_EQ(feed(stream), 0);
+    auto found = items();
+    ASSERT_EQ(found.size(), 1400u);
+    for (uint32_t n = 0; n < 1400; ++n) ASSERT_EQ(found[0xCAA00000 + n].data, sectors[n].second) << n;
+    EXPECT_TRUE(takeLog().empty());
+}
+
+TEST_F(DownloadBlocks, AFailureInALaterBlockStopsThere) {
+    std::vector<std::pair<uint32_t, Bytes>> sectors;
+    for (uint32_t n = 0; n < 1400; ++n) sectors.emplace_back(n == 1016 ? 3 : n, sectorBytes(n));
+    EXPECT_EQ(feed(records(sectors)), -53);
+    EXPECT_EQ(takeLog(), (std::vector<std::string>{"dev_nor_write_sectors: write 0xcaa00003 failed",
+                                                   "dwl_NorFsProcessData: write nor 0x3 err -5"}));
+    EXPECT_EQ(items().size(), 1016u);
+}
