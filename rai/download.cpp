@@ -1,12 +1,11 @@
 #include "rai/download.h"
 
 #include "driver/log.h"
-#include "rai/block_reader.h"
 #include "rai/launch.h"
 #include "rai/store.h"
 
-#include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace qv {
 
@@ -24,46 +23,36 @@ int dwl_NorFsProcessInit(uint32_t base, uint32_t length) {
 
 namespace {
 
-// Records are read in blocks of 256 KiB, a block ahead of storing them: a
-// read of whole multiples of the input buffer goes from the file straight
-// into the block, and each record is stored from where it lies there.
+// Records are read in blocks of 256 KiB: a read of whole multiples of the
+// input buffer goes from the file straight into the block, and each record is
+// stored from where it lies there.
 constexpr size_t kReadBlock = size_t(1) << 18;
 
 uint32_t word(const uint8_t *b) {
     return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
 }
 
-// Stores one record; kDwlWriteFailed when its sector cannot be stored.
-int storeRecord(const uint8_t *record, uint32_t idBase) {
-    uint32_t number = word(record);
-    int r = dev_nor_write_sectors(number, 1, record + 4, idBase);
-    if (r == 1) return 0;
-    logf("dwl_NorFsProcessData", "write nor %#x err %d", number, r);
-    return kDwlWriteFailed;
-}
-
 } // namespace
 
 int dwl_NorFsProcessData(File &stream, uint32_t hidden) {
     uint32_t idBase = (hidden & 0xFF) != 0 ? kHiddenFatIdBase : kUserFatIdBase;
-    BlockReader reader(stream, kReadBlock);
-    // A record that runs from one block into the next is put together here.
-    uint8_t split[kFsRecordSize];
+    // The part of a record a block ended in moves to the front, before the next block.
+    std::vector<uint8_t> block(kReadBlock + kFsRecordSize);
     size_t held = 0;
     for (bool more = true; more;) {
-        BlockReader::Block block = reader.next();
-        more = block.size == kReadBlock; // a short read is the end of the stream, as for a single record
-        size_t pos = std::min(block.size, (kFsRecordSize - held) % kFsRecordSize);
-        std::memcpy(split + held, block.data, pos);
-        held += pos;
-        if (held == kFsRecordSize) {
-            if (int r = storeRecord(split, idBase)) return r;
-            held = 0;
+        size_t got = stream.read(block.data() + held, kReadBlock);
+        more = got == kReadBlock; // a short read is the end of the stream, as for a single record
+        held += got;
+        const uint8_t *record = block.data();
+        for (; held >= kFsRecordSize; held -= kFsRecordSize, record += kFsRecordSize) {
+            uint32_t number = word(record);
+            int r = dev_nor_write_sectors(number, 1, record + 4, idBase);
+            if (r != 1) {
+                logf("dwl_NorFsProcessData", "write nor %#x err %d", number, r);
+                return kDwlWriteFailed;
+            }
         }
-        for (; block.size - pos >= kFsRecordSize; pos += kFsRecordSize)
-            if (int r = storeRecord(block.data + pos, idBase)) return r;
-        std::memcpy(split + held, block.data + pos, block.size - pos);
-        held += block.size - pos;
+        std::memmove(block.data(), record, held);
     }
     return 0;
 }

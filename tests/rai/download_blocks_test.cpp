@@ -1,47 +1,10 @@
-// Reading a stream a block ahead: the blocks are those of reading it block by
-// block, whatever its length, and a reader given up early stops; records of
-// the download stream that run across blocks.
+// The download stream read in large blocks: records that run from one block
+// into the next, a tail shorter than a record, and a failure in a later block.
 #include "rai_fixture.h"
 
-#include "rai/block_reader.h"
 #include "rai/download.h"
 
 using namespace qvtest;
-
-TEST(BlockReader, BlocksAreThoseOfReadingBlockByBlock) {
-    TempDir d;
-    constexpr size_t kBlock = 4096;
-    for (size_t length : {size_t(0), size_t(1), kBlock - 1, kBlock, kBlock + 1, 3 * kBlock, 3 * kBlock + 7}) {
-        Bytes content = randomBytes(length, uint32_t(length));
-        std::string path = d.file("s" + std::to_string(length));
-        writeFile(path, content);
-        qv::File f(path, "rb");
-        qv::BlockReader reader(f, kBlock);
-        Bytes got;
-        std::vector<size_t> sizes;
-        for (bool more = true; more;) {
-            qv::BlockReader::Block b = reader.next();
-            got.insert(got.end(), b.data, b.data + b.size);
-            sizes.push_back(b.size);
-            more = b.size == kBlock;
-        }
-        EXPECT_EQ(got, content) << length;
-        // Every block but the last is whole; a stream of whole blocks ends with an empty one.
-        EXPECT_EQ(sizes.size(), length / kBlock + 1) << length;
-        EXPECT_EQ(sizes.back(), length % kBlock) << length;
-    }
-}
-
-TEST(BlockReader, AReaderGivenUpEarlyStops) {
-    TempDir d;
-    writeFile(d.file("big"), randomBytes(64 * 1024, 3));
-    qv::File f(d.file("big"), "rb");
-    {
-        qv::BlockReader reader(f, 1024);
-        EXPECT_EQ(reader.next().size, 1024u);
-    } // the helper is stopped and joined here, not left reading
-    EXPECT_TRUE(f);
-}
 
 class DownloadBlocks : public RaiTest {
 protected:
