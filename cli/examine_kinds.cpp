@@ -2,7 +2,7 @@
 #include "cli/fat_extract.h"
 #include "cli/format.h"
 #include "cli/geometry.h"
-#include "cli/inspect.h"
+#include "cli/examine.h"
 #include "cli/report.h"
 
 #include <cstdio>
