@@ -108,15 +108,7 @@ Bytes fatFile(uint8_t kind, const std::vector<FatSector> &sectors) {
 
 TestRelease::TestRelease(const std::string &d, bool il) : dir(d), interleaved(il) {
     flashJson = flashDescription(interleaved);
-    FlashInfoSpec f = uniformFlash(64, kBase, interleaved);
-    f.chipId = 0x12;
-    f.chipSubId = 1;
-    f.options = 1;
-    f.cusOffset = 0x10000;
-    f.versionAddr = 0x00010203;
-    f.versionAddr1 = 0x02000000;
-    f.memParts = {{0x2C01, 0x1234}};
-    flashRecord = f.build();
+    flashRecord = exampleFlash(interleaved).build();
     writeFile(path("flash.bin"), flashRecord);
     writeText(path("flash.json"), flashJson.dump(2));
     writeFile(path("firmware.bin"), codeFile(codeSection));

@@ -4,17 +4,7 @@
 
 namespace cvtest {
 
-qvtest::FlashInfoSpec standardFlash(bool interleaved) {
-    qvtest::FlashInfoSpec f = qvtest::uniformFlash(64, 0x04000000, interleaved);
-    f.chipId = 0x0012;
-    f.chipSubId = 1;
-    f.options = 1;
-    f.cusOffset = 0x10000;
-    f.versionAddr = 0x00010203;
-    f.versionAddr1 = 0x02000000;
-    f.memParts = {{0x2C01, 0x1234}};
-    return f;
-}
+qvtest::FlashInfoSpec standardFlash(bool interleaved) { return qvtest::exampleFlash(interleaved); }
 
 void CodeImageTest::SetUp() {
     qv::resetForCall();

@@ -124,6 +124,18 @@ FlashInfoSpec uniformFlash(uint16_t sectors, uint32_t base, bool interleaved) {
     return f;
 }
 
+FlashInfoSpec exampleFlash(bool interleaved) {
+    FlashInfoSpec f = uniformFlash(64, 0x04000000, interleaved);
+    f.chipId = 0x0012;
+    f.chipSubId = 1;
+    f.options = 1;
+    f.cusOffset = 0x10000;
+    f.versionAddr = 0x00010203;
+    f.versionAddr1 = 0x02000000;
+    f.memParts = {{0x2C01, 0x1234}};
+    return f;
+}
+
 Bytes zlibCompress(const Bytes &payload) {
     uLongf len = compressBound(uLong(payload.size()));
     Bytes out(len);

@@ -57,6 +57,10 @@ struct FlashInfoSpec {
 
 // Uniform flash of `sectors` × 64 KB from address `base`.
 FlashInfoSpec uniformFlash(uint16_t sectors, uint32_t base = 0, bool interleaved = false);
+// The example release's flash: 64 × 64 KB at 0x04000000, chip 0x0012/1,
+// options 1, cusOffset 0x10000, version words 0x00010203 / 0x02000000, one
+// memory part 0x2C01 with didr 0x1234.
+FlashInfoSpec exampleFlash(bool interleaved = false);
 
 // A compressed input: 144-byte header (magic, type code) and the zlib stream
 // of `payload`, optionally followed by `trailing` bytes.
