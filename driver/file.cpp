@@ -2,7 +2,10 @@
 
 #include "driver/state.h"
 
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -14,6 +17,19 @@ namespace {
 // 4 KiB. Reads of whole blocks of this size or more bypass it. Output
 // streams keep the default buffer, so a failing write shows where it did.
 constexpr size_t kReadBuffer = size_t(1) << 16;
+
+// Repeats a positioned transfer (`step(done)` moves bytes from `done` on)
+// until n bytes have moved, the file ends or an error stops it.
+template <class Step> size_t transferAt(size_t n, Step step) {
+    size_t done = 0;
+    while (done < n) {
+        ssize_t moved = step(done);
+        if (moved < 0 && errno == EINTR) continue;
+        if (moved <= 0) break;
+        done += size_t(moved);
+    }
+    return done;
+}
 
 } // namespace
 
@@ -50,6 +66,13 @@ File::~File() { close(); }
 
 size_t File::read(void *dst, size_t n) { return f_ && n ? std::fread(dst, 1, n, f_) : 0; }
 
+size_t File::readAt(void *dst, size_t n, int64_t offset) {
+    if (!f_) return 0;
+    return transferAt(n, [&](size_t done) {
+        return ::pread(fileno(f_), static_cast<char *>(dst) + done, n - done, off_t(offset + int64_t(done)));
+    });
+}
+
 size_t File::write(const void *src, size_t n) {
     if (!f_ || n == 0) return 0;
     if (!state().io.next()) {
@@ -58,6 +81,27 @@ size_t File::write(const void *src, size_t n) {
     }
     size_t done = std::fwrite(src, 1, n, f_);
     if (done != n) failed_ = true;
+    return done;
+}
+
+size_t File::writeAt(const void *src, size_t n, int64_t offset) {
+    if (!f_ || n == 0) return 0;
+    if (!state().io.next() || std::fflush(f_) != 0) {
+        failed_ = true;
+        return 0;
+    }
+    size_t done = transferAt(n, [&](size_t from) {
+        return ::pwrite(fileno(f_), static_cast<const char *>(src) + from, n - from, off_t(offset + int64_t(from)));
+    });
+    if (done != n) failed_ = true;
+    return done;
+}
+
+size_t File::writeThrough(const void *src, size_t n) {
+    int64_t at = tell();
+    if (at < 0) return write(src, n);
+    size_t done = writeAt(src, n, at);
+    if (!seek(at + int64_t(done))) failed_ = true;
     return done;
 }
 
@@ -72,6 +116,10 @@ size_t File::fill(uint8_t value, uint64_t n) {
         if (w != chunk) break;
     }
     return size_t(done);
+}
+
+void File::reserveTo(uint64_t length) {
+    if (f_ && writable_ && length > 0) ::fallocate(fileno(f_), FALLOC_FL_KEEP_SIZE, 0, off_t(length));
 }
 
 bool File::seek(int64_t offset, int whence) { return f_ && fseeko(f_, off_t(offset), whence) == 0; }

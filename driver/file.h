@@ -26,11 +26,30 @@ public:
 
     // Reads up to n bytes; returns the number read (0 at the end or on error).
     size_t read(void *dst, size_t n);
+    // Reads up to n bytes at `offset` straight from the file, past the
+    // stream's buffer and without moving the stream. Returns the number read,
+    // short only at the end of the file or on an error. For bulk copies: a
+    // stream positioned off its buffer's grid would copy half of every block
+    // through the buffer.
+    size_t readAt(void *dst, size_t n, int64_t offset);
     // Writes n bytes; returns the number written. A short write marks the
     // file as failed.
     size_t write(const void *src, size_t n);
+    // Writes n bytes at `offset` straight to the file after flushing what the
+    // stream holds, without moving the stream; otherwise like write(). Bulk
+    // copies move each block with one system call this way, not through the
+    // stream's buffer.
+    size_t writeAt(const void *src, size_t n, int64_t offset);
+    // writeAt() at the stream's position, which then moves past the bytes
+    // written; write() where the file has no position (a pipe).
+    size_t writeThrough(const void *src, size_t n);
     // Writes n copies of one byte value; returns the number written.
     size_t fill(uint8_t value, uint64_t n);
+    // Asks the file system to set aside room for the file to grow to
+    // `length` bytes without changing its length, so that writing them later
+    // allocates no blocks on the way. Only a hint: a pipe, a device or a file
+    // system without the call leaves the file as it was.
+    void reserveTo(uint64_t length);
     bool seek(int64_t offset, int whence = SEEK_SET);
     int64_t tell() const;
     // Length of the file, leaving the position where it was; -1 on error.
