@@ -1,8 +1,9 @@
 #include "codeimage/gen_code.h"
 
 #include "codeimage/bytes.h"
+#include "driver/page_block.h"
 
-#include <vector>
+#include <algorithm>
 
 namespace qv {
 
@@ -14,14 +15,20 @@ uint32_t xor_words(uint32_t seed, const void *words, uint32_t count) {
 
 int gen_code(File &in, File &out, uint32_t &checksum) {
     if (!in.seek(kCodeHeaderSize)) return -34;
-    std::vector<uint8_t> block(kCodeBlockSize);
+    // Room for the whole section is set aside first, and each block is read
+    // at its offset and written past both streams' buffers: the copy then
+    // costs little more than the kernel's own copy of the file.
+    out.reserveTo(uint64_t(std::max<int64_t>(out.tell() + in.length() - kCodeHeaderSize, 0)));
+    PageBlock block(kCodeBlockSize);
     uint32_t sum = 0;
     size_t n = 0;
+    int64_t at = kCodeHeaderSize;
     do {
         // A read error ends the copy like the end of the file.
-        n = in.read(block.data(), block.size());
-        if (out.write(block.data(), n) < n) return -41;
+        n = in.readAt(block.data(), block.size(), at);
+        at += int64_t(n);
         sum = xor_words(sum, block.data(), uint32_t(n / 4));
+        if (out.writeThrough(block.data(), n) < n) return -41;
     } while (n == kCodeBlockSize);
     checksum = sum;
     return 0;

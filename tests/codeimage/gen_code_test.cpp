@@ -61,6 +61,21 @@ TEST_F(GenCodeTest, BlockBoundariesKeepEveryWord) {
     }
 }
 
+TEST_F(GenCodeTest, SectionLandsWhereTheOutputStandsAndTheOutputGoesOnAfterIt) {
+    Bytes section = randomBytes(131072 + 20, 4);
+    std::string in = put("code.bin", concat({Bytes(16, 0), section}));
+    {
+        qv::File src(in, "rb"), dst(dir.file("out.bin"), "wb");
+        ASSERT_EQ(dst.write("HEAD", 4), 4u); // still in the output's buffer
+        uint32_t sum = 0;
+        ASSERT_EQ(qv::gen_code(src, dst, sum), 0);
+        EXPECT_EQ(sum, xorWords(section));
+        ASSERT_EQ(dst.write("TAIL", 4), 4u);
+        ASSERT_TRUE(dst.close());
+    }
+    EXPECT_EQ(output(), concat({Bytes{'H', 'E', 'A', 'D'}, section, Bytes{'T', 'A', 'I', 'L'}}));
+}
+
 TEST_F(GenCodeTest, ShortWriteGivesMinus41) {
     uint32_t sum = 7;
     qv::state().io.failAt = 2; // the second block
