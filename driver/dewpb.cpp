@@ -2,8 +2,8 @@
 
 #include "driver/inputs.h"
 #include "driver/log.h"
+#include "driver/page_block.h"
 
-#include <vector>
 #include <zlib.h>
 
 namespace qv {
@@ -28,10 +28,10 @@ private:
 
 // Writes the n bytes that the last inflate call made. False after a short
 // write, which is logged with the number of bytes that did get written.
-bool writeBlock(File &out, const std::vector<uint8_t> &buf, size_t n, const char *what) {
+bool writeBlock(File &out, PageBlock &buf, size_t n, const char *what) {
     if (n == 0) return true;
     logf(kName, what, int(n));
-    size_t written = out.write(buf.data(), n);
+    size_t written = out.writeThrough(buf.data(), n);
     if (written == n) return true;
     logf(kName, "Write err %d", int(written));
     return false;
@@ -41,12 +41,20 @@ bool writeBlock(File &out, const std::vector<uint8_t> &buf, size_t n, const char
 
 int deWpb(File &in, File &out) {
     if (!wpb_read_header(in)) return -62;
-    std::vector<uint8_t> inBuf(kBufSize), outBuf(kBufSize);
+    // Both sides move whole buffers with one system call each, past the
+    // streams' own buffers.
+    PageBlock inBuf(kBufSize), outBuf(kBufSize);
+    int64_t at = in.tell();
+    auto readBlock = [&] {
+        size_t got = at < 0 ? 0 : in.readAt(inBuf.data(), kBufSize, at);
+        at += int64_t(got);
+        return got;
+    };
     Inflater z;
 
     for (;;) { // main loop
         if (z->avail_in == 0) {
-            size_t got = in.read(inBuf.data(), kBufSize);
+            size_t got = readBlock();
             if (got == 0) {
                 logf(kName, "Reached end of stream");
                 break;
@@ -64,7 +72,7 @@ int deWpb(File &in, File &out) {
         if (!writeBlock(out, outBuf, kBufSize - z->avail_out, "Write %d bytes")) return -115;
         if (ret == Z_STREAM_END) {
             // One more read tells whether anything follows the stream.
-            if (in.read(inBuf.data(), kBufSize) == 0) break;
+            if (readBlock() == 0) break;
             logf(kName, "Corrupt stream");
             return -128;
         }
