@@ -7,7 +7,6 @@ namespace qv {
 namespace {
 
 constexpr uint64_t kPage = RaiImage::kPageSize;
-constexpr uint64_t kNowhere = ~uint64_t(0);
 
 uint64_t pageStart(uint64_t index) { return index << RaiImage::kPageShift; }
 
@@ -39,7 +38,7 @@ void writeOutOne(RaiImage &img) {
     }
     if (victim == img.resident.end()) return;
     RaiPage &page = img.pages[*victim];
-    if (!img.file->seek(int64_t(pageStart(*victim))) || img.file->write(page.data.get(), kPage) != kPage) {
+    if (img.file->writeAt(page.data.get(), kPage, int64_t(pageStart(*victim))) != kPage) {
         img.writeOutFailed = true;
         return;
     }
@@ -51,7 +50,7 @@ void writeOutOne(RaiImage &img) {
 
 // Reads page `index` back from the attached file into `page`.
 void readBack(RaiImage &img, uint64_t index, uint8_t *page) {
-    if (!img.file || !img.file->seek(int64_t(pageStart(index))) || img.file->read(page, kPage) != kPage)
+    if (!img.file || img.file->readAt(page, kPage, int64_t(pageStart(index))) != kPage)
         img.readFailed = true;
 }
 
@@ -92,6 +91,7 @@ void imageFill(RaiImage &img, uint64_t n) {
         if (known(img, index)) std::memset(pageFor(img, index), 0xFF, std::min(n - pageStart(index), kPage));
     img.fillLength = std::max(img.fillLength, n);
     img.length = std::max(img.length, n);
+    if (img.file) img.file->reserveTo(n);
 }
 
 void imageWriteAt(RaiImage &img, uint64_t pos, const void *src, uint64_t n) {
@@ -133,10 +133,6 @@ void imageAttach(RaiImage &img, File &file) { img.file = &file; }
 void imageDetach(RaiImage &img) { img = RaiImage{}; }
 
 bool imageSave(RaiImage &img, File &out) {
-    // Where `out` stands: the current position is file position 0 until a
-    // page went out somewhere else.
-    uint64_t at = img.spilled ? kNowhere : 0;
-    auto place = [&](uint64_t pos) { return at == pos || out.seek(int64_t(pos)); };
     uint64_t pos = 0;
     while (pos < img.length) {
         uint64_t index = pos >> RaiImage::kPageShift;
@@ -145,17 +141,15 @@ bool imageSave(RaiImage &img, File &out) {
             pos += chunk;
             continue;
         }
-        if (!place(pos)) return false;
         if (index < img.pages.size() && img.pages[index].data) {
-            if (out.write(img.pages[index].data.get(), chunk) != chunk) return false;
+            if (out.writeAt(img.pages[index].data.get(), chunk, int64_t(pos)) != chunk) return false;
         } else {
             uint64_t runEnd = pos;
             while (runEnd < img.length && !known(img, runEnd >> RaiImage::kPageShift)) runEnd += kPage;
             chunk = std::min(runEnd, img.length) - pos;
-            if (!saveUntouched(img, out, pos, pos + chunk)) return false;
+            if (!out.seek(int64_t(pos)) || !saveUntouched(img, out, pos, pos + chunk)) return false;
         }
         pos += chunk;
-        at = pos;
     }
     return !out.failed() && !img.readFailed;
 }

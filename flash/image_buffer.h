@@ -13,7 +13,8 @@
 
 namespace qv {
 
-// Writes n bytes of 0xFF from file position 0.
+// Writes n bytes of 0xFF from file position 0; an attached file sets aside
+// room for them.
 void imageFill(RaiImage &img, uint64_t n);
 // Writes n bytes at file position `pos`, extending the file as needed.
 void imageWriteAt(RaiImage &img, uint64_t pos, const void *src, uint64_t n);
@@ -29,8 +30,7 @@ void imageAttach(RaiImage &img, File &file);
 // Forgets the attached file. The image's contents live in that file from
 // then on: the image is left empty.
 void imageDetach(RaiImage &img);
-// Writes the whole file to `out`: from its current position when no page was
-// written out, else the bytes that are not in the file yet at their places.
+// Writes the bytes of the file that are not in `out` yet at their places.
 // False when a write failed or a written-out page could not be read back.
 // With a file attached, `out` is that file.
 bool imageSave(RaiImage &img, File &out);

@@ -1,11 +1,11 @@
 #include "rai/download.h"
 
 #include "driver/log.h"
+#include "driver/page_block.h"
 #include "rai/launch.h"
 #include "rai/store.h"
 
 #include <cstring>
-#include <vector>
 
 namespace qv {
 
@@ -23,10 +23,13 @@ int dwl_NorFsProcessInit(uint32_t base, uint32_t length) {
 
 namespace {
 
-// Records are read in blocks of 256 KiB: a read of whole multiples of the
-// input buffer goes from the file straight into the block, and each record is
-// stored from where it lies there.
+// Records are read in blocks of 256 KiB, at their offsets straight from the
+// file into a page-aligned block, and each record is stored from where it
+// lies there. The part of a record a block ended in moves to just in front of
+// the next block.
 constexpr size_t kReadBlock = size_t(1) << 18;
+constexpr size_t kFront = PageBlock::kAlign;
+static_assert(kFsRecordSize <= kFront);
 
 uint32_t word(const uint8_t *b) {
     return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
@@ -36,15 +39,16 @@ uint32_t word(const uint8_t *b) {
 
 int dwl_NorFsProcessData(File &stream, uint32_t hidden) {
     uint32_t idBase = (hidden & 0xFF) != 0 ? kHiddenFatIdBase : kUserFatIdBase;
-    // The part of a record a block ended in moves to the front, before the next block.
-    std::vector<uint8_t> block(kReadBlock + kFsRecordSize);
+    PageBlock buffer(kFront + kReadBlock);
+    uint8_t *const block = buffer.data() + kFront;
+    int64_t at = stream.tell();
     size_t held = 0;
     for (bool more = true; more;) {
-        size_t got = stream.read(block.data() + held, kReadBlock);
+        size_t got = at < 0 ? 0 : stream.readAt(block, kReadBlock, at);
+        at += int64_t(got);
         more = got == kReadBlock; // a short read is the end of the stream, as for a single record
-        held += got;
-        const uint8_t *record = block.data();
-        for (; held >= kFsRecordSize; held -= kFsRecordSize, record += kFsRecordSize) {
+        const uint8_t *record = block - held;
+        for (held += got; held >= kFsRecordSize; held -= kFsRecordSize, record += kFsRecordSize) {
             uint32_t number = word(record);
             int r = dev_nor_write_sectors(number, 1, record + 4, idBase);
             if (r != 1) {
@@ -52,7 +56,7 @@ int dwl_NorFsProcessData(File &stream, uint32_t hidden) {
                 return kDwlWriteFailed;
             }
         }
-        std::memmove(block.data(), record, held);
+        std::memmove(block - held, record, held);
     }
     return 0;
 }
