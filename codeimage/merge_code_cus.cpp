@@ -1,30 +1,27 @@
 // The code image merge: creates the image, copies the code section of the
-// first code file (expanding a compressed one into "code.tmp" next to the
-// image first), takes the version words from it, and either closes the image
-// or goes on with the CUS area.
+// first code file (or expands a compressed one straight into the image),
+// takes the version words from it, and either closes the image or goes on
+// with the CUS area.
 #include "codeimage/merge_code_cus.h"
 
 #include "codeimage/bytes.h"
 #include "codeimage/cus_area.h"
 #include "codeimage/gen_code.h"
 #include "codeimage/result_codes.h"
+#include "codeimage/version_words.h"
 #include "driver/dewpb.h"
 #include "driver/inputs.h"
 #include "driver/log.h"
 #include "driver/state.h"
-
-#include <cstring>
 
 namespace qv {
 namespace {
 
 constexpr const char *kName = "merge_code_cus";
 constexpr uint32_t kTypeCode = 0x1000023;
-constexpr int64_t kVersionAddr1At = 0x1094;
-constexpr int64_t kVersionAddrAt = 0x10A0;
 
-// Deletes the expanded copy of a compressed code file when the code section
-// step ends, on every way out, once the file has been made.
+// Deletes "code.tmp" when the code section step ends, on every way out, once
+// the file has been made.
 class TempFile {
 public:
     TempFile() = default;
@@ -44,48 +41,51 @@ int openFailed(std::string &msg, const std::string &path, int code) {
     return code;
 }
 
-// Reads the word at `offset` over the little-endian bytes of `word`: bytes
-// past the end of the file keep their earlier value.
-void readWordAt(File &f, int64_t offset, uint32_t &word) {
-    uint8_t bytes[4], got[4];
-    putLe32(bytes, word);
-    size_t n = f.seek(offset) ? f.read(got, 4) : 0;
-    std::memcpy(bytes, got, n);
-    word = le32(bytes);
-}
-
-void takeVersionWords(File &code) {
+void takeVersionWords(const VersionWords &words) {
     State &s = state();
-    readWordAt(code, kVersionAddr1At, s.versionAddr1);
-    readWordAt(code, kVersionAddrAt, s.versionAddr);
+    words.store(s.versionAddr1, s.versionAddr);
     logf(kName, "FMS_FLASH_VELMORINE_VERSION_ADDR is updated!");
     logValue(kName, "FMS_FLASH_VELMORINE_VERSION_ADDR", s.versionAddr);
     logValue(kName, "FMS_FLASH_VELMORINE_VERSION_ADDR1", s.versionAddr1);
 }
 
-// Expands the compressed code file `in` into "<dir of the image>code.tmp"
-// behind 16 bytes of 0xFF (in place of a code file's header) and reopens
-// that file as `in`.
-int expandCodeFile(File &in, const std::string &imagePath, TempFile &tmp, std::string &msg) {
+// A compressed code file claims "code.tmp" in the folder of the image for the
+// time of its expansion: a folder where that file cannot be made refuses it
+// (-82), and a file of that name is replaced and, at the end, removed.
+int claimTempFile(const std::string &imagePath, TempFile &tmp, std::string &msg) {
     std::string tmpPath = strprintf("%scode.tmp", get_dir_prefix(imagePath).c_str());
-    File expanded(tmpPath, "wb");
-    if (!expanded) return openFailed(msg, tmpPath, -82);
+    File claimed(tmpPath, "wb");
+    if (!claimed) return openFailed(msg, tmpPath, -82);
     tmp.keep(tmpPath);
-    if (expanded.fill(0xFF, kCodeHeaderSize) != size_t(kCodeHeaderSize)) {
-        msg = strprintf("write header of %s failed", tmpPath.c_str());
-        return kErrTempHeaderWrite;
-    }
-    if (deWpb(in, expanded) != 0) {
-        msg = strprintf("uncompress %s error", in.path().c_str());
-        return -92;
-    }
-    in.close();
-    if (!expanded.close()) {
+    if (!claimed.close()) {
         msg = strprintf("close %s failed", tmpPath.c_str());
         return kErrTempClose;
     }
-    in = File(tmpPath, "rb");
-    return in ? 0 : openFailed(msg, tmpPath, -101);
+    return 0;
+}
+
+// Expands the compressed code file `in` straight into `image`: its payload is
+// the code section, so it is written once and not copied again from a file of
+// its own. The version words are caught on the way at their offsets in the
+// expanded form, where 16 bytes stand for a code file's header. A failed
+// expansion cuts the image back to where it stood, which is all a separate
+// file would have left there.
+int expandCodeSection(File &in, File &image, std::string &msg) {
+    int64_t start = image.tell();
+    VersionWords words;
+    int64_t pos = kCodeHeaderSize;
+    int r = deWpb(in, [&](const uint8_t *p, size_t n) {
+        words.watch(pos, p, n);
+        pos += int64_t(n);
+        return image.writeThrough(p, n);
+    });
+    if (r != 0) {
+        image.truncate(start);
+        msg = strprintf("uncompress %s error", in.path().c_str());
+        return -92;
+    }
+    takeVersionWords(words);
+    return 0;
 }
 
 // Copies the code section of `codePath` onto `image` and notes what the CUS
@@ -94,12 +94,16 @@ int writeCodeSection(const std::string &codePath, File &image, CodeSection &code
     code.present = true;
     code.path = codePath;
     code.compressed = is_wpb_file(codePath);
-    TempFile tmp; // outlives `in`, so the copy is closed before it is deleted
     File in(codePath, "rb");
     if (!in) return openFailed(msg, codePath, -72);
-    if (code.compressed)
-        if (int r = expandCodeFile(in, image.path(), tmp, msg)) return r;
-    takeVersionWords(in);
+    if (code.compressed) {
+        TempFile tmp;
+        if (int r = claimTempFile(image.path(), tmp, msg)) return r;
+        return expandCodeSection(in, image, msg);
+    }
+    VersionWords words;
+    words.read(in);
+    takeVersionWords(words);
     in.seek(0);
     if (int r = gen_code(in, image, code.checksum)) {
         msg = "gen_code() function error";

@@ -7,8 +7,7 @@
 namespace qv {
 
 // Output and temporary-file failures.
-inline constexpr int kErrTempHeaderWrite = -1100;  // 16-byte header of code.tmp
-inline constexpr int kErrTempClose = -1101;        // code.tmp after expansion
+inline constexpr int kErrTempClose = -1101;        // code.tmp claimed for an expansion
 inline constexpr int kErrCodeImageClose = -1102;   // image without CUS area
 inline constexpr int kErrSizeDateWrite = -1103;    // size-and-date record and checksum
 inline constexpr int kErrMarkerWrite = -1104;      // code end marker

@@ -28,10 +28,10 @@ private:
 
 // Writes the n bytes that the last inflate call made. False after a short
 // write, which is logged with the number of bytes that did get written.
-bool writeBlock(File &out, PageBlock &buf, size_t n, const char *what) {
+bool writeBlock(const ExpandedSink &out, PageBlock &buf, size_t n, const char *what) {
     if (n == 0) return true;
     logf(kName, what, int(n));
-    size_t written = out.writeThrough(buf.data(), n);
+    size_t written = out(buf.data(), n);
     if (written == n) return true;
     logf(kName, "Write err %d", int(written));
     return false;
@@ -40,6 +40,10 @@ bool writeBlock(File &out, PageBlock &buf, size_t n, const char *what) {
 } // namespace
 
 int deWpb(File &in, File &out) {
+    return deWpb(in, [&out](const uint8_t *p, size_t n) { return out.writeThrough(p, n); });
+}
+
+int deWpb(File &in, const ExpandedSink &out) {
     if (!wpb_read_header(in)) return -62;
     // Both sides move whole buffers with one system call each, past the
     // streams' own buffers.

@@ -122,6 +122,10 @@ void File::reserveTo(uint64_t length) {
     if (f_ && writable_ && length > 0) ::fallocate(fileno(f_), FALLOC_FL_KEEP_SIZE, 0, off_t(length));
 }
 
+bool File::truncate(int64_t length) {
+    return f_ && std::fflush(f_) == 0 && ::ftruncate(fileno(f_), off_t(length)) == 0 && seek(length);
+}
+
 bool File::seek(int64_t offset, int whence) { return f_ && fseeko(f_, off_t(offset), whence) == 0; }
 
 int64_t File::tell() const { return f_ ? int64_t(ftello(f_)) : -1; }

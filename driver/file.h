@@ -50,6 +50,8 @@ public:
     // allocates no blocks on the way. Only a hint: a pipe, a device or a file
     // system without the call leaves the file as it was.
     void reserveTo(uint64_t length);
+    // Cuts the file back to `length` bytes and moves the stream there.
+    bool truncate(int64_t length);
     bool seek(int64_t offset, int whence = SEEK_SET);
     int64_t tell() const;
     // Length of the file, leaving the position where it was; -1 on error.

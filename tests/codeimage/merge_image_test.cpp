@@ -289,5 +289,29 @@ TEST_F(MergeCodeTest, ShortCodeFileKeepsTheVersionBytesItLacks) {
     EXPECT_EQ(image(), Bytes(file.begin() + 16, file.end()));
 }
 
+TEST_F(MergeCodeTest, ShortCompressedCodeFileKeepsTheVersionBytesItLacks) {
+    qvtest::FlashInfoSpec flashDesc = standardFlash();
+    flashDesc.versionAddr = 0x11111111;
+    flashDesc.versionAddr1 = 0x22222222;
+    fi = useFlash(flashDesc);
+    Bytes payload = randomBytes(0x1096 - 16, 18); // its expanded form ends two bytes into versionAddr1
+    payload[0x1094 - 16] = 0xAB;
+    payload[0x1095 - 16] = 0xCD;
+    std::string wpb = put("short.wpb", qvtest::makeWpb(payload, 0x1000023));
+    ASSERT_EQ(merge({wpb}, {}), 0) << msg;
+    EXPECT_EQ(state().versionAddr1, 0x2222CDABu);
+    EXPECT_EQ(state().versionAddr, 0x11111111u);
+    EXPECT_EQ(image(), payload);
+}
+
+TEST_F(MergeCodeTest, AFileNamedCodeTmpNextToTheImageIsReplacedAndRemoved) {
+    makeRelease(randomBytes(10, 1));
+    qvtest::writeFile(dir.file("code.tmp"), randomBytes(1000, 3));
+    Bytes payload = randomBytes(5000, 4);
+    ASSERT_EQ(merge({put("firmware.wpb", qvtest::makeWpb(payload, 0x1000023))}, {}), 0) << msg;
+    EXPECT_EQ(image(), payload);
+    EXPECT_FALSE(qvtest::fileExists(dir.file("code.tmp")));
+}
+
 } // namespace
 } // namespace cvtest
