@@ -109,6 +109,19 @@ TEST(FilePositionedIo, ReserveToKeepsTheLengthAndIsIgnoredWhereItCannotWork) {
     EXPECT_EQ(st.st_size, 10);
 }
 
+TEST(FilePositionedIo, TruncateCutsBackWhatTheStreamHeldAndWritesGoOnThere) {
+    TempDir dir;
+    qv::File f(dir.file("out.bin"), "wb");
+    ASSERT_EQ(f.writeThrough("0123456789", 10), 10u);
+    ASSERT_EQ(f.write("abc", 3), 3u); // still in the stream's buffer
+    ASSERT_TRUE(f.truncate(4));
+    EXPECT_EQ(f.tell(), 4);
+    ASSERT_EQ(f.write("X", 1), 1u);
+    ASSERT_TRUE(f.close());
+    EXPECT_EQ(readFile(dir.file("out.bin")), Bytes({'0', '1', '2', '3', 'X'}));
+    EXPECT_FALSE(qv::File().truncate(0));
+}
+
 TEST(PageBlock, StartsOnAPageBoundary) {
     for (size_t size : {size_t(1), size_t(300000), size_t(4096)}) {
         qv::PageBlock block(size);
