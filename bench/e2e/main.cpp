@@ -82,7 +82,7 @@ std::vector<Measurement> plan(const Release &r, const std::string &out) {
                 });
             },
             MergeInputs{{r.codeWpb}, patches, r.cusFiles, {}}, {}, {}};
-    uint64_t raiBytes = uint64_t(r.raiSectors) * kSector;
+    uint64_t raiBytes = r.raiImageBytes;
     m[2] = {"rai", "RAI merge of the FAT inputs", "sequential write of the RAI image size",
             [raiBytes, out] {
                 return runInChild([raiBytes, out] {
@@ -96,6 +96,19 @@ std::vector<Measurement> plan(const Release &r, const std::string &out) {
     m[4] = {"release", "whole release in one call", "", nullptr,
             MergeInputs{{r.codeFile, r.userFat, r.hiddenFat}, patches, r.cusFiles, {r.e2pFile}}, {}, {}};
     return m;
+}
+
+// The length of the RAI image a merge of the FAT inputs writes, the size of
+// its baseline: the area in the plain layout, twice as much in the
+// interleaved one, where the image holds both chips' halves of every word.
+uint64_t probeRaiImageBytes(const Release &r, const std::string &out) {
+    Run run = mergeRun(r, MergeInputs{{r.userFat, r.hiddenFat}, {}, {}, {}}, out);
+    std::error_code ec;
+    uint64_t bytes = fs::file_size(out + "/rai.img", ec);
+    removeOutputs(out);
+    if (!run.exited || run.report.result != 0 || ec)
+        throw std::runtime_error("the RAI inputs do not merge: result " + std::to_string(run.report.result));
+    return bytes;
 }
 
 // One RAI item more than the generated inputs hold must be refused: proof
@@ -140,6 +153,7 @@ int main(int argc, char **argv) {
         Release r = prepareRelease(o, dir);
         sync(); // the generated files reach the disk before anything is timed
 
+        if (o.profile.empty() && (o.only.empty() || o.only.count("rai"))) r.raiImageBytes = probeRaiImageBytes(r, out);
         std::vector<Measurement> ms = plan(r, out);
         if (!o.profile.empty()) return profileOne(r, ms, o.profile, out, o.keep);
         Report report(r, o);

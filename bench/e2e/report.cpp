@@ -117,7 +117,7 @@ bool Report::row(const Measurement &m) {
                m.key == "code" ? ">= 0.8 x cp" : ">= 0.9 x zlib inflate");
         if (last.outputs[0][2] < r_.codeSection) failed_ = true;
     } else if (m.key == "rai") {
-        double raiMiB = double(r_.raiSectors) * 65536 / kMiB;
+        double raiMiB = double(r_.raiImageBytes) / kMiB;
         std::printf("    %.1f MiB of FAT input at %.0f MiB/s, %.0f items/s; baseline %.1f MiB at %.0f MiB/s;"
                     " time ratio %.3f\n",
                     double(r_.fatBytes) / kMiB, double(r_.fatBytes) / kMiB / t, r_.raiItems / t, raiMiB,

@@ -39,6 +39,7 @@ struct Release {
     uint64_t codeSection = 0;
     uint64_t wpbBytes = 0;
     uint32_t raiSectors = 0; // sectors of the RAI area the partition map gives
+    uint64_t raiImageBytes = 0; // length of the RAI image file a merge of the FAT inputs writes
     uint32_t raiItems = 0;   // 512-byte items that fill it
     uint32_t userItems = 0, hiddenItems = 0;
     uint64_t fatBytes = 0;
