@@ -1,7 +1,7 @@
 #include "cli/io.h"
 
 #include "cli/errors.h"
-#include "driver/file.h"
+#include "base/file.h"
 
 #include <filesystem>
 

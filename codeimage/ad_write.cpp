@@ -1,8 +1,8 @@
 #include "codeimage/ad_write.h"
 
-#include "codeimage/bytes.h"
-#include "driver/log.h"
-#include "driver/state.h"
+#include "base/bytes.h"
+#include "base/log.h"
+#include "entry/context.h"
 
 namespace qv {
 namespace {

@@ -3,7 +3,7 @@
 // AD_write_addr (State::adWriteAddr) is the output offset of the next record.
 #pragma once
 
-#include "driver/file.h"
+#include "base/file.h"
 
 #include <cstdint>
 

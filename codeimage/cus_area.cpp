@@ -1,14 +1,14 @@
 #include "codeimage/cus_area.h"
 
-#include "codeimage/bytes.h"
+#include "base/bytes.h"
 #include "codeimage/gen_code.h"
 #include "codeimage/gen_cus.h"
 #include "codeimage/gen_mcp.h"
 #include "codeimage/gen_patch.h"
 #include "codeimage/result_codes.h"
 #include "codeimage/size_date.h"
-#include "driver/log.h"
-#include "driver/state.h"
+#include "base/log.h"
+#include "entry/context.h"
 #include "flash/geometry.h"
 
 namespace qv {

@@ -4,7 +4,7 @@
 // the later merges (four queued E2P parameters and RAI_lowerbound).
 #pragma once
 
-#include "driver/file.h"
+#include "base/file.h"
 
 #include <quorvel/quorvel.h>
 

@@ -1,7 +1,7 @@
 #include "codeimage/gen_code.h"
 
-#include "codeimage/bytes.h"
-#include "driver/page_block.h"
+#include "base/bytes.h"
+#include "base/page_block.h"
 
 #include <algorithm>
 

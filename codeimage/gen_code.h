@@ -2,7 +2,7 @@
 // copied block by block, and the XOR checksum of its 32-bit words.
 #pragma once
 
-#include "driver/file.h"
+#include "base/file.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,9 +1,9 @@
 #include "codeimage/gen_cus.h"
 
 #include "codeimage/ad_write.h"
-#include "codeimage/bytes.h"
+#include "base/bytes.h"
 #include "codeimage/result_codes.h"
-#include "driver/log.h"
+#include "base/log.h"
 
 #include <cstring>
 #include <new>

@@ -3,7 +3,7 @@
 // chunks joined, every chunk after the first behind a 16-byte chunk header.
 #pragma once
 
-#include "driver/file.h"
+#include "base/file.h"
 
 #include <cstdint>
 #include <string>

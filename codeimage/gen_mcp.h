@@ -3,7 +3,7 @@
 // record (ident "MPRM").
 #pragma once
 
-#include "driver/file.h"
+#include "base/file.h"
 
 #include <quorvel/quorvel.h>
 

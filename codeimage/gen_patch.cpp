@@ -1,10 +1,10 @@
 #include "codeimage/gen_patch.h"
 
 #include "codeimage/ad_write.h"
-#include "codeimage/bytes.h"
+#include "base/bytes.h"
 #include "codeimage/result_codes.h"
-#include "driver/log.h"
-#include "driver/state.h"
+#include "base/log.h"
+#include "entry/context.h"
 
 #include <cstring>
 #include <memory>

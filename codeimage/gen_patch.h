@@ -3,7 +3,7 @@
 // the CUS area (ident "DSPP").
 #pragma once
 
-#include "driver/file.h"
+#include "base/file.h"
 
 #include <cstdint>
 

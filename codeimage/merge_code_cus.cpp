@@ -4,15 +4,15 @@
 // with the CUS area.
 #include "codeimage/merge_code_cus.h"
 
-#include "codeimage/bytes.h"
+#include "base/bytes.h"
 #include "codeimage/cus_area.h"
 #include "codeimage/gen_code.h"
 #include "codeimage/result_codes.h"
 #include "codeimage/version_words.h"
-#include "driver/dewpb.h"
-#include "driver/inputs.h"
-#include "driver/log.h"
-#include "driver/state.h"
+#include "input/dewpb.h"
+#include "input/inputs.h"
+#include "base/log.h"
+#include "entry/context.h"
 
 namespace qv {
 namespace {

@@ -1,6 +1,6 @@
 #include "codeimage/version_words.h"
 
-#include "codeimage/bytes.h"
+#include "base/bytes.h"
 
 #include <algorithm>
 #include <cstring>

@@ -6,7 +6,7 @@
 // replaces only the bytes it holds.
 #pragma once
 
-#include "driver/file.h"
+#include "base/file.h"
 
 #include <cstddef>
 #include <cstdint>

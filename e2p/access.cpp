@@ -1,6 +1,6 @@
 #include "e2p/access.h"
 
-#include "driver/state.h"
+#include "entry/context.h"
 #include "flash/geometry.h"
 
 #include <cstring>

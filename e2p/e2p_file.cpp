@@ -2,8 +2,8 @@
 // the lines, the objects, their values and the metadata entries.
 #include "e2p/e2p_file.h"
 
-#include "driver/file.h"
-#include "driver/log.h"
+#include "base/file.h"
+#include "base/log.h"
 #include "e2p/e2p_codes.h"
 #include "e2p/text_helpers.h"
 #include "e2p/text_lines.h"

@@ -1,6 +1,6 @@
 #include "e2p/journal.h"
 
-#include "driver/state.h"
+#include "entry/context.h"
 #include "e2p/access.h"
 #include "flash/geometry.h"
 

@@ -5,9 +5,9 @@
 // journal area, where the RAI merge reads its parameters.
 #include "e2p/merge_e2p.h"
 
-#include "driver/file.h"
-#include "driver/log.h"
-#include "driver/state.h"
+#include "base/file.h"
+#include "base/log.h"
+#include "entry/context.h"
 #include "e2p/access.h"
 #include "e2p/e2p_codes.h"
 #include "e2p/e2p_load.h"

@@ -1,6 +1,6 @@
 #include "flash/geometry.h"
 
-#include "driver/state.h"
+#include "entry/context.h"
 
 namespace qv {
 namespace {

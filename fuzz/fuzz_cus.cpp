@@ -3,7 +3,7 @@
 
 #include "codeimage/ad_write.h"
 #include "codeimage/gen_cus.h"
-#include "driver/state.h"
+#include "entry/context.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static qvfuzz::FuzzDir dir;

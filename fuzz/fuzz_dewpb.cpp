@@ -1,8 +1,8 @@
 // Expansion of compressed inputs: any header and stream, written to a file.
 #include "support.h"
 
-#include "driver/dewpb.h"
-#include "driver/state.h"
+#include "input/dewpb.h"
+#include "entry/context.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static qvfuzz::FuzzDir dir;

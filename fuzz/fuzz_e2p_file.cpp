@@ -2,7 +2,7 @@
 // 8 KB E2P image; the first byte chooses the flat or interleaved layout.
 #include "support.h"
 
-#include "driver/state.h"
+#include "entry/context.h"
 #include "e2p/access.h"
 #include "e2p/e2p_load.h"
 #include "flash/geometry.h"

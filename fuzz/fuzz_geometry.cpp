@@ -2,7 +2,7 @@
 // taken from the input must answer without undefined behaviour.
 #include "support.h"
 
-#include "driver/state.h"
+#include "entry/context.h"
 #include "flash/geometry.h"
 
 #include <cstring>

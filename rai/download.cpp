@@ -1,7 +1,7 @@
 #include "rai/download.h"
 
-#include "driver/log.h"
-#include "driver/page_block.h"
+#include "base/log.h"
+#include "base/page_block.h"
 #include "rai/launch.h"
 #include "rai/store.h"
 

@@ -3,7 +3,7 @@
 // the file system's base plus the sector number.
 #pragma once
 
-#include "driver/file.h"
+#include "base/file.h"
 
 #include <cstdint>
 

@@ -1,7 +1,7 @@
 #include "rai/hash.h"
 
-#include "driver/state.h"
-#include "flash/image_io.h"
+#include "entry/context.h"
+#include "rai/image_io.h"
 
 #include <new>
 

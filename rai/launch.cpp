@@ -1,10 +1,10 @@
 #include "rai/launch.h"
 
-#include "driver/state.h"
+#include "entry/context.h"
 #include "e2p/access.h"
 #include "flash/geometry.h"
-#include "flash/image_buffer.h"
-#include "flash/image_io.h"
+#include "rai/image_buffer.h"
+#include "rai/image_io.h"
 #include "rai/hash.h"
 #include "rai/store.h"
 

@@ -1,11 +1,11 @@
 #include "rai/merge_rai.h"
 
-#include "driver/dewpb.h"
-#include "driver/inputs.h"
-#include "driver/state.h"
+#include "input/dewpb.h"
+#include "input/inputs.h"
+#include "entry/context.h"
 #include "e2p/access.h"
-#include "flash/image_buffer.h"
-#include "flash/partition_map.h"
+#include "rai/image_buffer.h"
+#include "rai/partition_map.h"
 #include "rai/download.h"
 
 namespace qv {

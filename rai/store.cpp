@@ -1,7 +1,7 @@
 #include "rai/store.h"
 
 #include "flash/geometry.h"
-#include "flash/image_io.h"
+#include "rai/image_io.h"
 #include "rai/hash.h"
 
 #include <algorithm>

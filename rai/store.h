@@ -3,7 +3,7 @@
 // the one way items enter the store.
 #pragma once
 
-#include "driver/state.h"
+#include "entry/context.h"
 
 #include <cstdint>
 #include <optional>

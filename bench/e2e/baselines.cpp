@@ -1,6 +1,6 @@
 #include "e2e/baselines.h"
 
-#include "driver/file.h"
+#include "base/file.h"
 
 #include <vector>
 #include <zlib.h>

@@ -2,7 +2,7 @@
 
 #include "gen/content.h"
 
-#include "driver/file.h"
+#include "base/file.h"
 
 #include <algorithm>
 #include <stdexcept>

@@ -3,7 +3,7 @@
 #include "micro/fixture.h"
 
 #include "codeimage/gen_code.h"
-#include "driver/dewpb.h"
+#include "input/dewpb.h"
 #include "gen/content.h"
 
 #include <benchmark/benchmark.h>

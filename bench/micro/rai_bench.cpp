@@ -3,9 +3,9 @@
 // and writing the finished image out.
 #include "micro/fixture.h"
 
-#include "driver/state.h"
-#include "flash/image_buffer.h"
-#include "flash/partition_map.h"
+#include "entry/context.h"
+#include "rai/image_buffer.h"
+#include "rai/partition_map.h"
 #include "rai/download.h"
 #include "rai/hash.h"
 #include "rai/launch.h"

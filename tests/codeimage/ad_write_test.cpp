@@ -3,7 +3,7 @@
 #include "fixture.h"
 
 #include "codeimage/ad_write.h"
-#include "codeimage/bytes.h"
+#include "base/bytes.h"
 
 namespace cvtest {
 namespace {

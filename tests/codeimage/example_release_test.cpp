@@ -3,7 +3,7 @@
 // no later merge run.
 #include "fixture.h"
 
-#include "codeimage/bytes.h"
+#include "base/bytes.h"
 
 #include <filesystem>
 

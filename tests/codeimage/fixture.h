@@ -4,7 +4,7 @@
 
 #include "builders.h"
 
-#include "driver/state.h"
+#include "entry/context.h"
 #include "flash/geometry.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 // and the end markers.
 #include "merge_fixture.h"
 
-#include "codeimage/bytes.h"
+#include "base/bytes.h"
 
 namespace cvtest {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "support/support.h"
 
-#include "driver/state.h"
+#include "entry/context.h"
 #include "e2p/access.h"
 #include "e2p/journal.h"
 #include "flash/geometry.h"

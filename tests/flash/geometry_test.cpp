@@ -1,7 +1,7 @@
 // Geometry of the registered flash: regions, sector starts and steps, banks.
 #include "support/support.h"
 
-#include "driver/state.h"
+#include "entry/context.h"
 #include "flash/geometry.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 // from the items to read their files. Also the example release's FAT inputs.
 #include "rai_fixture.h"
 
-#include "driver/inputs.h"
+#include "input/inputs.h"
 
 #include <quorvel/quorvel.h>
 

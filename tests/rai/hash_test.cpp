@@ -2,8 +2,8 @@
 // the image, a full table.
 #include "rai_fixture.h"
 
-#include "flash/image_buffer.h"
-#include "flash/image_io.h"
+#include "rai/image_buffer.h"
+#include "rai/image_io.h"
 #include "rai/hash.h"
 
 #include <map>

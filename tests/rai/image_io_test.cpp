@@ -2,8 +2,8 @@
 // flash reads and writes over it in both layouts.
 #include "rai_fixture.h"
 
-#include "flash/image_buffer.h"
-#include "flash/image_io.h"
+#include "rai/image_buffer.h"
+#include "rai/image_io.h"
 
 #include <cstdio>
 #include <random>

@@ -3,7 +3,7 @@
 // enough to write pages out while they run.
 #include "rai_fixture.h"
 
-#include "flash/image_buffer.h"
+#include "rai/image_buffer.h"
 #include "rai/merge_rai.h"
 
 #include <random>

@@ -2,8 +2,8 @@
 // RAI entry, every failure with its message, and the temporary file.
 #include "rai_fixture.h"
 
-#include "driver/dewpb.h"
-#include "driver/inputs.h"
+#include "input/dewpb.h"
+#include "input/inputs.h"
 #include "rai/merge_rai.h"
 
 #include <filesystem>

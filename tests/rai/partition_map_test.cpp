@@ -2,7 +2,7 @@
 // the flash, with the full log of the usual case.
 #include "rai_fixture.h"
 
-#include "flash/partition_map.h"
+#include "rai/partition_map.h"
 
 using namespace qvtest;
 using Lines = std::vector<std::string>;

@@ -2,7 +2,7 @@
 
 #include "e2p/access.h"
 #include "flash/geometry.h"
-#include "flash/image_buffer.h"
+#include "rai/image_buffer.h"
 
 #include <cstdio>
 

@@ -6,7 +6,7 @@
 
 #include "support/support.h"
 
-#include "driver/state.h"
+#include "entry/context.h"
 
 #include <gtest/gtest.h>
 

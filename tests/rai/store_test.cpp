@@ -2,7 +2,7 @@
 // every refusal of fms_rai_write with its log lines, and the interleaved layout.
 #include "rai_fixture.h"
 
-#include "flash/image_io.h"
+#include "rai/image_io.h"
 #include "rai/launch.h"
 #include "rai/store.h"
 

@@ -2,8 +2,8 @@
 // the exact log lines.
 #include "support/support.h"
 
-#include "driver/dewpb.h"
-#include "driver/state.h"
+#include "input/dewpb.h"
+#include "entry/context.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

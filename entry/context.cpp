@@ -1,4 +1,4 @@
-#include "driver/state.h"
+#include "entry/context.h"
 
 namespace qv {
 

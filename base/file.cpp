@@ -1,6 +1,6 @@
-#include "driver/file.h"
+#include "base/file.h"
 
-#include "driver/state.h"
+#include "entry/context.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,13 +1,13 @@
 // The RAI image file's contents while the merge builds them (RaiImage in
-// driver/state.h): positioned writes and reads with the semantics of a C
+// entry/context.h): positioned writes and reads with the semantics of a C
 // stream on a file (a write past the end leaves a zero-filled gap, a read
 // past the end returns only the bytes that exist), pages written out to the
 // attached file as the merge moves on, and the write-out of the rest in large
 // blocks when the merge ends.
 #pragma once
 
-#include "driver/file.h"
-#include "driver/state.h"
+#include "base/file.h"
+#include "entry/context.h"
 
 #include <cstdint>
 

@@ -5,9 +5,9 @@
 // position.
 #include "support/support.h"
 
-#include "driver/file.h"
-#include "driver/page_block.h"
-#include "driver/state.h"
+#include "base/file.h"
+#include "base/page_block.h"
+#include "entry/context.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

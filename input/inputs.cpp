@@ -1,6 +1,6 @@
-#include "driver/inputs.h"
+#include "input/inputs.h"
 
-#include "driver/log.h"
+#include "base/log.h"
 
 namespace qv {
 

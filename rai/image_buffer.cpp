@@ -1,4 +1,4 @@
-#include "flash/image_buffer.h"
+#include "rai/image_buffer.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
-#include "driver/log.h"
+#include "base/log.h"
 
-#include "driver/state.h"
+#include "entry/context.h"
 
 #include <vector>
 

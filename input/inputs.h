@@ -3,7 +3,7 @@
 // compressed-input header and the kind byte at offset 9.
 #pragma once
 
-#include "driver/file.h"
+#include "base/file.h"
 
 #include <cstdint>
 #include <string>

@@ -1,8 +1,8 @@
-#include "driver/dewpb.h"
+#include "input/dewpb.h"
 
-#include "driver/inputs.h"
-#include "driver/log.h"
-#include "driver/page_block.h"
+#include "input/inputs.h"
+#include "base/log.h"
+#include "base/page_block.h"
 
 #include <zlib.h>
 

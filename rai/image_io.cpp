@@ -1,8 +1,8 @@
-#include "flash/image_io.h"
+#include "rai/image_io.h"
 
-#include "driver/state.h"
+#include "entry/context.h"
 #include "flash/geometry.h"
-#include "flash/image_buffer.h"
+#include "rai/image_buffer.h"
 
 namespace qv {
 namespace {

@@ -1,7 +1,7 @@
 // Expansion of a compressed input (144-byte header, then a zlib stream).
 #pragma once
 
-#include "driver/file.h"
+#include "base/file.h"
 
 #include <cstddef>
 #include <cstdint>

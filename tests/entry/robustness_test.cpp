@@ -2,7 +2,7 @@
 // follow each other in one process.
 #include "example_release.h"
 
-#include "driver/state.h"
+#include "entry/context.h"
 
 #include <gtest/gtest.h>
 

@@ -5,8 +5,8 @@
 // a later one.
 #pragma once
 
-#include "driver/file.h"
-#include "driver/log.h"
+#include "base/file.h"
+#include "base/log.h"
 
 #include <cstdint>
 #include <forward_list>

@@ -1,6 +1,6 @@
-#include "flash/partition_map.h"
+#include "rai/partition_map.h"
 
-#include "driver/state.h"
+#include "entry/context.h"
 #include "e2p/access.h"
 #include "flash/geometry.h"
 

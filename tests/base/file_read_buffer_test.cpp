@@ -4,7 +4,7 @@
 // whole blocks.
 #include "support/support.h"
 
-#include "driver/file.h"
+#include "base/file.h"
 
 #include <gtest/gtest.h>
 

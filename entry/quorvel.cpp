@@ -3,8 +3,8 @@
 #include <quorvel/quorvel.h>
 
 #include "codeimage/merge_code_cus.h"
-#include "driver/inputs.h"
-#include "driver/state.h"
+#include "input/inputs.h"
+#include "entry/context.h"
 #include "e2p/merge_e2p.h"
 #include "flash/geometry.h"
 #include "rai/merge_rai.h"

@@ -1,8 +1,8 @@
 // Sorting of the host's file lists by extension, compressed header and kind byte.
 #include "support/support.h"
 
-#include "driver/inputs.h"
-#include "driver/state.h"
+#include "input/inputs.h"
+#include "entry/context.h"
 
 #include <gtest/gtest.h>
 
