@@ -1,7 +1,5 @@
 #include "base/file.h"
 
-#include "entry/context.h"
-
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -33,13 +31,8 @@ template <class Step> size_t transferAt(size_t n, Step step) {
 
 } // namespace
 
-bool IoFaultSeam::next() {
-    ++count;
-    return failAt == 0 || count != failAt;
-}
-
-File::File(const std::string &path, const char *mode)
-    : f_(std::fopen(path.c_str(), mode)), path_(path), writable_(std::strpbrk(mode, "wa+") != nullptr) {
+File::File(const std::string &path, const char *mode, FileSystem *fs)
+    : f_(std::fopen(path.c_str(), mode)), path_(path), fs_(fs), writable_(std::strpbrk(mode, "wa+") != nullptr) {
     if (f_ && !writable_) {
         buf_ = std::make_unique<char[]>(kReadBuffer);
         if (std::setvbuf(f_, buf_.get(), _IOFBF, kReadBuffer) != 0) buf_.reset();
@@ -48,7 +41,7 @@ File::File(const std::string &path, const char *mode)
 
 File::File(File &&other) noexcept
     : buf_(std::move(other.buf_)), f_(std::exchange(other.f_, nullptr)), path_(std::move(other.path_)),
-      writable_(other.writable_), failed_(other.failed_) {}
+      fs_(other.fs_), writable_(other.writable_), failed_(other.failed_) {}
 
 File &File::operator=(File &&other) noexcept {
     if (this != &other) {
@@ -56,6 +49,7 @@ File &File::operator=(File &&other) noexcept {
         buf_ = std::move(other.buf_);
         f_ = std::exchange(other.f_, nullptr);
         path_ = std::move(other.path_);
+        fs_ = other.fs_;
         writable_ = other.writable_;
         failed_ = other.failed_;
     }
@@ -75,7 +69,7 @@ size_t File::readAt(void *dst, size_t n, int64_t offset) {
 
 size_t File::write(const void *src, size_t n) {
     if (!f_ || n == 0) return 0;
-    if (!state().io.next()) {
+    if (!allowed()) {
         failed_ = true;
         return 0;
     }
@@ -86,7 +80,7 @@ size_t File::write(const void *src, size_t n) {
 
 size_t File::writeAt(const void *src, size_t n, int64_t offset) {
     if (!f_ || n == 0) return 0;
-    if (!state().io.next() || std::fflush(f_) != 0) {
+    if (!allowed() || std::fflush(f_) != 0) {
         failed_ = true;
         return 0;
     }
@@ -141,13 +135,13 @@ int64_t File::length() {
 
 bool File::flush() {
     if (!f_) return false;
-    if (!state().io.next() || std::fflush(f_) != 0) failed_ = true;
+    if (!allowed() || std::fflush(f_) != 0) failed_ = true;
     return !failed_;
 }
 
 bool File::close() {
     if (!f_) return !failed_;
-    bool seamOk = !writable_ || state().io.next();
+    bool seamOk = !writable_ || allowed();
     if (std::fclose(f_) != 0 || !seamOk) failed_ = true;
     f_ = nullptr;
     return !failed_;

@@ -1,7 +1,7 @@
 // File: the one way the library opens, reads and writes files. It owns its
-// stream (closed on every path), remembers the path for messages, and routes
-// every write, flush and close of an output through one counted seam so that
-// tests can make the Nth of them fail.
+// stream (closed on every path), remembers the path for messages, and asks
+// the file system it was opened on before every write, flush and close of an
+// output, so that a test's file system can make any of them fail.
 #pragma once
 
 #include <cstdint>
@@ -11,10 +11,21 @@
 
 namespace qv {
 
+// The file system a call's outputs are written on. The disk allows every
+// operation; a test hands the call a file system that refuses one.
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    // Asked before each write, flush and close of an output; false makes
+    // that operation fail as a full disk would.
+    virtual bool outputAllowed() = 0;
+};
+
 class File {
 public:
     File() = default;
-    File(const std::string &path, const char *mode);
+    // Opens `path`; `fs` (none: the disk) is asked before each output operation.
+    File(const std::string &path, const char *mode, FileSystem *fs = nullptr);
     File(File &&other) noexcept;
     File &operator=(File &&other) noexcept;
     File(const File &) = delete;
@@ -67,8 +78,11 @@ private:
     std::unique_ptr<char[]> buf_; // read buffer of an input stream; outlives the stream
     FILE *f_ = nullptr;
     std::string path_;
-    bool writable_ = false; // opened for output: its close goes through the seam
+    FileSystem *fs_ = nullptr; // none: the disk
+    bool writable_ = false;    // opened for output: its close asks the file system
     bool failed_ = false;
+
+    bool allowed() { return !fs_ || fs_->outputAllowed(); }
 };
 
 // Deletes a file by path; a missing file is not an error.
@@ -77,14 +91,5 @@ void removeFile(const std::string &path);
 // Directory prefix of a path: everything up to and including the last '\' or
 // '/', or the empty string when it holds neither.
 std::string get_dir_prefix(const std::string &path);
-
-// The counted seam behind File's write, flush and close. Each such operation
-// counts one; when the count reaches `failAt` (1-based, 0 = never) that
-// operation fails as a full disk would.
-struct IoFaultSeam {
-    uint64_t failAt = 0;
-    uint64_t count = 0;
-    bool next(); // counts one operation; false when it must fail
-};
 
 } // namespace qv

@@ -1,7 +1,5 @@
 #include "base/log.h"
 
-#include "entry/context.h"
-
 #include <vector>
 
 namespace qv {
@@ -24,15 +22,15 @@ void MergeLog::vwrite(const char *name, const char *fmt, va_list args) {
     std::fputs("\n", f_);
 }
 
-void logf(const char *name, const char *fmt, ...) {
+void logf(MergeLog &log, const char *name, const char *fmt, ...) {
     va_list args;
     va_start(args, fmt);
-    state().log.vwrite(name, fmt, args);
+    log.vwrite(name, fmt, args);
     va_end(args);
 }
 
-void logValue(const char *name, const char *label, uint32_t value) {
-    logf(name, "%s = 0x%x(%d)", label, value, int32_t(value));
+void logValue(MergeLog &log, const char *name, const char *label, uint32_t value) {
+    logf(log, name, "%s = 0x%x(%d)", label, value, int32_t(value));
 }
 
 std::string strprintf(const char *fmt, ...) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -26,11 +27,11 @@ private:
     FILE *f_ = nullptr;
 };
 
-// Writes one entry to the current call's log: "<name>: " + fmt + "\n".
-void logf(const char *name, const char *fmt, ...) __attribute__((format(printf, 2, 3)));
+// Writes one entry to `log`: "<name>: " + fmt + "\n".
+void logf(MergeLog &log, const char *name, const char *fmt, ...) __attribute__((format(printf, 3, 4)));
 
 // Writes the value line "<label> = 0x%x(%d)" used throughout the log.
-void logValue(const char *name, const char *label, uint32_t value);
+void logValue(MergeLog &log, const char *name, const char *label, uint32_t value);
 
 // printf into a std::string (the inner message and the caller's message).
 std::string strprintf(const char *fmt, ...) __attribute__((format(printf, 1, 2)));

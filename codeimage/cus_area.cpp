@@ -8,7 +8,6 @@
 #include "codeimage/result_codes.h"
 #include "codeimage/size_date.h"
 #include "base/log.h"
-#include "entry/context.h"
 #include "flash/geometry.h"
 
 namespace qv {
@@ -38,7 +37,7 @@ bool writeWord(File &image, uint32_t v) {
 
 // Size-and-date record and checksum (uncompressed code file only), then the
 // code end marker.
-int closeCodeSection(File &image, const CodeSection &code, const FlashInfo &fi, std::string &msg) {
+int closeCodeSection(CodeState &ci, File &image, const CodeSection &code, const FlashInfo &fi, std::string &msg) {
     if (!code.compressed) {
         std::vector<uint8_t> record;
         uint32_t length = 0;
@@ -50,16 +49,16 @@ int closeCodeSection(File &image, const CodeSection &code, const FlashInfo &fi, 
         if (image.write(record.data(), length) != length || !writeWord(image, sum))
             return writeFailed(msg, kErrSizeDateWrite, "size and date record", image);
     }
-    if (!writeWord(image, codeEndMarker(state().versionAddr1, fi.options())))
+    if (!writeWord(image, codeEndMarker(ci.flash.versionAddr1, fi.options())))
         return writeFailed(msg, kErrMarkerWrite, "code end marker", image);
     return 0;
 }
 
 // cusPos: after the code section (filled to 1024 on an interleaved flash),
 // or cusOffset (rounded up to 1024 there) without a code file.
-int placeArea(File &image, bool withCode, const FlashInfo &fi, uint32_t &cusPos, std::string &msg) {
+int placeArea(CodeState &ci, File &image, bool withCode, const FlashInfo &fi, uint32_t &cusPos, std::string &msg) {
     cusPos = withCode ? uint32_t(image.tell()) : fi.cusOffset();
-    if (!fms_IsInterleaved()) return 0;
+    if (!fms_IsInterleaved(ci.flash)) return 0;
     uint32_t rem = cusPos % kInterleavedAlign;
     if (!withCode) {
         cusPos += rem ? kInterleavedAlign - rem : 0;
@@ -71,8 +70,8 @@ int placeArea(File &image, bool withCode, const FlashInfo &fi, uint32_t &cusPos,
     return 0;
 }
 
-int writePatchRecord(File &image, const std::vector<std::string> &dspFiles, uint32_t cusPos, const FlashInfo &fi,
-                     std::string &msg) {
+int writePatchRecord(CodeState &ci, File &image, const std::vector<std::string> &dspFiles, uint32_t cusPos,
+                     const FlashInfo &fi, std::string &msg) {
     if (dspFiles.empty()) {
         msg = "no DSP patch file given";
         return -196;
@@ -86,28 +85,28 @@ int writePatchRecord(File &image, const std::vector<std::string> &dspFiles, uint
     putLe32(head + 4, cusPos + 4);
     if (image.write(head, sizeof head) != sizeof head)
         return writeFailed(msg, kErrCusfWrite, "CUSF header", image);
-    int r = gen_patch(dsp, image, uint16_t(fi.chipId() & 0xF), fi.chipSubId());
+    int r = gen_patch(ci, dsp, image, uint16_t(fi.chipId() & 0xF), fi.chipSubId());
     dsp.close();
     if (image.failed()) return writeFailed(msg, kErrPatchRecordWrite, "DSP patch record", image);
     return r ? generatorFailed(msg, r, dspFiles[0], "gen_patch() function error") : 0;
 }
 
-int writeMcpRecord(File &image, const std::string &mcpPath, const FlashInfo &fi, std::string &msg) {
+int writeMcpRecord(CodeState &ci, File &image, const std::string &mcpPath, const FlashInfo &fi, std::string &msg) {
     if (mcpPath.empty()) return 0;
     File mcp(mcpPath, "rb");
     if (!mcp) {
         msg = strprintf("open mcp bin file: %s failed", mcpPath.c_str());
         return -219;
     }
-    int r = gen_mcp(mcp, image, fi.memPartCount(), fi);
+    int r = gen_mcp(ci, mcp, image, fi.memPartCount(), fi);
     mcp.close();
     if (image.failed()) return writeFailed(msg, kErrMcpRecordWrite, "MCP record", image);
     return r ? generatorFailed(msg, r, mcpPath, "gen_mcp() function error") : 0;
 }
 
-int writeCusRecords(File &image, const std::vector<std::string> &cusFiles, std::string &msg) {
+int writeCusRecords(CodeState &ci, File &image, const std::vector<std::string> &cusFiles, std::string &msg) {
     for (const std::string &path : cusFiles) {
-        int r = gen_cus(path, image);
+        int r = gen_cus(ci, path, image);
         if (image.failed()) {
             msg = strprintf("write record of %s to %s failed", path.c_str(), image.path().c_str());
             return kErrCusRecordWrite;
@@ -119,8 +118,8 @@ int writeCusRecords(File &image, const std::vector<std::string> &cusFiles, std::
 
 // On an interleaved flash the area, "MCUS" included, ends on a 4 KB boundary
 // counted from cus_start; nothing is added when it already does.
-int writeClosingFill(File &image, uint32_t cusLen, std::string &msg) {
-    if (!fms_IsInterleaved()) return 0;
+int writeClosingFill(CodeState &ci, File &image, uint32_t cusLen, std::string &msg) {
+    if (!fms_IsInterleaved(ci.flash)) return 0;
     uint32_t rem = (cusLen + 4) % kCusBlock;
     if (rem == 0) return 0;
     uint32_t fill = kCusBlock - rem;
@@ -131,23 +130,22 @@ int writeClosingFill(File &image, uint32_t cusLen, std::string &msg) {
 
 // Logs where the area lies, queues its size and base for the E2P merge and
 // sets the lowest address the RAI area may use.
-void publishArea(uint32_t cusStart, uint32_t cusEnd) {
-    State &s = state();
+void publishArea(CodeState &ci, uint32_t cusStart, uint32_t cusEnd) {
     uint32_t cusLen = cusEnd - cusStart;
     uint32_t cusSize = (cusLen + 4095) >> 12;
     uint8_t base0 = uint8_t(cusStart >> 2), base1 = uint8_t(cusStart >> 10), base2 = uint8_t(cusStart >> 18);
-    logf(kName, "cus_start = 0x%x, cus_end=0x%x, cus_len=%d", cusStart, cusEnd, int32_t(cusLen));
-    logf(kName, "cus_size = 0x%x", cusSize);
-    logf(kName, "l__u8_CustoBase=%x", base0);
-    logf(kName, "l__u8_CustoBase1=%x", base1);
-    logf(kName, "l__u8_CustoBase2=%x", base2);
-    s.pending.push_front(PendingParam{247, 2, cusSize});
-    s.pending.push_front(PendingParam{249, 1, base0});
-    s.pending.push_front(PendingParam{223, 1, base1});
-    s.pending.push_front(PendingParam{255, 1, base2});
-    s.raiLowerbound = uint32_t(fms_GetNextSectorStart(cusEnd));
-    logf(kName, "RAI_lowerbound=%x", s.raiLowerbound);
-    logf(kName, "cus_end=%x", cusEnd);
+    logf(ci.io.log, kName, "cus_start = 0x%x, cus_end=0x%x, cus_len=%d", cusStart, cusEnd, int32_t(cusLen));
+    logf(ci.io.log, kName, "cus_size = 0x%x", cusSize);
+    logf(ci.io.log, kName, "l__u8_CustoBase=%x", base0);
+    logf(ci.io.log, kName, "l__u8_CustoBase1=%x", base1);
+    logf(ci.io.log, kName, "l__u8_CustoBase2=%x", base2);
+    ci.e2p.pending.push_front(PendingParam{247, 2, cusSize});
+    ci.e2p.pending.push_front(PendingParam{249, 1, base0});
+    ci.e2p.pending.push_front(PendingParam{223, 1, base1});
+    ci.e2p.pending.push_front(PendingParam{255, 1, base2});
+    ci.raiLowerbound = uint32_t(fms_GetNextSectorStart(ci.flash, cusEnd));
+    logf(ci.io.log, kName, "RAI_lowerbound=%x", ci.raiLowerbound);
+    logf(ci.io.log, kName, "cus_end=%x", cusEnd);
 }
 
 } // namespace
@@ -156,22 +154,22 @@ uint32_t codeEndMarker(uint32_t versionAddr1, uint16_t options) {
     return (versionAddr1 >> 24) >= 4 && (options & 1) ? kCodeEndMarkerNew : kCodeEndMarker;
 }
 
-int build_cus_area(File &image, const CodeSection &code, const std::vector<std::string> &dspFiles,
+int build_cus_area(CodeState &ci, File &image, const CodeSection &code, const std::vector<std::string> &dspFiles,
                    const std::string &mcpPath, const std::vector<std::string> &cusFiles, OutputImage &entry,
                    const FlashInfo &fi, std::string &msg) {
     uint32_t cusPos = 0;
     if (code.present)
-        if (int r = closeCodeSection(image, code, fi, msg)) return r;
-    if (int r = placeArea(image, code.present, fi, cusPos, msg)) return r;
+        if (int r = closeCodeSection(ci, image, code, fi, msg)) return r;
+    if (int r = placeArea(ci, image, code.present, fi, cusPos, msg)) return r;
     uint32_t cusStart = fi.baseAddress() + cusPos;
-    if (int r = writePatchRecord(image, dspFiles, cusPos, fi, msg)) return r;
-    if (int r = writeMcpRecord(image, mcpPath, fi, msg)) return r;
-    if (int r = writeCusRecords(image, cusFiles, msg)) return r;
+    if (int r = writePatchRecord(ci, image, dspFiles, cusPos, fi, msg)) return r;
+    if (int r = writeMcpRecord(ci, image, mcpPath, fi, msg)) return r;
+    if (int r = writeCusRecords(ci, image, cusFiles, msg)) return r;
 
     uint32_t imageAddress = code.present ? 0 : cusPos;
     uint32_t imageSize = uint32_t(image.tell());
     uint32_t cusEnd = imageSize + imageAddress + fi.baseAddress();
-    if (int r = writeClosingFill(image, cusEnd - cusStart, msg)) return r;
+    if (int r = writeClosingFill(ci, image, cusEnd - cusStart, msg)) return r;
     if (!image.close()) {
         msg = strprintf("close %s failed", image.path().c_str());
         return kErrCusImageClose;
@@ -179,7 +177,7 @@ int build_cus_area(File &image, const CodeSection &code, const std::vector<std::
     entry.imageType = kTypeCode;
     entry.imageAddress = imageAddress;
     entry.imageSize = imageSize;
-    publishArea(cusStart, cusEnd);
+    publishArea(ci, cusStart, cusEnd);
     return 0;
 }
 

@@ -109,7 +109,7 @@ int cus_load_file(const std::string &path, std::vector<uint8_t> &staging, CusFig
     return cus_stage_chunks(payload.data(), length, staging, fig);
 }
 
-int gen_cus(const std::string &path, File &out) {
+int gen_cus(CodeState &ci, const std::string &path, File &out) {
     std::vector<uint8_t> staging;
     CusFigures fig;
     try {
@@ -117,14 +117,14 @@ int gen_cus(const std::string &path, File &out) {
     } catch (const std::bad_alloc &) {
         return kErrCusNoMemory;
     }
-    logValue(kName, "cus_file_type", fig.fileType);
-    logValue(kName, "cus_chunk_size", fig.chunkSize);
-    logValue(kName, "cus_data_len", fig.dataLen);
+    logValue(ci.io.log, kName, "cus_file_type", fig.fileType);
+    logValue(ci.io.log, kName, "cus_chunk_size", fig.chunkSize);
+    logValue(ci.io.log, kName, "cus_data_len", fig.dataLen);
     uint32_t ident = kNoIdent;
     bool found = cus_find_ident(fig.fileType, ident);
-    logValue(kName, "ident", ident);
+    logValue(ci.io.log, kName, "ident", ident);
     if (!found) return -264;
-    return fms_adWrite(staging.data(), fig.dataLen, ident, fig.chunkSize, out) ? -270 : 0;
+    return fms_adWrite(ci, staging.data(), fig.dataLen, ident, fig.chunkSize, out) ? -270 : 0;
 }
 
 } // namespace qv

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "base/file.h"
+#include "codeimage/code_state.h"
 
 #include <cstdint>
 #include <string>
@@ -45,6 +46,6 @@ int cus_load_file(const std::string &path, std::vector<uint8_t> &staging, CusFig
 // Appends the record of one CUS file. Returns 0, -246 (not readable or not
 // well formed), -264 (no record ident for its type), -270 (the record writer
 // failed) or kErrCusNoMemory. Nothing is written before the record.
-int gen_cus(const std::string &path, File &out);
+int gen_cus(CodeState &ci, const std::string &path, File &out);
 
 } // namespace qv

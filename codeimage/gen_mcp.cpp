@@ -31,13 +31,13 @@ int checkLayout(const Layout &l, uint32_t count) {
 }
 
 // True (and logged) at the first memory part that the table matches.
-bool matchesPart(const uint8_t *table, const Layout &l, uint32_t count, const FlashInfo &fi) {
+bool matchesPart(CodeState &ci, const uint8_t *table, const Layout &l, uint32_t count, const FlashInfo &fi) {
     uint32_t id = le32(table + 4);
     uint16_t value = le16(table + l.didrAt);
     uint16_t mask = le16(table + l.didrAt + 2);
     for (uint32_t i = 0; i < count; ++i) {
         if (id == fi.memPartId(i) && value == (fi.memPartDidr(i) & mask)) {
-            logf(kName, "Found id - %x - in the table", fi.memPartId(i));
+            logf(ci.io.log, kName, "Found id - %x - in the table", fi.memPartId(i));
             return true;
         }
     }
@@ -48,8 +48,8 @@ bool matchesPart(const uint8_t *table, const Layout &l, uint32_t count, const Fl
 // table without the magic. The buffer grows one table at a time and only when
 // the file still holds a whole table, so a table size taken from the file
 // never makes it larger than the file. Stores the number kept.
-int selectTables(File &mcp, const Layout &l, uint32_t count, const FlashInfo &fi, std::vector<uint8_t> &buf,
-                 uint32_t &kept) {
+int selectTables(CodeState &ci, File &mcp, const Layout &l, uint32_t count, const FlashInfo &fi,
+                 std::vector<uint8_t> &buf, uint32_t &kept) {
     kept = 0;
     const int64_t end = mcp.length();
     while (kept < count) {
@@ -59,31 +59,31 @@ int selectTables(File &mcp, const Layout &l, uint32_t count, const FlashInfo &fi
         if (mcp.read(table, l.tableSize) < l.tableSize) break;
         uint32_t magic = le32(table);
         if (magic != kMcpMagic) {
-            logf(kName, "wrong magic number:0x%x", magic);
+            logf(ci.io.log, kName, "wrong magic number:0x%x", magic);
             return -74;
         }
-        if (matchesPart(table, l, count, fi)) ++kept;
+        if (matchesPart(ci, table, l, count, fi)) ++kept;
     }
     return 0;
 }
 
 } // namespace
 
-int gen_mcp(File &mcp, File &out, uint32_t memPartCount, const FlashInfo &flashInfo) {
+int gen_mcp(CodeState &ci, File &mcp, File &out, uint32_t memPartCount, const FlashInfo &flashInfo) {
     uint8_t word[4];
     mcp.seek(kSizesAt);
     if (mcp.read(word, 4) != 4) {
-        logf(kName, "Fail to read table size");
+        logf(ci.io.log, kName, "Fail to read table size");
         return -39;
     }
     Layout l{le32(word), 0};
     if (mcp.read(word, 4) != 4) {
-        logf(kName, "Fail to read DIDR offset");
+        logf(ci.io.log, kName, "Fail to read DIDR offset");
         return -46;
     }
     l.didrAt = le32(word);
     mcp.seek(8, SEEK_CUR);
-    logf(kName, "mcp table size = %d, table count = %d, offset_DIDR = %d", int32_t(l.tableSize),
+    logf(ci.io.log, kName, "mcp table size = %d, table count = %d, offset_DIDR = %d", int32_t(l.tableSize),
          int32_t(memPartCount), int32_t(l.didrAt));
     if (int r = checkLayout(l, memPartCount)) return r;
 
@@ -91,17 +91,17 @@ int gen_mcp(File &mcp, File &out, uint32_t memPartCount, const FlashInfo &flashI
     std::vector<uint8_t> buf;
     uint32_t kept = 0;
     try {
-        if (int r = selectTables(mcp, l, memPartCount, flashInfo, buf, kept)) return r;
+        if (int r = selectTables(ci, mcp, l, memPartCount, flashInfo, buf, kept)) return r;
     } catch (const std::bad_alloc &) {
-        logf(kName, "Fail to allocate memory for all mcp tables");
+        logf(ci.io.log, kName, "Fail to allocate memory for all mcp tables");
         return -59;
     }
     if (kept < memPartCount) {
-        logf(kName, "Fail to find all tables");
+        logf(ci.io.log, kName, "Fail to find all tables");
         return -102;
     }
-    if (int r = fms_adWrite(buf.data(), total, fourcc("MPRM"), total, out)) {
-        logf(kName, "fail to write mcp table to CUS");
+    if (int r = fms_adWrite(ci, buf.data(), total, fourcc("MPRM"), total, out)) {
+        logf(ci.io.log, kName, "fail to write mcp table to CUS");
         return r;
     }
     return 0;

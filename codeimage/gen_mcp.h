@@ -4,6 +4,7 @@
 #pragma once
 
 #include "base/file.h"
+#include "codeimage/code_state.h"
 
 #include <quorvel/quorvel.h>
 
@@ -19,6 +20,6 @@ inline constexpr uint32_t kMcpMagic = 0x0000BABE;
 // -102, -53, or one of the refusals of result_codes.h when the table size or
 // the DIDR offset would make a table read fall outside the table. Nothing is
 // written before the record.
-int gen_mcp(File &mcp, File &out, uint32_t memPartCount, const FlashInfo &flashInfo);
+int gen_mcp(CodeState &ci, File &mcp, File &out, uint32_t memPartCount, const FlashInfo &flashInfo);
 
 } // namespace qv

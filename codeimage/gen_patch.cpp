@@ -4,7 +4,6 @@
 #include "base/bytes.h"
 #include "codeimage/result_codes.h"
 #include "base/log.h"
-#include "entry/context.h"
 
 #include <cstring>
 #include <memory>
@@ -53,18 +52,18 @@ int wantedId(const uint8_t *desc, uint32_t length, uint16_t chipId, uint16_t sub
 
 // Index of the first patch entry for `wanted`, logging each entry looked at;
 // -141 when none has it.
-int findEntry(const uint8_t *desc, uint32_t length, int wanted, uint32_t &at) {
+int findEntry(CodeState &ci, const uint8_t *desc, uint32_t length, int wanted, uint32_t &at) {
     unsigned count = desc[1];
     for (unsigned i = 0; i < count; ++i) {
         at = kDescriptorHeader + kPatchEntrySize * i;
         if (at + kPatchEntrySize > length) return kErrDspEntryOutside;
-        logf(kName, "patch %d chip ver = %d", int(i), int(desc[at]));
+        logf(ci.io.log, kName, "patch %d chip ver = %d", int(i), int(desc[at]));
         if (desc[at] == wanted) {
-            logf(kName, "found id %d at patch %d", wanted, int(i));
+            logf(ci.io.log, kName, "found id %d at patch %d", wanted, int(i));
             return 0;
         }
     }
-    logf(kName, "[dsp_parse_header] can't find id %d", wanted);
+    logf(ci.io.log, kName, "[dsp_parse_header] can't find id %d", wanted);
     return -141;
 }
 
@@ -88,7 +87,7 @@ int dsp_find_chip_ver(const uint8_t *map, uint32_t count, uint16_t chipId, uint1
     return -1;
 }
 
-int gen_patch(File &dsp, File &out, uint16_t chipId, uint16_t subId) {
+int gen_patch(CodeState &ci, File &dsp, File &out, uint16_t chipId, uint16_t subId) {
     uint8_t head[12];
     size_t got = dsp.seek(kHeaderAt) ? dsp.read(head, sizeof head) : 0;
     if (got < sizeof head || std::memcmp(head, "PATC", 4) != 0) return -73;
@@ -102,17 +101,17 @@ int gen_patch(File &dsp, File &out, uint16_t chipId, uint16_t subId) {
     uint32_t at = 0;
     if (int r = readDescriptor(dsp, length, fileLength, desc)) return r;
     if (int r = wantedId(desc.get(), length, chipId, subId, wanted)) return r;
-    if (int r = findEntry(desc.get(), length, wanted, at)) return r;
+    if (int r = findEntry(ci, desc.get(), length, wanted, at)) return r;
 
     uint32_t offset = le32(&desc[at + 1]);
     uint32_t size = le32(&desc[at + 5]);
-    logValue(kName, "patch_offset", offset);
-    logValue(kName, "patch_size", size);
+    logValue(ci.io.log, kName, "patch_offset", offset);
+    logValue(ci.io.log, kName, "patch_size", size);
     Buffer data;
     if (int r = readPatch(dsp, offset, size, fileLength, data)) return r;
 
-    fms_adSetWriteAddr(uint32_t(out.tell()));
-    return fms_adWrite(data.get(), size, fourcc("DSPP"), size, out);
+    fms_adSetWriteAddr(ci, uint32_t(out.tell()));
+    return fms_adWrite(ci, data.get(), size, fourcc("DSPP"), size, out);
 }
 
 } // namespace qv

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "base/file.h"
+#include "codeimage/code_state.h"
 
 #include <cstdint>
 
@@ -22,6 +23,6 @@ int dsp_find_chip_ver(const uint8_t *map, uint32_t count, uint16_t chipId, uint1
 // code: -73, -78, -83 (file header), -87, -94, -125, -141, -53, or one of
 // the refusals of result_codes.h when the descriptor or the patch data reach
 // past the descriptor area or the file. Nothing is written before the record.
-int gen_patch(File &dsp, File &out, uint16_t chipId, uint16_t subId);
+int gen_patch(CodeState &ci, File &dsp, File &out, uint16_t chipId, uint16_t subId);
 
 } // namespace qv

@@ -12,7 +12,6 @@
 #include "input/dewpb.h"
 #include "input/inputs.h"
 #include "base/log.h"
-#include "entry/context.h"
 
 namespace qv {
 namespace {
@@ -41,20 +40,19 @@ int openFailed(std::string &msg, const std::string &path, int code) {
     return code;
 }
 
-void takeVersionWords(const VersionWords &words) {
-    State &s = state();
-    words.store(s.versionAddr1, s.versionAddr);
-    logf(kName, "FMS_FLASH_VELMORINE_VERSION_ADDR is updated!");
-    logValue(kName, "FMS_FLASH_VELMORINE_VERSION_ADDR", s.versionAddr);
-    logValue(kName, "FMS_FLASH_VELMORINE_VERSION_ADDR1", s.versionAddr1);
+void takeVersionWords(CodeState &ci, const VersionWords &words) {
+    words.store(ci.flash.versionAddr1, ci.flash.versionAddr);
+    logf(ci.io.log, kName, "FMS_FLASH_VELMORINE_VERSION_ADDR is updated!");
+    logValue(ci.io.log, kName, "FMS_FLASH_VELMORINE_VERSION_ADDR", ci.flash.versionAddr);
+    logValue(ci.io.log, kName, "FMS_FLASH_VELMORINE_VERSION_ADDR1", ci.flash.versionAddr1);
 }
 
 // A compressed code file claims "code.tmp" in the folder of the image for the
 // time of its expansion: a folder where that file cannot be made refuses it
 // (-82), and a file of that name is replaced and, at the end, removed.
-int claimTempFile(const std::string &imagePath, TempFile &tmp, std::string &msg) {
+int claimTempFile(CodeState &ci, const std::string &imagePath, TempFile &tmp, std::string &msg) {
     std::string tmpPath = strprintf("%scode.tmp", get_dir_prefix(imagePath).c_str());
-    File claimed(tmpPath, "wb");
+    File claimed(tmpPath, "wb", ci.io.fs);
     if (!claimed) return openFailed(msg, tmpPath, -82);
     tmp.keep(tmpPath);
     if (!claimed.close()) {
@@ -70,11 +68,11 @@ int claimTempFile(const std::string &imagePath, TempFile &tmp, std::string &msg)
 // expanded form, where 16 bytes stand for a code file's header. A failed
 // expansion cuts the image back to where it stood, which is all a separate
 // file would have left there.
-int expandCodeSection(File &in, File &image, std::string &msg) {
+int expandCodeSection(CodeState &ci, File &in, File &image, std::string &msg) {
     int64_t start = image.tell();
     VersionWords words;
     int64_t pos = kCodeHeaderSize;
-    int r = deWpb(in, [&](const uint8_t *p, size_t n) {
+    int r = deWpb(ci.io.log, in, [&](const uint8_t *p, size_t n) {
         words.watch(pos, p, n);
         pos += int64_t(n);
         return image.writeThrough(p, n);
@@ -84,13 +82,13 @@ int expandCodeSection(File &in, File &image, std::string &msg) {
         msg = strprintf("uncompress %s error", in.path().c_str());
         return -92;
     }
-    takeVersionWords(words);
+    takeVersionWords(ci, words);
     return 0;
 }
 
 // Copies the code section of `codePath` onto `image` and notes what the CUS
 // area needs to know about it.
-int writeCodeSection(const std::string &codePath, File &image, CodeSection &code, std::string &msg) {
+int writeCodeSection(CodeState &ci, const std::string &codePath, File &image, CodeSection &code, std::string &msg) {
     code.present = true;
     code.path = codePath;
     code.compressed = is_wpb_file(codePath);
@@ -98,12 +96,12 @@ int writeCodeSection(const std::string &codePath, File &image, CodeSection &code
     if (!in) return openFailed(msg, codePath, -72);
     if (code.compressed) {
         TempFile tmp;
-        if (int r = claimTempFile(image.path(), tmp, msg)) return r;
-        return expandCodeSection(in, image, msg);
+        if (int r = claimTempFile(ci, image.path(), tmp, msg)) return r;
+        return expandCodeSection(ci, in, image, msg);
     }
     VersionWords words;
     words.read(in);
-    takeVersionWords(words);
+    takeVersionWords(ci, words);
     in.seek(0);
     if (int r = gen_code(in, image, code.checksum)) {
         msg = "gen_code() function error";
@@ -126,18 +124,18 @@ int closeCodeOnlyImage(File &image, OutputImage &entry, std::string &msg) {
 
 } // namespace
 
-int merge_code_cus(const std::vector<std::string> &codeFiles, const std::vector<std::string> &dspFiles,
+int merge_code_cus(CodeState &ci, const std::vector<std::string> &codeFiles, const std::vector<std::string> &dspFiles,
                    const std::string &mcpPath, const std::vector<std::string> &cusFiles, OutputImage &out,
                    const FlashInfo &flashInfo, std::string &msg) {
     if (codeFiles.empty() && cusFiles.empty()) return 0;
-    File image(out.imagePath, "wb");
+    File image(out.imagePath, "wb", ci.io.fs);
     if (!image) return openFailed(msg, out.imagePath, -60);
     CodeSection code;
     if (!codeFiles.empty()) {
-        if (int r = writeCodeSection(codeFiles[0], image, code, msg)) return r;
+        if (int r = writeCodeSection(ci, codeFiles[0], image, code, msg)) return r;
         if (cusFiles.empty()) return closeCodeOnlyImage(image, out, msg);
     }
-    return build_cus_area(image, code, dspFiles, mcpPath, cusFiles, out, flashInfo, msg);
+    return build_cus_area(ci, image, code, dspFiles, mcpPath, cusFiles, out, flashInfo, msg);
 }
 
 } // namespace qv

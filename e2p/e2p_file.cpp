@@ -146,7 +146,7 @@ bool CE2pFile::Unwrap(const std::string &path) {
         return true;
     }
     tempCreated = true;
-    File out(tempFile, "wb");
+    File out(tempFile, "wb", fs_);
     if (!out) {
         fail(kE2pTempOpenFailed, strprintf("open %s failed", tempFile.c_str()));
         return true;

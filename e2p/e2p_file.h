@@ -4,6 +4,8 @@
 // file into a table of objects and encodes each object as an E2P record.
 #pragma once
 
+#include "base/file.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -48,6 +50,9 @@ inline constexpr uint32_t kE2pRecordAddressBias = 0x4000;
 
 class CE2pFile {
 public:
+    // `fs` (none: the disk) takes the container's temporary file.
+    explicit CE2pFile(FileSystem *fs = nullptr) : fs_(fs) {}
+
     // Reads the file at `path` (the flag has no effect). Returns 0; a file that
     // is missing or cannot be opened gives an empty table. A negative result
     // (with error() set) means the file could not be read to its end or a
@@ -75,6 +80,8 @@ public:
     const std::string &errorMessage() const { return errorMessage_; }
 
 private:
+    FileSystem *fs_ = nullptr;
+
     bool Unwrap(const std::string &path);
     int ParseFile(const std::string &path);
     void ParseDummyObj(const E2pFileObjTag &obj, std::string_view line);

@@ -15,8 +15,8 @@ bool acceptedClass(uint16_t w) {
 
 } // namespace
 
-int DownloadE2PFile4Nor(std::string path, uint8_t * /*image*/, int flag, std::string *error) {
-    CE2pFile table;
+int DownloadE2PFile4Nor(E2pState &e2p, std::string path, uint8_t * /*image*/, int flag, std::string *error) {
+    CE2pFile table(e2p.io.fs);
     if (int r = table.Load(path, flag); r < 0) {
         if (error) *error = table.errorMessage();
         return r;
@@ -29,7 +29,7 @@ int DownloadE2PFile4Nor(std::string path, uint8_t * /*image*/, int flag, std::st
         const uint16_t w = uint16_t(record[2] | record[3] << 8);
         if (!acceptedClass(w)) return 0;
         const uint16_t count = uint16_t(record[4] | record[5] << 8);
-        fms_E2pWrite(w & 0x1FFF, count, record.data() + 7); // refused: the object is skipped
+        fms_E2pWrite(e2p, w & 0x1FFF, count, record.data() + 7); // refused: the object is skipped
     }
     return 1;
 }

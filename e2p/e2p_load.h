@@ -1,6 +1,8 @@
 // Loading one description file into the current E2P image.
 #pragma once
 
+#include "e2p/e2p_state.h"
+
 #include <cstdint>
 #include <string>
 
@@ -14,6 +16,6 @@ namespace qv {
 // refused or its record does not fit the record buffer (objects before it
 // stay written, later ones are not written); a negative code when the file
 // could not be read (then `error`, when given, receives the message).
-int DownloadE2PFile4Nor(std::string path, uint8_t *image, int flag, std::string *error = nullptr);
+int DownloadE2PFile4Nor(E2pState &e2p, std::string path, uint8_t *image, int flag, std::string *error = nullptr);
 
 } // namespace qv

@@ -1,6 +1,5 @@
 #include "e2p/journal.h"
 
-#include "entry/context.h"
 #include "e2p/access.h"
 #include "flash/geometry.h"
 
@@ -11,12 +10,12 @@
 namespace qv {
 namespace {
 
-void useImage(E2pImageRef image) {
-    fms_E2pClearImage();
-    fms_E2pSetImage(image.data, image.size);
+void useImage(E2pState &e2p, E2pImageRef image) {
+    fms_E2pClearImage(e2p);
+    fms_E2pSetImage(e2p, image.data, image.size);
 }
 
-E2pImageRef currentImage() { return {state().e2pImage, state().e2pImageSize}; }
+E2pImageRef currentImage(E2pState &e2p) { return {e2p.e2pImage, e2p.e2pImageSize}; }
 
 struct Header {
     uint8_t b[kE2pRecHeader] = {};
@@ -26,7 +25,7 @@ struct Header {
 };
 
 // False when the header passes the end of the area or of the image.
-bool readHeader(uint32_t p, Header &h) { return fms_E2pRead(p, kE2pRecHeader, h.b) == 0; }
+bool readHeader(E2pState &e2p, uint32_t p, Header &h) { return fms_E2pRead(e2p, p, kE2pRecHeader, h.b) == 0; }
 
 uint8_t headerCheck(const Header &h) { return uint8_t(h.b[0] ^ (h.b[1] & 0x3F) ^ h.b[2] ^ h.b[3]); }
 
@@ -40,93 +39,93 @@ bool isErased(const Header &h) {
 uint64_t dataAddress(uint32_t p, uint16_t n) { return uint64_t(p) + kE2pRecHeader + (n & 1u); }
 
 // Reads the record's data; false when it passes the area's end.
-bool readData(uint32_t p, const Header &h, std::vector<uint8_t> &data) {
+bool readData(E2pState &e2p, uint32_t p, const Header &h, std::vector<uint8_t> &data) {
     uint64_t at = dataAddress(p, h.count());
     data.resize(h.count());
-    return at <= UINT32_MAX && fms_E2pRead(uint32_t(at), h.count(), data.data()) == 0;
+    return at <= UINT32_MAX && fms_E2pRead(e2p, uint32_t(at), h.count(), data.data()) == 0;
 }
 
 } // namespace
 
-uint32_t e2pLogicalBytes(uint32_t areaImageBytes) {
-    return fms_IsInterleaved() ? areaImageBytes / 2 : areaImageBytes;
+uint32_t e2pLogicalBytes(const FlashState &flash, uint32_t areaImageBytes) {
+    return fms_IsInterleaved(flash) ? areaImageBytes / 2 : areaImageBytes;
 }
 
-uint8_t fms_E2pRecHdrCheck(uint32_t p) {
+uint8_t fms_E2pRecHdrCheck(E2pState &e2p, uint32_t p) {
     Header h;
-    readHeader(p, h);
+    readHeader(e2p, p, h);
     return headerCheck(h);
 }
 
-bool fms_E2pRecIsErased(uint32_t p) {
+bool fms_E2pRecIsErased(E2pState &e2p, uint32_t p) {
     Header h;
-    return readHeader(p, h) && isErased(h);
+    return readHeader(e2p, p, h) && isErased(h);
 }
 
-bool fms_E2pRecValid(uint32_t p) {
+bool fms_E2pRecValid(E2pState &e2p, uint32_t p) {
     Header h;
-    if (!readHeader(p, h) || isErased(h)) return false;
+    if (!readHeader(e2p, p, h) || isErased(h)) return false;
     if ((h.word0() & 0x4000) != 0 || h.count() == 0) return false;
     return (h.b[4] & 0x7F) == (headerCheck(h) & 0x7F);
 }
 
-uint64_t fms_E2pRecNext(uint32_t p) {
+uint64_t fms_E2pRecNext(E2pState &e2p, uint32_t p) {
     Header h;
-    readHeader(p, h);
+    readHeader(e2p, p, h);
     return dataAddress(p, h.count()) + h.count();
 }
 
-void fms_E2pRecApply(uint32_t p, E2pImageRef content) {
-    const E2pImageRef journal = currentImage();
+void fms_E2pRecApply(E2pState &e2p, uint32_t p, E2pImageRef content) {
+    const E2pImageRef journal = currentImage(e2p);
     Header h;
     std::vector<uint8_t> data;
-    if (!readHeader(p, h) || !readData(p, h, data)) return;
-    useImage(content);
-    fms_E2pWrite(h.address(), h.count(), data.data()); // refused: the record is skipped
-    useImage(journal);
+    if (!readHeader(e2p, p, h) || !readData(e2p, p, h, data)) return;
+    useImage(e2p, content);
+    fms_E2pWrite(e2p, h.address(), h.count(), data.data()); // refused: the record is skipped
+    useImage(e2p, journal);
 }
 
-void fms_E2pRecWriteHdr(uint32_t p, uint16_t a, uint16_t n) {
+void fms_E2pRecWriteHdr(E2pState &e2p, uint32_t p, uint16_t a, uint16_t n) {
     const uint16_t word0 = uint16_t(0x8000 | (a & 0x3FFF));
     const uint8_t check = uint8_t((a & 0xFF) ^ (a >> 8) ^ (n & 0xFF) ^ (n >> 8));
     const uint8_t h[kE2pRecHeader] = {uint8_t(word0), uint8_t(word0 >> 8), uint8_t(n), uint8_t(n >> 8), check,
                                       0xFF};
-    fms_E2pWrite(p, kE2pRecHeader, h);
+    fms_E2pWrite(e2p, p, kE2pRecHeader, h);
 }
 
-uint8_t fms_E2pRecDataXor(uint32_t p) {
+uint8_t fms_E2pRecDataXor(E2pState &e2p, uint32_t p) {
     Header h;
     std::vector<uint8_t> data;
-    if (!readHeader(p, h) || !readData(p, h, data)) return 0;
+    if (!readHeader(e2p, p, h) || !readData(e2p, p, h, data)) return 0;
     uint8_t x = 0;
     for (uint8_t v : data) x ^= v;
     return x;
 }
 
-void fms_E2pRecSetDataXor(uint32_t p) {
-    const uint8_t x = fms_E2pRecDataXor(p);
-    if (uint64_t(p) + 5 <= UINT32_MAX) fms_E2pWrite(p + 5, 1, &x);
+void fms_E2pRecSetDataXor(E2pState &e2p, uint32_t p) {
+    const uint8_t x = fms_E2pRecDataXor(e2p, p);
+    if (uint64_t(p) + 5 <= UINT32_MAX) fms_E2pWrite(e2p, p + 5, 1, &x);
 }
 
-void fms_E2pReplay(E2pImageRef journal, E2pImageRef content) {
-    useImage(journal);
+void fms_E2pReplay(E2pState &e2p, E2pImageRef journal, E2pImageRef content) {
+    useImage(e2p, journal);
     uint64_t p = 0;
-    while (p <= UINT32_MAX && fms_E2pRecValid(uint32_t(p))) {
-        fms_E2pRecApply(uint32_t(p), content);
-        p = fms_E2pRecNext(uint32_t(p));
+    while (p <= UINT32_MAX && fms_E2pRecValid(e2p, uint32_t(p))) {
+        fms_E2pRecApply(e2p, uint32_t(p), content);
+        p = fms_E2pRecNext(e2p, uint32_t(p));
     }
 }
 
-E2pJournalBuild fms_E2pBuildJournal(E2pImageRef fresh, E2pImageRef base, E2pImageRef out) {
-    const uint32_t logical = e2pLogicalBytes(state().e2pAreaSize);
+E2pJournalBuild fms_E2pBuildJournal(E2pState &e2p, E2pImageRef fresh, E2pImageRef base, E2pImageRef out) {
+    const uint32_t logical = e2pLogicalBytes(e2p.flash, e2p.e2pAreaSize);
     const uint32_t capacity = logical >= 2 ? (logical - 2) / kE2pRecLength : 0;
     E2pJournalBuild result;
     uint8_t a[kE2pBlock], b[kE2pBlock];
     for (uint64_t off = 0; off + kE2pBlock <= logical; off += kE2pBlock) {
-        useImage(fresh);
-        if (fms_E2pRead(uint32_t(off), kE2pBlock, a) != 0) continue; // image too small: nothing to compare
-        useImage(base);
-        if (fms_E2pRead(uint32_t(off), kE2pBlock, b) != 0) continue;
+        useImage(e2p, fresh);
+        if (fms_E2pRead(e2p, uint32_t(off), kE2pBlock, a) != 0) continue; // image too small: nothing to compare
+        useImage(e2p, base);
+        if (fms_E2pRead(e2p, uint32_t(off), kE2pBlock, b) != 0) continue;
         if (std::equal(a, a + kE2pBlock, b)) continue;
         ++result.changed;
         if (off >= kE2pRecAddressLimit) {
@@ -138,10 +137,10 @@ E2pJournalBuild fms_E2pBuildJournal(E2pImageRef fresh, E2pImageRef base, E2pImag
             continue;
         }
         const uint32_t q = result.records * kE2pRecLength;
-        useImage(out);
-        fms_E2pRecWriteHdr(q, uint16_t(off), kE2pBlock);
-        fms_E2pWrite(q + kE2pRecHeader, kE2pBlock, a);
-        fms_E2pRecSetDataXor(q);
+        useImage(e2p, out);
+        fms_E2pRecWriteHdr(e2p, q, uint16_t(off), kE2pBlock);
+        fms_E2pWrite(e2p, q + kE2pRecHeader, kE2pBlock, a);
+        fms_E2pRecSetDataXor(e2p, q);
         ++result.records;
     }
     return result;

@@ -9,6 +9,8 @@
 // byte when n is odd, then the n data bytes.
 #pragma once
 
+#include "e2p/e2p_state.h"
+
 #include <cstdint>
 
 namespace qv {
@@ -28,30 +30,30 @@ inline constexpr uint32_t kE2pRecAddressLimit = 0x4000;
 
 // Header check of the stored header at P: byte0 ^ (byte1 & 0x3F) ^ byte2 ^
 // byte3 (the two flag bits are left out).
-uint8_t fms_E2pRecHdrCheck(uint32_t p);
+uint8_t fms_E2pRecHdrCheck(E2pState &e2p, uint32_t p);
 // True when the three header words at P are all 0xFFFF.
-bool fms_E2pRecIsErased(uint32_t p);
+bool fms_E2pRecIsErased(E2pState &e2p, uint32_t p);
 // True when a live record starts at P. A header that cannot be read (it
 // passes the area's end) is no record.
-bool fms_E2pRecValid(uint32_t p);
+bool fms_E2pRecValid(E2pState &e2p, uint32_t p);
 // Address of the record after the one at P.
-uint64_t fms_E2pRecNext(uint32_t p);
+uint64_t fms_E2pRecNext(E2pState &e2p, uint32_t p);
 // Writes the record's data at its address a of `content` through the same
 // mapping as fms_E2pWrite. Skipped when the data cannot be read from the
 // journal or does not lie wholly inside the E2P area size and `content`.
 // The current image is the journal again afterwards.
-void fms_E2pRecApply(uint32_t p, E2pImageRef content);
+void fms_E2pRecApply(E2pState &e2p, uint32_t p, E2pImageRef content);
 // Writes the six header bytes at P: 0x8000 | (a & 0x3FFF), n, the check, 0xFF.
-void fms_E2pRecWriteHdr(uint32_t p, uint16_t a, uint16_t n);
+void fms_E2pRecWriteHdr(E2pState &e2p, uint32_t p, uint16_t a, uint16_t n);
 // XOR of the record's data bytes, from 0.
-uint8_t fms_E2pRecDataXor(uint32_t p);
-// Stores fms_E2pRecDataXor(P) at P + 5.
-void fms_E2pRecSetDataXor(uint32_t p);
+uint8_t fms_E2pRecDataXor(E2pState &e2p, uint32_t p);
+// Stores fms_E2pRecDataXor(e2p, P) at P + 5.
+void fms_E2pRecSetDataXor(E2pState &e2p, uint32_t p);
 
 // Applies every live record of `journal`, in order, to `content`. The replay
 // stops at the first position that holds no live record, at the latest at
 // the end of the area.
-void fms_E2pReplay(E2pImageRef journal, E2pImageRef content);
+void fms_E2pReplay(E2pState &e2p, E2pImageRef journal, E2pImageRef content);
 
 // What fms_E2pBuildJournal wrote and what it could not.
 struct E2pJournalBuild {
@@ -67,9 +69,9 @@ struct E2pJournalBuild {
 // interleaved layout). Records never reach the end mark: blocks without room,
 // and blocks the record address cannot name, are counted instead. The
 // current image is left on one of the three images.
-E2pJournalBuild fms_E2pBuildJournal(E2pImageRef fresh, E2pImageRef base, E2pImageRef out);
+E2pJournalBuild fms_E2pBuildJournal(E2pState &e2p, E2pImageRef fresh, E2pImageRef base, E2pImageRef out);
 
 // Logical bytes that an area of `areaImageBytes` image bytes holds.
-uint32_t e2pLogicalBytes(uint32_t areaImageBytes);
+uint32_t e2pLogicalBytes(const FlashState &flash, uint32_t areaImageBytes);
 
 } // namespace qv

@@ -7,7 +7,6 @@
 
 #include "base/file.h"
 #include "base/log.h"
-#include "entry/context.h"
 #include "e2p/access.h"
 #include "e2p/e2p_codes.h"
 #include "e2p/e2p_load.h"
@@ -24,12 +23,13 @@ constexpr const char *kName = "mergeE2P";
 // The current E2P image may point into this merge's buffers: forget it on
 // every way out.
 struct ImageScope {
-    ~ImageScope() { fms_E2pClearImage(); }
+    E2pState &e2p;
+    ~ImageScope() { fms_E2pClearImage(e2p); }
 };
 
-void useImage(E2pImageRef image) {
-    fms_E2pClearImage();
-    fms_E2pSetImage(image.data, image.size);
+void useImage(E2pState &e2p, E2pImageRef image) {
+    fms_E2pClearImage(e2p);
+    fms_E2pSetImage(e2p, image.data, image.size);
 }
 
 int fail(std::string &msg, int code, std::string text) {
@@ -51,12 +51,12 @@ int checkBuffers(const uint8_t *base, uint32_t baseSize, const uint8_t *area, ui
 }
 
 // Writes the queued CUS parameters, newest first.
-int writePending(std::string &msg) {
-    for (const PendingParam &p : state().pending) {
-        logf(kName, "fms_E2pWrite(%d, %d, 0x%x)", int32_t(p.paramAddr), int(p.paramLen), p.paramValue);
+int writePending(E2pState &e2p, std::string &msg) {
+    for (const PendingParam &p : e2p.pending) {
+        logf(e2p.io.log, kName, "fms_E2pWrite(%d, %d, 0x%x)", int32_t(p.paramAddr), int(p.paramLen), p.paramValue);
         const uint8_t bytes[4] = {uint8_t(p.paramValue), uint8_t(p.paramValue >> 8), uint8_t(p.paramValue >> 16),
                                   uint8_t(p.paramValue >> 24)};
-        if (p.paramLen > sizeof bytes || fms_E2pWrite(p.paramAddr, p.paramLen, bytes) != 0)
+        if (p.paramLen > sizeof bytes || fms_E2pWrite(e2p, p.paramAddr, p.paramLen, bytes) != 0)
             return fail(msg, kE2pPendingFailed, "Update CUS size and base in E2P error");
     }
     return 0;
@@ -78,11 +78,11 @@ int checkJournal(const E2pJournalBuild &j, const std::string &path, std::string 
 
 } // namespace
 
-int mergeE2P(uint8_t *e2pBase, uint32_t e2pBaseSize, uint8_t *e2pArea, uint32_t e2pAreaSize,
+int mergeE2P(E2pState &e2p, uint8_t *e2pBase, uint32_t e2pBaseSize, uint8_t *e2pArea, uint32_t e2pAreaSize,
              const std::vector<std::string> &e2pFiles, OutputImage &out, uint32_t cusFileCount, int32_t eraseAll,
              std::string &msg) {
     if (int r = checkBuffers(e2pBase, e2pBaseSize, e2pArea, e2pAreaSize, msg)) return r;
-    ImageScope scope;
+    ImageScope scope{e2p};
     std::vector<uint8_t> working, output;
     try {
         working.resize(e2pBaseSize);
@@ -96,38 +96,38 @@ int mergeE2P(uint8_t *e2pBase, uint32_t e2pBaseSize, uint8_t *e2pArea, uint32_t 
     const E2pImageRef work{working.data(), e2pBaseSize}, journal{output.data(), e2pAreaSize};
 
     if (eraseAll) {
-        logf(kName, "Erase_ALL is TRUE");
+        logf(e2p.io.log, kName, "Erase_ALL is TRUE");
         std::fill_n(e2pBase, e2pBaseSize, uint8_t(0xFF));
         std::fill_n(e2pArea, e2pAreaSize, uint8_t(0xFF));
     }
     std::copy_n(e2pBase, e2pBaseSize, working.data());
-    fms_E2pReplay(area, work);
+    fms_E2pReplay(e2p, area, work);
 
     if (cusFileCount == 0 && e2pFiles.empty()) {
         std::copy_n(working.data(), e2pAreaSize, e2pArea);
         return 0;
     }
 
-    File file(out.imagePath, "wb");
+    File file(out.imagePath, "wb", e2p.io.fs);
     if (!file) return fail(msg, kE2pOpenOutputFailed, strprintf("open %s failed", out.imagePath.c_str()));
     out.imageType = QUORVEL_TYPE_E2P;
     out.imageAddress = 0;
     out.imageSize = e2pAreaSize;
 
-    useImage(work);
+    useImage(e2p, work);
     for (const std::string &path : e2pFiles) {
         std::string error;
-        int r = DownloadE2PFile4Nor(path, working.data(), 0, &error);
+        int r = DownloadE2PFile4Nor(e2p, path, working.data(), 0, &error);
         if (r == 0) return fail(msg, kE2pDownloadFailed, "DownloadE2PFile4Nor() error");
         if (r < 0) return fail(msg, r, error);
     }
-    if (int r = writePending(msg)) return r;
+    if (int r = writePending(e2p, msg)) return r;
 
-    fms_E2pClearImage();
+    fms_E2pClearImage(e2p);
     std::fill(output.begin(), output.end(), uint8_t(0xFF));
-    useImage(journal);
-    fms_E2pSetEndMark(e2pAreaSize);
-    if (int r = checkJournal(fms_E2pBuildJournal(work, base, journal), out.imagePath, msg)) return r;
+    useImage(e2p, journal);
+    fms_E2pSetEndMark(e2p, e2pAreaSize);
+    if (int r = checkJournal(fms_E2pBuildJournal(e2p, work, base, journal), out.imagePath, msg)) return r;
 
     file.write(output.data(), output.size());
     if (!file.close()) return fail(msg, kE2pWriteOutputFailed, strprintf("write %s failed", out.imagePath.c_str()));

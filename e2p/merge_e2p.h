@@ -2,6 +2,8 @@
 // description files and the queued CUS parameters, writes a new journal.
 #pragma once
 
+#include "e2p/e2p_state.h"
+
 #include <quorvel/quorvel.h>
 
 #include <cstdint>
@@ -10,7 +12,7 @@
 
 namespace qv {
 
-int mergeE2P(uint8_t *e2pBase, uint32_t e2pBaseSize, uint8_t *e2pArea, uint32_t e2pAreaSize,
+int mergeE2P(E2pState &e2p, uint8_t *e2pBase, uint32_t e2pBaseSize, uint8_t *e2pArea, uint32_t e2pAreaSize,
              const std::vector<std::string> &e2pFiles, OutputImage &out, uint32_t cusFileCount,
              int32_t eraseAll, std::string &msg);
 

@@ -7,10 +7,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static qvfuzz::FuzzDir dir;
-    qv::resetForCall();
+    qv::MergeContext ctx;
     std::string path = dir.write("in.cus", qvfuzz::Bytes(data, data + size));
     qv::File out(dir.file("out.bin"), "wb");
-    qv::fms_adSetWriteAddr(0);
-    qv::gen_cus(path, out);
+    qv::fms_adSetWriteAddr(ctx.code, 0);
+    qv::gen_cus(ctx.code, path, out);
     return 0;
 }

@@ -6,9 +6,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static qvfuzz::FuzzDir dir;
-    qv::resetForCall();
+    qv::MergeContext ctx;
     std::string in = dir.write("in.wpb", qvfuzz::Bytes(data, data + size));
     qv::File input(in, "rb"), output(dir.file("out.bin"), "wb");
-    qv::deWpb(input, output);
+    qv::deWpb(ctx.io.log, input, output);
     return 0;
 }

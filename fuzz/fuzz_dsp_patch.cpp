@@ -9,10 +9,10 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static qvfuzz::FuzzDir dir;
     if (size < 2) return 0;
-    qv::resetForCall();
+    qv::MergeContext ctx;
     std::string path = dir.write("in.pat", qvfuzz::Bytes(data + 2, data + size));
     qv::File dsp(path, "rb"), out(dir.file("out.bin"), "wb");
-    qv::fms_adSetWriteAddr(0);
-    qv::gen_patch(dsp, out, uint16_t(data[0] & 0xF), uint16_t(data[1]));
+    qv::fms_adSetWriteAddr(ctx.code, 0);
+    qv::gen_patch(ctx.code, dsp, out, uint16_t(data[0] & 0xF), uint16_t(data[1]));
     return 0;
 }

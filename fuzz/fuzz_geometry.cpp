@@ -10,19 +10,18 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (size < qv::FlashInfo::kMinSize) return 0;
     qvfuzz::Bytes rec = qvfuzz::flashRecord(qvfuzz::Bytes(data, data + qv::FlashInfo::kMinSize));
-    qv::resetForCall();
-    qv::fms_SetFlashInfo(rec.data());
+    qv::MergeContext ctx;
+    qv::fms_SetFlashInfo(ctx.flash, rec.data());
     for (size_t i = qv::FlashInfo::kMinSize; i + 8 <= size; i += 8) {
         uint32_t a, b;
         std::memcpy(&a, data + i, 4);
         std::memcpy(&b, data + i + 4, 4);
-        qv::fms_GetSectorStart(a);
-        qv::fms_GetPrevSectorStart(a);
-        qv::fms_GetNextSectorStart(a);
-        qv::fms_GetSectorSize(a);
-        qv::fms_GetSectorCount(a, b & 0xFFFFF);
-        qv::fms_GoBackSectors(a, b & 0xFF);
+        qv::fms_GetSectorStart(ctx.flash, a);
+        qv::fms_GetPrevSectorStart(ctx.flash, a);
+        qv::fms_GetNextSectorStart(ctx.flash, a);
+        qv::fms_GetSectorSize(ctx.flash, a);
+        qv::fms_GetSectorCount(ctx.flash, a, b & 0xFFFFF);
+        qv::fms_GoBackSectors(ctx.flash, a, b & 0xFF);
     }
-    qv::resetForCall();
     return 0;
 }

@@ -9,14 +9,13 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (size < 1) return 0;
-    qv::resetForCall();
+    qv::MergeContext ctx;
     qvfuzz::Bytes flash = qvfuzz::flashRecord({});
     flash[116] = data[0] & 1;
-    qv::fms_SetFlashInfo(flash.data());
+    qv::fms_SetFlashInfo(ctx.flash, flash.data());
     qvfuzz::Bytes journal(data + 1, data + size), content(0x2000, 0xFF);
-    qv::state().e2pAreaSize = uint32_t(journal.size());
-    qv::fms_E2pSetImage(journal.data(), uint32_t(journal.size()));
-    qv::fms_E2pReplay({journal.data(), uint32_t(journal.size())}, {content.data(), uint32_t(content.size())});
-    qv::resetForCall();
+    ctx.e2p.e2pAreaSize = uint32_t(journal.size());
+    qv::fms_E2pSetImage(ctx.e2p, journal.data(), uint32_t(journal.size()));
+    qv::fms_E2pReplay(ctx.e2p, {journal.data(), uint32_t(journal.size())}, {content.data(), uint32_t(content.size())});
     return 0;
 }

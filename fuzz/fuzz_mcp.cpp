@@ -11,11 +11,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::vector<qvfuzz::Bytes> p = qvfuzz::splitPieces(data, size);
     p.resize(2);
     qvfuzz::Bytes flash = qvfuzz::flashRecord(p[0]);
-    qv::resetForCall();
+    qv::MergeContext ctx;
     qv::FlashInfo fi(flash.data());
     std::string path = dir.write("in.mcp", p[1]);
     qv::File mcp(path, "rb"), out(dir.file("out.bin"), "wb");
-    qv::fms_adSetWriteAddr(0);
-    qv::gen_mcp(mcp, out, fi.memPartCount(), fi);
+    qv::fms_adSetWriteAddr(ctx.code, 0);
+    qv::gen_mcp(ctx.code, mcp, out, fi.memPartCount(), fi);
     return 0;
 }

@@ -28,22 +28,22 @@ private:
 
 // Writes the n bytes that the last inflate call made. False after a short
 // write, which is logged with the number of bytes that did get written.
-bool writeBlock(const ExpandedSink &out, PageBlock &buf, size_t n, const char *what) {
+bool writeBlock(MergeLog &log, const ExpandedSink &out, PageBlock &buf, size_t n, const char *what) {
     if (n == 0) return true;
-    logf(kName, what, int(n));
+    logf(log, kName, what, int(n));
     size_t written = out(buf.data(), n);
     if (written == n) return true;
-    logf(kName, "Write err %d", int(written));
+    logf(log, kName, "Write err %d", int(written));
     return false;
 }
 
 } // namespace
 
-int deWpb(File &in, File &out) {
-    return deWpb(in, [&out](const uint8_t *p, size_t n) { return out.writeThrough(p, n); });
+int deWpb(MergeLog &log, File &in, File &out) {
+    return deWpb(log, in, [&out](const uint8_t *p, size_t n) { return out.writeThrough(p, n); });
 }
 
-int deWpb(File &in, const ExpandedSink &out) {
+int deWpb(MergeLog &log, File &in, const ExpandedSink &out) {
     if (!wpb_read_header(in)) return -62;
     // Both sides move whole buffers with one system call each, past the
     // streams' own buffers.
@@ -60,7 +60,7 @@ int deWpb(File &in, const ExpandedSink &out) {
         if (z->avail_in == 0) {
             size_t got = readBlock();
             if (got == 0) {
-                logf(kName, "Reached end of stream");
+                logf(log, kName, "Reached end of stream");
                 break;
             }
             z->next_in = inBuf.data();
@@ -70,14 +70,14 @@ int deWpb(File &in, const ExpandedSink &out) {
         z->avail_out = uInt(kBufSize);
         int ret = z.run(Z_NO_FLUSH);
         if (ret != Z_OK && ret != Z_STREAM_END) {
-            logf(kName, "Inflate error");
+            logf(log, kName, "Inflate error");
             return -99;
         }
-        if (!writeBlock(out, outBuf, kBufSize - z->avail_out, "Write %d bytes")) return -115;
+        if (!writeBlock(log, out, outBuf, kBufSize - z->avail_out, "Write %d bytes")) return -115;
         if (ret == Z_STREAM_END) {
             // One more read tells whether anything follows the stream.
             if (readBlock() == 0) break;
-            logf(kName, "Corrupt stream");
+            logf(log, kName, "Corrupt stream");
             return -128;
         }
     }
@@ -86,13 +86,13 @@ int deWpb(File &in, const ExpandedSink &out) {
         z->next_out = outBuf.data();
         z->avail_out = uInt(kBufSize);
         int ret = z.run(Z_FINISH);
-        if (!writeBlock(out, outBuf, kBufSize - z->avail_out, "Final write %d bytes")) return -148;
+        if (!writeBlock(log, out, outBuf, kBufSize - z->avail_out, "Final write %d bytes")) return -148;
         if (ret != Z_OK && ret != Z_STREAM_END) {
-            logf(kName, "Corrupt stream while finishing");
+            logf(log, kName, "Corrupt stream while finishing");
             return -155;
         }
         if (ret == Z_STREAM_END && z->avail_out != 0) {
-            logf(kName, "%d DWL_END_OF_DOWNLOAD", 160);
+            logf(log, kName, "%d DWL_END_OF_DOWNLOAD", 160);
             return 0;
         }
     }

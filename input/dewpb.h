@@ -2,6 +2,7 @@
 #pragma once
 
 #include "base/file.h"
+#include "base/log.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,13 +15,13 @@ namespace qv {
 using ExpandedSink = std::function<size_t(const uint8_t *, size_t)>;
 
 // Hands the expanded payload of the compressed input `in` to `out`, block by
-// block. Results as below.
-int deWpb(File &in, const ExpandedSink &out);
+// block, logging each step to `log`. Results as below.
+int deWpb(MergeLog &log, File &in, const ExpandedSink &out);
 
 // Appends the expanded payload of the compressed input `in` to `out`.
 // Returns 0 or a negative code (-62, -99, -115, -128, -148, -155). Neither
 // stream is opened or closed here; the payload is read at its offsets, so the
 // input stream stays where its header ended.
-int deWpb(File &in, File &out);
+int deWpb(MergeLog &log, File &in, File &out);
 
 } // namespace qv

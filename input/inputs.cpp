@@ -54,25 +54,25 @@ bool is_dsp_patch_file(const std::string &path) {
 
 bool is_mcp_file(const std::string &path) { return kindOf(path) == kKindMcp; }
 
-void sortInputs(const std::vector<std::string> &imageFiles, const std::vector<std::string> &patchFiles,
+void sortInputs(MergeLog &log, const std::vector<std::string> &imageFiles, const std::vector<std::string> &patchFiles,
                 SortedInputs &out) {
     for (const std::string &path : imageFiles) {
         uint32_t type = 0;
         if ((is_wpb_file(path, &type) && type == kWpbTypeRai) || is_fat_file(path)) {
             out.raiFiles.push_back(path);
-            logf("quorvel", "got rai, file name = %s", path.c_str());
+            logf(log, "quorvel", "got rai, file name = %s", path.c_str());
         } else {
             out.codeFiles.push_back(path);
-            logf("quorvel", "got code, file name = %s", path.c_str());
+            logf(log, "quorvel", "got code, file name = %s", path.c_str());
         }
     }
     for (const std::string &path : patchFiles) {
         if (is_dsp_patch_file(path)) {
             out.dspFiles.push_back(path);
-            logf("quorvel", "got dsp, file name = %s", path.c_str());
+            logf(log, "quorvel", "got dsp, file name = %s", path.c_str());
         } else if (is_mcp_file(path)) {
             out.mcpPath = path;
-            logf("quorvel", "got mcp, file name = %s", path.c_str());
+            logf(log, "quorvel", "got mcp, file name = %s", path.c_str());
         }
     }
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "base/file.h"
+#include "base/log.h"
 
 #include <cstdint>
 #include <string>
@@ -39,8 +40,8 @@ struct SortedInputs {
     std::string mcpPath;
 };
 
-// Sorts `imageFiles` and then `patchFiles`, logging one entry per sorted file.
-void sortInputs(const std::vector<std::string> &imageFiles, const std::vector<std::string> &patchFiles,
+// Sorts `imageFiles` and then `patchFiles`, logging one entry per sorted file to `log`.
+void sortInputs(MergeLog &log, const std::vector<std::string> &imageFiles, const std::vector<std::string> &patchFiles,
                 SortedInputs &out);
 
 } // namespace qv

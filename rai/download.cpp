@@ -9,15 +9,15 @@
 
 namespace qv {
 
-int dwl_NorFsProcessInit(uint32_t base, uint32_t length) {
+int dwl_NorFsProcessInit(RaiState &rai, uint32_t base, uint32_t length) {
     constexpr const char *kName = "dwl_NorFsProcessInit";
-    logf(kName, "Try to launch RAI");
-    int r = fms_MapLaunchService(base, length);
+    logf(rai.io.log, kName, "Try to launch RAI");
+    int r = fms_MapLaunchService(rai, base, length);
     if (r != 0) {
-        logf(kName, "Launch RAI err %#x", uint32_t(r));
+        logf(rai.io.log, kName, "Launch RAI err %#x", uint32_t(r));
         return kDwlLaunchFailed;
     }
-    logf(kName, "RAI launched");
+    logf(rai.io.log, kName, "RAI launched");
     return 0;
 }
 
@@ -37,7 +37,7 @@ uint32_t word(const uint8_t *b) {
 
 } // namespace
 
-int dwl_NorFsProcessData(File &stream, uint32_t hidden) {
+int dwl_NorFsProcessData(RaiState &rai, File &stream, uint32_t hidden) {
     uint32_t idBase = (hidden & 0xFF) != 0 ? kHiddenFatIdBase : kUserFatIdBase;
     PageBlock buffer(kFront + kReadBlock);
     uint8_t *const block = buffer.data() + kFront;
@@ -50,9 +50,9 @@ int dwl_NorFsProcessData(File &stream, uint32_t hidden) {
         const uint8_t *record = block - held;
         for (held += got; held >= kFsRecordSize; held -= kFsRecordSize, record += kFsRecordSize) {
             uint32_t number = word(record);
-            int r = dev_nor_write_sectors(number, 1, record + 4, idBase);
+            int r = dev_nor_write_sectors(rai, number, 1, record + 4, idBase);
             if (r != 1) {
-                logf("dwl_NorFsProcessData", "write nor %#x err %d", number, r);
+                logf(rai.io.log, "dwl_NorFsProcessData", "write nor %#x err %d", number, r);
                 return kDwlWriteFailed;
             }
         }
@@ -61,11 +61,11 @@ int dwl_NorFsProcessData(File &stream, uint32_t hidden) {
     return 0;
 }
 
-int dev_nor_write_sectors(uint32_t first, uint32_t count, const uint8_t *data, uint32_t idBase) {
+int dev_nor_write_sectors(RaiState &rai, uint32_t first, uint32_t count, const uint8_t *data, uint32_t idBase) {
     for (uint32_t i = 0; i < count; ++i) {
         uint32_t id = idBase + first + i;
-        if (fms_rai_write(id, kFsSectorSize, data + uint64_t(kFsSectorSize) * i) == 0) {
-            logf("dev_nor_write_sectors", "write %#x failed", id);
+        if (fms_rai_write(rai, id, kFsSectorSize, data + uint64_t(kFsSectorSize) * i) == 0) {
+            logf(rai.io.log, "dev_nor_write_sectors", "write %#x failed", id);
             return kDevWriteFailed;
         }
     }

@@ -4,6 +4,8 @@
 // keeps a copy beside the block to compare keys without reading the image.
 #pragma once
 
+#include "rai/rai_state.h"
+
 #include <cstdint>
 
 namespace qv {
@@ -18,15 +20,15 @@ uint32_t frai_hash_buckets(uint32_t n);
 uint64_t frai_hash_memory(uint32_t n);
 
 // Builds an empty table of n elements (1 to 0x1FFFF) in `block`.
-void frai_hash_init(uint32_t n, uint8_t *block);
+void frai_hash_init(RaiState &rai, uint32_t n, uint8_t *block);
 // The item offset stored for `id`, or 0x7FFFFFFF.
-uint32_t frai_hash_get(uint32_t id);
+uint32_t frai_hash_get(RaiState &rai, uint32_t id);
 // Enters `id` at `offset` (bit 31 dropped), or replaces the offset of an `id`
 // already present. False when a new entry finds no free element.
-bool frai_hash_put(uint32_t id, uint32_t offset);
+bool frai_hash_put(RaiState &rai, uint32_t id, uint32_t offset);
 // frai_hash_put for an `id` known to be absent (a look-up just said so and
 // nothing was entered since) whose item was just written at `offset`: enters
 // it without walking its chain again or reading the item back.
-bool frai_hash_add(uint32_t id, uint32_t offset);
+bool frai_hash_add(RaiState &rai, uint32_t id, uint32_t offset);
 
 } // namespace qv

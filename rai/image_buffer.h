@@ -7,7 +7,7 @@
 #pragma once
 
 #include "base/file.h"
-#include "entry/context.h"
+#include "rai/rai_state.h"
 
 #include <cstdint>
 

@@ -1,14 +1,14 @@
 #include "rai/image_io.h"
 
-#include "entry/context.h"
+#include "rai/rai_state.h"
 #include "flash/geometry.h"
 #include "rai/image_buffer.h"
 
 namespace qv {
 namespace {
 
-bool legal(uint32_t address) {
-    const RaiImage &img = state().rai.image;
+bool legal(RaiState &rai, uint32_t address) {
+    const RaiImage &img = rai.image;
     return address >= img.base && address < img.end;
 }
 
@@ -19,16 +19,16 @@ void moveBytes(RaiImage &img, uint64_t pos, uint8_t *buf, uint64_t n, bool toIma
 
 // Carries out one access at offset o: in one piece in the plain layout, and
 // 16-byte chunk by chunk in the interleaved one.
-void access(uint32_t offset, uint32_t count, uint8_t *buf, bool toImage) {
-    RaiImage &img = state().rai.image;
-    if (!fms_IsInterleaved()) {
+void access(RaiState &rai, uint32_t offset, uint32_t count, uint8_t *buf, bool toImage) {
+    RaiImage &img = rai.image;
+    if (!fms_IsInterleaved(rai.flash)) {
         moveBytes(img, offset, buf, count, toImage);
         return;
     }
     // n runs signed: a first piece shorter than its chunk ends the access.
     int64_t n = count;
     uint64_t done = 0;
-    uint64_t p = imagePosition(offset);
+    uint64_t p = imagePosition(rai.flash, offset);
     uint32_t low = offset & 0xF;
     if (low != 0) {
         moveBytes(img, p, buf, n < 16 - low ? uint64_t(n) : 16 - low, toImage);
@@ -46,33 +46,33 @@ void access(uint32_t offset, uint32_t count, uint8_t *buf, bool toImage) {
 
 } // namespace
 
-void fms_SetImageWindow(uint32_t base, uint32_t end) {
-    state().rai.image.base = base;
-    state().rai.image.end = end;
+void fms_SetImageWindow(RaiState &rai, uint32_t base, uint32_t end) {
+    rai.image.base = base;
+    rai.image.end = end;
 }
 
-bool imageWindowHolds(uint32_t address) { return legal(address); }
+bool imageWindowHolds(RaiState &rai, uint32_t address) { return legal(rai, address); }
 
-uint64_t imagePosition(uint32_t offset) {
-    if (!fms_IsInterleaved()) return offset;
+uint64_t imagePosition(const FlashState &flash, uint32_t offset) {
+    if (!fms_IsInterleaved(flash)) return offset;
     return uint64_t(offset >> 4) * 32 + (offset & 0xF);
 }
 
-int fms_Write(uint32_t address, uint32_t n, const void *src) {
-    if (!legal(address)) {
-        logf("fms_Write", "illegal address: 0x%x", address);
+int fms_Write(RaiState &rai, uint32_t address, uint32_t n, const void *src) {
+    if (!legal(rai, address)) {
+        logf(rai.io.log, "fms_Write", "illegal address: 0x%x", address);
         return kIllegalWriteAddress;
     }
-    access(address - state().rai.image.base, n, static_cast<uint8_t *>(const_cast<void *>(src)), true);
+    access(rai, address - rai.image.base, n, static_cast<uint8_t *>(const_cast<void *>(src)), true);
     return 0;
 }
 
-int fms_Read(uint32_t address, uint32_t n, void *dst) {
-    if (!legal(address)) {
-        logf("fms_Read", "illegal address: 0x%x", address);
+int fms_Read(RaiState &rai, uint32_t address, uint32_t n, void *dst) {
+    if (!legal(rai, address)) {
+        logf(rai.io.log, "fms_Read", "illegal address: 0x%x", address);
         return kIllegalReadAddress;
     }
-    access(address - state().rai.image.base, n, static_cast<uint8_t *>(dst), false);
+    access(rai, address - rai.image.base, n, static_cast<uint8_t *>(dst), false);
     return 0;
 }
 

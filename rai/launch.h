@@ -3,6 +3,8 @@
 // window set, the table and the store initialised.
 #pragma once
 
+#include "rai/rai_state.h"
+
 #include <cstdint>
 
 namespace qv {
@@ -27,6 +29,6 @@ inline constexpr uint32_t kMaxCacheSize = 511;
 
 // Starts the service over [base, base + length). Returns 0, -11, -12 or one
 // of the codes above; nothing is set up on failure.
-int fms_MapLaunchService(uint32_t base, uint32_t length);
+int fms_MapLaunchService(RaiState &rai, uint32_t base, uint32_t length);
 
 } // namespace qv

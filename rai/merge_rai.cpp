@@ -2,7 +2,7 @@
 
 #include "input/dewpb.h"
 #include "input/inputs.h"
-#include "entry/context.h"
+#include "rai/rai_state.h"
 #include "e2p/access.h"
 #include "rai/image_buffer.h"
 #include "rai/partition_map.h"
@@ -30,20 +30,21 @@ struct InputStream {
 
 // Expands a compressed input into "<image folder>rai.tmp" and opens that as a
 // user FAT stream from its first byte.
-int openCompressed(const std::string &path, const std::string &imagePath, InputStream &in, std::string &msg) {
+int openCompressed(RaiState &rai, const std::string &path, const std::string &imagePath, InputStream &in,
+                   std::string &msg) {
     File source(path, "rb");
     if (!source) {
         msg = strprintf("open %s fail", path.c_str());
         return -81;
     }
     std::string temp = get_dir_prefix(imagePath) + "rai.tmp";
-    File expanded(temp, "wb");
+    File expanded(temp, "wb", rai.io.fs);
     if (!expanded) {
         msg = strprintf("open %s fail", temp.c_str());
         return -89;
     }
     in.tempPath = temp;
-    if (deWpb(source, expanded) != 0) {
+    if (deWpb(rai.io.log, source, expanded) != 0) {
         msg = strprintf("uncompress %s error", path.c_str());
         return -98;
     }
@@ -61,7 +62,7 @@ int openCompressed(const std::string &path, const std::string &imagePath, InputS
 
 // Opens a FAT input: its kind byte names the file system, its stream starts
 // after the 16-byte header.
-int openPlain(const std::string &path, InputStream &in, std::string &msg) {
+int openPlain(RaiState &rai, const std::string &path, InputStream &in, std::string &msg) {
     in.file = File(path, "rb");
     if (!in.file) {
         msg = strprintf("open %s fail", path.c_str());
@@ -69,9 +70,9 @@ int openPlain(const std::string &path, InputStream &in, std::string &msg) {
     }
     int kind = file_kind_byte(in.file);
     if (kind == kKindUserFat) {
-        logf(kName, "Start writing user fat: %s", path.c_str());
+        logf(rai.io.log, kName, "Start writing user fat: %s", path.c_str());
     } else if (kind == kKindHiddenFat) {
-        logf(kName, "Start writing hidden fat: %s", path.c_str());
+        logf(rai.io.log, kName, "Start writing hidden fat: %s", path.c_str());
         in.hidden = true;
     } else {
         msg = strprintf("%s: unknown file type", path.c_str());
@@ -98,11 +99,11 @@ private:
     RaiImage *img_;
 };
 
-int storeInput(const std::string &path, const std::string &imagePath, std::string &msg) {
+int storeInput(RaiState &rai, const std::string &path, const std::string &imagePath, std::string &msg) {
     InputStream in;
-    int r = is_wpb_file(path) ? openCompressed(path, imagePath, in, msg) : openPlain(path, in, msg);
+    int r = is_wpb_file(path) ? openCompressed(rai, path, imagePath, in, msg) : openPlain(rai, path, in, msg);
     if (r != 0) return r;
-    if (dwl_NorFsProcessData(in.file, in.hidden ? 1 : 0) != 0) {
+    if (dwl_NorFsProcessData(rai, in.file, in.hidden ? 1 : 0) != 0) {
         msg = "dwl_NorFsProcessData error";
         return -151;
     }
@@ -111,13 +112,14 @@ int storeInput(const std::string &path, const std::string &imagePath, std::strin
 
 // Everything after the image file was created: the map, the bound check, the
 // launch and the inputs in list order.
-int buildImage(const std::vector<std::string> &raiFiles, OutputImage &out, std::string &msg) {
+int buildImage(RaiState &rai, const std::vector<std::string> &raiFiles, uint32_t raiLowerbound, OutputImage &out,
+               std::string &msg) {
     uint32_t base = 0, length = 0;
-    if (fms_MapOutMemoryExt(base, length) != 0) {
+    if (fms_MapOutMemoryExt(rai, base, length) != 0) {
         msg = "fms_MapOutMemoryExt Error";
         return -45;
     }
-    if (base < state().raiLowerbound) {
+    if (base < raiLowerbound) {
         msg = "CUS size overflow!";
         return -51;
     }
@@ -125,26 +127,25 @@ int buildImage(const std::vector<std::string> &raiFiles, OutputImage &out, std::
     out.imageAddress = base;
     out.imageSize = length;
     out.imageType = QUORVEL_TYPE_RAI;
-    if (dwl_NorFsProcessInit(base, length) != 0) {
+    if (dwl_NorFsProcessInit(rai, base, length) != 0) {
         msg = "dwl_NorFsProcessInit error";
         return -67;
     }
     for (size_t i = 0; i < raiFiles.size(); ++i)
-        if (int r = storeInput(raiFiles[i], out.imagePath, msg)) return r;
+        if (int r = storeInput(rai, raiFiles[i], out.imagePath, msg)) return r;
     return 0;
 }
 
 } // namespace
 
-int mergeRAI(const std::vector<std::string> &raiFiles, OutputImage &out, uint8_t *e2pArea, const FlashInfo &,
-             std::string &msg) {
-    State &s = state();
-    s.rai = RaiState{};
-    if (!fms_E2pSetImage(e2pArea, s.e2pAreaSize)) {
+int mergeRAI(RaiState &rai, const std::vector<std::string> &raiFiles, uint32_t raiLowerbound, OutputImage &out,
+             uint8_t *e2pArea, std::string &msg) {
+    rai.clear();
+    if (!fms_E2pSetImage(rai.e2p, e2pArea, rai.e2p.e2pAreaSize)) {
         msg = "Init E2P fail";
         return -32;
     }
-    File image(out.imagePath, "w+b");
+    File image(out.imagePath, "w+b", rai.io.fs);
     if (!image) {
         msg = strprintf("open %s fail", out.imagePath.c_str());
         return kRaiImageOpenFailed;
@@ -152,9 +153,9 @@ int mergeRAI(const std::vector<std::string> &raiFiles, OutputImage &out, uint8_t
     // Pages the merge has moved past go out to the file as it runs; the rest
     // follows at the end. The file gets what the merge wrote into it, on
     // failure as on success.
-    ImageFileScope attached(s.rai.image, image);
-    int r = buildImage(raiFiles, out, msg);
-    bool saved = imageSave(s.rai.image, image);
+    ImageFileScope attached(rai.image, image);
+    int r = buildImage(rai, raiFiles, raiLowerbound, out, msg);
+    bool saved = imageSave(rai.image, image);
     attached.release();
     saved = image.close() && saved;
     if (r == 0 && !saved) {

@@ -2,6 +2,8 @@
 // image file and stores every sector of the FAT inputs as an item.
 #pragma once
 
+#include "rai/rai_state.h"
+
 #include <quorvel/quorvel.h>
 
 #include <cstdint>
@@ -17,7 +19,10 @@ inline constexpr int kRaiImageWriteFailed = -1310;
 // Closing the expanded temporary file failed.
 inline constexpr int kRaiTempCloseFailed = -1311;
 
-int mergeRAI(const std::vector<std::string> &raiFiles, OutputImage &out, uint8_t *e2pArea,
-             const FlashInfo &flashInfo, std::string &msg);
+// Builds the RAI image from `raiFiles` over the host's E2P area `e2pArea`;
+// an area that starts below `raiLowerbound` (the end of the CUS area) is
+// refused.
+int mergeRAI(RaiState &rai, const std::vector<std::string> &raiFiles, uint32_t raiLowerbound, OutputImage &out,
+             uint8_t *e2pArea, std::string &msg);
 
 } // namespace qv

@@ -3,6 +3,8 @@
 // record, the geometry and E2P parameters of the current E2P image.
 #pragma once
 
+#include "rai/rai_state.h"
+
 #include <cstdint>
 
 namespace qv {
@@ -25,6 +27,6 @@ inline constexpr uint32_t kE2pRaiChecksum = 298;
 // Places the three areas and logs every step. On success stores the RAI base
 // and length and records the E2P base (State::eepromBase). Returns 0, -323,
 // -407, -1300 or -1301; the outputs are written only on success.
-int fms_MapOutMemoryExt(uint32_t &raiBase, uint32_t &raiLength);
+int fms_MapOutMemoryExt(RaiState &rai, uint32_t &raiBase, uint32_t &raiLength);
 
 } // namespace qv

@@ -11,40 +11,40 @@ namespace {
 
 constexpr int32_t kReserveCap = 0x80000;
 
-StoreCtx &ctx() { return state().rai.store; }
-SectorDesc &sector(uint32_t s) { return ctx().table[s]; }
+StoreCtx &ctx(RaiState &rai) { return rai.store; }
+SectorDesc &sector(RaiState &rai, uint32_t s) { return ctx(rai).table[s]; }
 
 // The byte counters wrap as 32-bit values do on the target.
 void add(int32_t &counter, int64_t delta) { counter = int32_t(uint32_t(int64_t(counter) + delta)); }
 
-int32_t sectorBytes() { return 4 * int32_t(ctx().wordsPerSector); }
+int32_t sectorBytes(RaiState &rai) { return 4 * int32_t(ctx(rai).wordsPerSector); }
 
 void putWord(uint8_t *b, uint32_t v) {
     for (int i = 0; i < 4; ++i) b[i] = uint8_t(v >> (8 * i));
 }
 
-void appendFree(uint32_t s) {
-    StoreCtx &c = ctx();
-    sector(s).next = kNoSector;
+void appendFree(RaiState &rai, uint32_t s) {
+    StoreCtx &c = ctx(rai);
+    sector(rai, s).next = kNoSector;
     if (c.freeTail == kNoSector) c.freeHead = s;
-    else sector(c.freeTail).next = s;
+    else sector(rai, c.freeTail).next = s;
     c.freeTail = s;
 }
 
-uint32_t popFree() {
-    StoreCtx &c = ctx();
+uint32_t popFree(RaiState &rai) {
+    StoreCtx &c = ctx(rai);
     uint32_t s = c.freeHead;
-    c.freeHead = sector(s).next;
+    c.freeHead = sector(rai, s).next;
     if (c.freeHead == kNoSector) c.freeTail = kNoSector;
     return s;
 }
 
 // Takes `words` from sector s; their address.
-uint32_t takeFrom(SectorDesc &d, uint32_t words) {
+uint32_t takeFrom(RaiState &rai, SectorDesc &d, uint32_t words) {
     uint32_t address = d.data + 4 * uint32_t(d.used);
     d.used = uint16_t(d.used + words);
     d.free = uint16_t(d.free - words);
-    add(ctx().total_free, -4 * int64_t(words));
+    add(ctx(rai).total_free, -4 * int64_t(words));
     return address;
 }
 
@@ -52,28 +52,28 @@ uint32_t takeFrom(SectorDesc &d, uint32_t words) {
 // space only shrinks, so the bound on the sectors behind the newest one
 // stays a bound; when it rules them all out, they are not walked, and a walk
 // that finds none tightens it.
-std::optional<uint32_t> takeFromActive(uint32_t words) {
-    StoreCtx &c = ctx();
+std::optional<uint32_t> takeFromActive(RaiState &rai, uint32_t words) {
+    StoreCtx &c = ctx(rai);
     if (c.activeHead == kNoSector) return std::nullopt;
-    if (SectorDesc &head = sector(c.activeHead); head.free >= words) return takeFrom(head, words);
+    if (SectorDesc &head = sector(rai, c.activeHead); head.free >= words) return takeFrom(rai, head, words);
     if (c.freeBehindHead < words) return std::nullopt;
     uint16_t most = 0;
-    for (uint32_t s = sector(c.activeHead).next; s != kNoSector; s = sector(s).next) {
-        SectorDesc &d = sector(s);
-        if (d.free >= words) return takeFrom(d, words);
+    for (uint32_t s = sector(rai, c.activeHead).next; s != kNoSector; s = sector(rai, s).next) {
+        SectorDesc &d = sector(rai, s);
+        if (d.free >= words) return takeFrom(rai, d, words);
         most = std::max(most, d.free);
     }
     c.freeBehindHead = most;
     return std::nullopt;
 }
 
-uint32_t itemOffset(uint32_t address) { return (address - ctx().base) / 4; }
+uint32_t itemOffset(RaiState &rai, uint32_t address) { return (address - ctx(rai).base) / 4; }
 
 } // namespace
 
-void frai_sector_release(uint32_t s) {
-    StoreCtx &c = ctx();
-    SectorDesc &d = sector(s);
+void frai_sector_release(RaiState &rai, uint32_t s) {
+    StoreCtx &c = ctx(rai);
+    SectorDesc &d = sector(rai, s);
     add(c.dirty, -4 * int64_t(d.dirty));
     add(c.total_free, 4 * int64_t(d.dirty));
     d.dirty = 0;
@@ -81,111 +81,111 @@ void frai_sector_release(uint32_t s) {
     c.releaseHead = s;
 }
 
-void frai_sector_format(uint32_t s) {
-    StoreCtx &c = ctx();
-    SectorDesc &d = sector(s);
+void frai_sector_format(RaiState &rai, uint32_t s) {
+    StoreCtx &c = ctx(rai);
+    SectorDesc &d = sector(rai, s);
     ++c.formatCount;
     uint8_t header[8];
     putWord(header, kSectorMagic);
-    putWord(header + 4, itemOffset(d.data));
-    fms_Write(d.data - 8, sizeof header, header);
+    putWord(header + 4, itemOffset(rai, d.data));
+    fms_Write(rai, d.data - 8, sizeof header, header);
     d.free = c.wordsPerSector;
     d.dirty = d.used = d.reserved = 0;
 }
 
-std::optional<uint32_t> frai_get_free_sector() {
-    StoreCtx &c = ctx();
+std::optional<uint32_t> frai_get_free_sector(RaiState &rai) {
+    StoreCtx &c = ctx(rai);
     if (c.freeHead == kNoSector) {
         if (c.releaseHead == kNoSector) return std::nullopt;
         uint32_t s = c.releaseHead;
-        frai_sector_format(s);
-        c.releaseHead = sector(s).next;
-        appendFree(s);
+        frai_sector_format(rai, s);
+        c.releaseHead = sector(rai, s).next;
+        appendFree(rai, s);
     }
-    return popFree();
+    return popFree(rai);
 }
 
-void frai_store_init(uint32_t base, uint32_t sectorSize, uint32_t count, SectorDesc *table) {
+void frai_store_init(RaiState &rai, uint32_t base, uint32_t sectorSize, uint32_t count, SectorDesc *table) {
     constexpr const char *kName = "frai_store_init";
-    logf(kName, "base_addr = %#x, sector_size = %#x, num_sectors = %#x", base, sectorSize, count);
-    bool interleaved = fms_IsInterleaved();
+    logf(rai.io.log, kName, "base_addr = %#x, sector_size = %#x, num_sectors = %#x", base, sectorSize, count);
+    bool interleaved = fms_IsInterleaved(rai.flash);
     uint32_t usable = interleaved ? sectorSize / 2 : sectorSize;
-    StoreCtx &c = ctx();
+    StoreCtx &c = ctx(rai);
     c = StoreCtx{};
     c.table = table;
     c.base = base;
     c.sectorCount = count;
     c.wordsPerSector = uint16_t((usable - 8) / 4);
     for (uint32_t i = 0; i < count; ++i) {
-        SectorDesc &d = sector(i);
+        SectorDesc &d = sector(rai, i);
         d.next = kNoSector;
         d.data = base + i * (interleaved ? 2 * usable : usable) + 8;
         d.used = d.reserved = d.free = 0;
         d.dirty = c.wordsPerSector;
-        add(c.dirty, sectorBytes());
-        add(c.capacity, sectorBytes());
-        logf(kName, "storeCtx.total_free = %d", c.total_free);
-        logf(kName, "D");
-        frai_sector_release(i);
+        add(c.dirty, sectorBytes(rai));
+        add(c.capacity, sectorBytes(rai));
+        logf(rai.io.log, kName, "storeCtx.total_free = %d", c.total_free);
+        logf(rai.io.log, kName, "D");
+        frai_sector_release(rai, i);
     }
-    if (std::optional<uint32_t> spare = frai_get_free_sector()) c.spare = *spare;
-    else logf(kName, "die!");
-    add(c.capacity, -sectorBytes());
+    if (std::optional<uint32_t> spare = frai_get_free_sector(rai)) c.spare = *spare;
+    else logf(rai.io.log, kName, "die!");
+    add(c.capacity, -sectorBytes(rai));
     c.reserve = c.capacity / 4;
     if (c.reserve > kReserveCap) c.reserve = kReserveCap;
-    logf(kName, "END OF INIT :");
+    logf(rai.io.log, kName, "END OF INIT :");
 }
 
-StoreStatus frai_store_status() {
-    const StoreCtx &c = ctx();
+StoreStatus frai_store_status(RaiState &rai) {
+    const StoreCtx &c = ctx(rai);
     StoreStatus st{c.total_free, c.dirty, c.capacity, c.reserve, 0};
     int32_t avail = c.total_free;
-    add(avail, -int64_t(sectorBytes()) - c.reserve + c.dirty);
+    add(avail, -int64_t(sectorBytes(rai)) - c.reserve + c.dirty);
     st.mem_avail = avail < 0 ? 0 : avail;
     return st;
 }
 
-std::optional<uint32_t> frai_store_alloc(uint32_t words) {
+std::optional<uint32_t> frai_store_alloc(RaiState &rai, uint32_t words) {
     for (;;) {
-        if (std::optional<uint32_t> address = takeFromActive(words)) return address;
-        std::optional<uint32_t> s = frai_get_free_sector();
+        if (std::optional<uint32_t> address = takeFromActive(rai, words)) return address;
+        std::optional<uint32_t> s = frai_get_free_sector(rai);
         if (!s) return std::nullopt;
-        StoreCtx &c = ctx();
-        if (c.activeHead != kNoSector) c.freeBehindHead = std::max(c.freeBehindHead, sector(c.activeHead).free);
-        sector(*s).next = c.activeHead;
+        StoreCtx &c = ctx(rai);
+        if (c.activeHead != kNoSector) c.freeBehindHead = std::max(c.freeBehindHead, sector(rai, c.activeHead).free);
+        sector(rai, *s).next = c.activeHead;
         c.activeHead = *s;
     }
 }
 
-std::optional<uint32_t> object_alloc(uint32_t word0, uint32_t id, const void *data) {
+std::optional<uint32_t> object_alloc(RaiState &rai, uint32_t word0, uint32_t id, const void *data) {
     uint32_t length = word0 >> 16;
-    std::optional<uint32_t> address = frai_store_alloc((length + 7) / 4);
+    std::optional<uint32_t> address = frai_store_alloc(rai, (length + 7) / 4);
     if (!address) {
-        logf("object_alloc", "RAI full\n");
+        logf(rai.io.log, "object_alloc", "RAI full\n");
         return std::nullopt;
     }
-    uint32_t header = (word0 & 0xFFFF0000) | (itemOffset(*address) & 0x3F) << 6 | kItemValid;
+    uint32_t header = (word0 & 0xFFFF0000) | (itemOffset(rai, *address) & 0x3F) << 6 | kItemValid;
     uint8_t words[8];
     putWord(words, header);
     putWord(words + 4, id);
-    fms_Write(*address, 4, words);
-    fms_Write(*address + 4, 4, words + 4);
-    fms_Write(*address + 8, uint16_t(length - 4), data);
+    fms_Write(rai, *address, 4, words);
+    fms_Write(rai, *address + 4, 4, words + 4);
+    fms_Write(rai, *address + 8, uint16_t(length - 4), data);
     return address;
 }
 
-void frai_object_free(uint32_t address) {
+void frai_object_free(RaiState &rai, uint32_t address) {
     uint8_t b[4] = {};
-    fms_Read(address, 4, b);
+    fms_Read(rai, address, 4, b);
     uint32_t word0 = uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
     word0 &= ~uint32_t(0xFFC3); // state and own-offset bits
     putWord(b, word0);
-    fms_Write(address, 4, b);
+    fms_Write(rai, address, 4, b);
     uint32_t words = ((word0 >> 16) + 7) / 4;
-    StoreCtx &c = ctx();
-    for (uint32_t s = c.activeHead; s != kNoSector; s = sector(s).next) {
-        SectorDesc &d = sector(s);
-        if (address >= d.data && address - d.data < uint32_t(sectorBytes())) {
+    StoreCtx &c = ctx(rai);
+    for (uint32_t s = c.activeHead; s != kNoSector; s = sector(rai, s).next) {
+        SectorDesc &d = sector(rai, s);
+        if (address >= d.data && address - d.data < uint32_t(sectorBytes(rai))) {
             d.dirty = uint16_t(d.dirty + words);
             add(c.dirty, 4 * int64_t(words));
             return;
@@ -193,29 +193,29 @@ void frai_object_free(uint32_t address) {
     }
 }
 
-int fms_rai_write(uint32_t id, uint32_t size, const void *data) {
+int fms_rai_write(RaiState &rai, uint32_t id, uint32_t size, const void *data) {
     constexpr const char *kName = "fms_rai_write";
     size &= 0xFFFF;
     if (size > kMaxItemSize) {
-        logf(kName, "RAI %#x size too larget %#x > %#x", id, size, kMaxItemSize);
+        logf(rai.io.log, kName, "RAI %#x size too larget %#x > %#x", id, size, kMaxItemSize);
         return 0;
     }
-    if (frai_hash_get(id) != kHashAbsent) return 0;
+    if (frai_hash_get(rai, id) != kHashAbsent) return 0;
     int32_t need = int32_t(uint16_t(size + 4));
-    int32_t avail = frai_store_status().mem_avail;
+    int32_t avail = frai_store_status(rai).mem_avail;
     if (avail < need) {
-        logf(kName, "status.mem_avail = %d < %d reject new item save", avail, need);
+        logf(rai.io.log, kName, "status.mem_avail = %d < %d reject new item save", avail, need);
         return 0;
     }
-    std::optional<uint32_t> address = object_alloc(uint32_t(uint16_t(size + 4)) << 16, id, data);
+    std::optional<uint32_t> address = object_alloc(rai, uint32_t(uint16_t(size + 4)) << 16, id, data);
     if (!address) {
-        logf(kName, "object_alloc() failed %d", 389);
+        logf(rai.io.log, kName, "object_alloc() failed %d", 389);
         return 0;
     }
     // The look-up above found no entry for `id`, and storing the item entered none.
-    if (frai_hash_add(id, itemOffset(*address))) return 1;
-    logf(kName, "frai_hash_put() failed %d", 396);
-    frai_object_free(*address);
+    if (frai_hash_add(rai, id, itemOffset(rai, *address))) return 1;
+    logf(rai.io.log, kName, "frai_hash_put() failed %d", 396);
+    frai_object_free(rai, *address);
     return 0;
 }
 

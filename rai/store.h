@@ -3,7 +3,7 @@
 // the one way items enter the store.
 #pragma once
 
-#include "entry/context.h"
+#include "rai/rai_state.h"
 
 #include <cstdint>
 #include <optional>
@@ -26,18 +26,18 @@ struct StoreStatus {
 // Sets the store up over `count` sectors of `sectorSize` bytes from `base`,
 // with its descriptors in `table`; every sector starts released, the top one
 // is formatted and held back as the spare.
-void frai_store_init(uint32_t base, uint32_t sectorSize, uint32_t count, SectorDesc *table);
-StoreStatus frai_store_status();
+void frai_store_init(RaiState &rai, uint32_t base, uint32_t sectorSize, uint32_t count, SectorDesc *table);
+StoreStatus frai_store_status(RaiState &rai);
 
 // 1 when the item is stored, 0 when it is refused or cannot be stored.
-int fms_rai_write(uint32_t id, uint32_t size, const void *data);
+int fms_rai_write(RaiState &rai, uint32_t id, uint32_t size, const void *data);
 
 // Store internals, exposed for the item write and its tests.
-std::optional<uint32_t> object_alloc(uint32_t word0, uint32_t id, const void *data);
-std::optional<uint32_t> frai_store_alloc(uint32_t words);
-std::optional<uint32_t> frai_get_free_sector();
-void frai_sector_format(uint32_t sector);
-void frai_sector_release(uint32_t sector);
-void frai_object_free(uint32_t address);
+std::optional<uint32_t> object_alloc(RaiState &rai, uint32_t word0, uint32_t id, const void *data);
+std::optional<uint32_t> frai_store_alloc(RaiState &rai, uint32_t words);
+std::optional<uint32_t> frai_get_free_sector(RaiState &rai);
+void frai_sector_format(RaiState &rai, uint32_t sector);
+void frai_sector_release(RaiState &rai, uint32_t sector);
+void frai_object_free(RaiState &rai, uint32_t address);
 
 } // namespace qv

@@ -66,7 +66,7 @@ void BM_DeWpbToNull(benchmark::State &st) {
     std::string wpb = scratchFile("code.wpb");
     for (auto _ : st) {
         qv::File in(wpb, "rb"), out("/dev/null", "wb");
-        if (qv::deWpb(in, out) != 0) st.SkipWithError("deWpb failed");
+        if (qv::deWpb(benchContext().io.log, in, out) != 0) st.SkipWithError("deWpb failed");
     }
     st.SetBytesProcessed(int64_t(st.iterations()) * int64_t(kSection));
 }

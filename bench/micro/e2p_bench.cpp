@@ -37,8 +37,8 @@ void BM_E2pDownload10k(benchmark::State &st) {
     setUpFlashState(false);
     Bytes work = makeE2pBase(kE2pAreaBytes, 1024, 255, false);
     for (auto _ : st) {
-        qv::fms_E2pSetImage(work.data(), uint32_t(work.size()));
-        if (qv::DownloadE2PFile4Nor(path, work.data(), 0) != 1) st.SkipWithError("load failed");
+        qv::fms_E2pSetImage(benchContext().e2p, work.data(), uint32_t(work.size()));
+        if (qv::DownloadE2PFile4Nor(benchContext().e2p, path, work.data(), 0) != 1) st.SkipWithError("load failed");
     }
     st.SetItemsProcessed(int64_t(st.iterations()) * 10000);
 }
@@ -51,7 +51,7 @@ void BM_E2pBuildJournal(benchmark::State &st) {
     Bytes base(kE2pAreaBytes, 0xFF), fresh(kE2pAreaBytes, 0xFF), out(kE2pAreaBytes, 0xFF);
     for (size_t i = 0; i < 0x4000; i += 16) fresh[i] = uint8_t(i >> 4);
     for (auto _ : st) {
-        qv::E2pJournalBuild r = qv::fms_E2pBuildJournal({fresh.data(), uint32_t(fresh.size())},
+        qv::E2pJournalBuild r = qv::fms_E2pBuildJournal(benchContext().e2p, {fresh.data(), uint32_t(fresh.size())},
                                                         {base.data(), uint32_t(base.size())},
                                                         {out.data(), uint32_t(out.size())});
         benchmark::DoNotOptimize(r);

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
@@ -45,16 +46,30 @@ const std::string &scratchDir() {
 
 std::string scratchFile(const std::string &name) { return scratchDir() + "/" + name; }
 
+namespace {
+
+std::unique_ptr<qv::MergeContext> &contextSlot() {
+    static std::unique_ptr<qv::MergeContext> c;
+    return c;
+}
+
+} // namespace
+
+qv::MergeContext &benchContext() {
+    if (!contextSlot()) contextSlot() = std::make_unique<qv::MergeContext>();
+    return *contextSlot();
+}
+
 void setUpFlashState(bool interleaved, uint16_t raiUnits) {
-    qv::resetForCall();
+    contextSlot() = std::make_unique<qv::MergeContext>();
+    qv::MergeContext &ctx = benchContext();
     flashInfo() = makeFlashInfo(8192, interleaved);
     e2pImage() = makeE2pBase(kE2pAreaBytes, raiUnits, 255, interleaved);
-    qv::fms_SetFlashInfo(flashInfo().data());
-    qv::State &s = qv::state();
-    s.e2pAreaSize = kE2pAreaBytes;
-    s.versionAddr = kVersionAddr;
-    s.versionAddr1 = kVersionAddr1;
-    qv::fms_E2pSetImage(e2pImage().data(), uint32_t(e2pImage().size()));
+    qv::fms_SetFlashInfo(ctx.flash, flashInfo().data());
+    ctx.e2p.e2pAreaSize = kE2pAreaBytes;
+    ctx.flash.versionAddr = kVersionAddr;
+    ctx.flash.versionAddr1 = kVersionAddr1;
+    qv::fms_E2pSetImage(ctx.e2p, e2pImage().data(), uint32_t(e2pImage().size()));
 }
 
 } // namespace qvbench

@@ -3,6 +3,7 @@
 // registered, E2P area size and current image, version words).
 #pragma once
 
+#include "entry/context.h"
 #include "gen/release.h"
 
 #include <string>
@@ -17,5 +18,7 @@ std::string scratchFile(const std::string &name);
 // RAI parameters of `raiUnits` and cache size 255) the current E2P image of a
 // 64 KB area, and sets the version words. The buffers stay alive for the run.
 void setUpFlashState(bool interleaved, uint16_t raiUnits = 1024);
+// The context setUpFlashState made.
+qv::MergeContext &benchContext();
 
 } // namespace qvbench

@@ -23,9 +23,10 @@ struct Area {
 // Places the RAI area and launches the store over it, as the merge does.
 Area launch(bool interleaved) {
     setUpFlashState(interleaved);
-    qv::state().rai = qv::RaiState{};
+    benchContext().rai.clear();
     Area a;
-    if (qv::fms_MapOutMemoryExt(a.base, a.length) != 0 || qv::fms_MapLaunchService(a.base, a.length) != 0)
+    if (qv::fms_MapOutMemoryExt(benchContext().rai, a.base, a.length) != 0 ||
+        qv::fms_MapLaunchService(benchContext().rai, a.base, a.length) != 0)
         return a;
     a.items = raiItemCapacity(a.length / kSector, kSector, interleaved, 255 * 256);
     return a;
@@ -47,7 +48,7 @@ void BM_RaiFillArea(benchmark::State &st) {
         st.ResumeTiming();
         for (uint32_t i = 0; i < a.items; ++i) {
             const uint8_t *rec = data.data() + size_t(i % 1024) * 516;
-            if (qv::fms_rai_write(qv::kUserFatIdBase + i, 512, rec + 4) != 1) {
+            if (qv::fms_rai_write(benchContext().rai, qv::kUserFatIdBase + i, 512, rec + 4) != 1) {
                 st.SkipWithError("item refused");
                 break;
             }
@@ -64,10 +65,11 @@ BENCHMARK(BM_RaiFillArea)->Arg(0)->Arg(1)->ArgName("interleaved")->Unit(benchmar
 void BM_RaiHashGet(benchmark::State &st) {
     Area a = launch(false);
     const Bytes &data = sectors();
-    for (uint32_t i = 0; i < a.items; ++i) qv::fms_rai_write(qv::kUserFatIdBase + i, 512, data.data() + 4);
+    for (uint32_t i = 0; i < a.items; ++i)
+        qv::fms_rai_write(benchContext().rai, qv::kUserFatIdBase + i, 512, data.data() + 4);
     uint32_t i = 0;
     for (auto _ : st) {
-        benchmark::DoNotOptimize(qv::frai_hash_get(qv::kUserFatIdBase + i));
+        benchmark::DoNotOptimize(qv::frai_hash_get(benchContext().rai, qv::kUserFatIdBase + i));
         if (++i == a.items) i = 0;
     }
     st.SetItemsProcessed(int64_t(st.iterations()));
@@ -78,11 +80,12 @@ BENCHMARK(BM_RaiHashGet);
 void BM_RaiImageSave(benchmark::State &st) {
     Area a = launch(false);
     const Bytes &data = sectors();
-    for (uint32_t i = 0; i < a.items; ++i) qv::fms_rai_write(qv::kUserFatIdBase + i, 512, data.data() + 4);
+    for (uint32_t i = 0; i < a.items; ++i)
+        qv::fms_rai_write(benchContext().rai, qv::kUserFatIdBase + i, 512, data.data() + 4);
     std::string path = scratchFile("rai.img");
     for (auto _ : st) {
         qv::File out(path, "wb");
-        if (!qv::imageSave(qv::state().rai.image, out) || !out.close()) st.SkipWithError("save failed");
+        if (!qv::imageSave(benchContext().rai.image, out) || !out.close()) st.SkipWithError("save failed");
         st.PauseTiming();
         qv::removeFile(path);
         st.ResumeTiming();

@@ -6,8 +6,9 @@
  *   - the C ABI quorvel_merge(), exported from libquorvel.so, for hosts and
  *     other languages;
  *   - the C++ entry quorvel(), with standard containers.
- * Both run the same merge. Calls must not overlap: the library keeps its
- * working state process-wide. */
+ * Both run the same merge. Each call keeps its working state to itself, so
+ * calls may run concurrently on different threads (with different output
+ * files). */
 #ifndef QUORVEL_QUORVEL_H
 #define QUORVEL_QUORVEL_H
 

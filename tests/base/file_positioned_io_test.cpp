@@ -7,7 +7,7 @@
 
 #include "base/file.h"
 #include "base/page_block.h"
-#include "entry/context.h"
+#include "support/context.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -60,13 +60,14 @@ TEST(FilePositionedIo, WritesLandAfterWhatTheStreamHeldAndKeepItInStep) {
 TEST(FilePositionedIo, EachPositionedWriteIsOneOperationOfTheWriteSeam) {
     TempDir dir;
     for (int which : {0, 1}) {
-        qv::File f(dir.file("out.bin"), "wb");
+        qvtest::IoFaultSeam seam;
+        qv::File f(dir.file("out.bin"), "wb", &seam);
         ASSERT_TRUE(f);
-        qv::state().io = qv::IoFaultSeam{2, 0};
+        seam = qvtest::IoFaultSeam{2, 0};
         ASSERT_EQ(f.writeThrough("ok", 2), 2u);
         EXPECT_FALSE(f.failed());
         size_t n = which == 0 ? f.writeAt("no", 2, 10) : f.writeThrough("no", 2);
-        qv::state().io = qv::IoFaultSeam{};
+        seam = qvtest::IoFaultSeam{};
         EXPECT_EQ(n, 0u) << which;
         EXPECT_TRUE(f.failed()) << which;
         EXPECT_FALSE(f.close()) << which;

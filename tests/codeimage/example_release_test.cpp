@@ -4,6 +4,7 @@
 #include "fixture.h"
 
 #include "base/bytes.h"
+#include "entry/merge.h"
 
 #include <filesystem>
 
@@ -29,9 +30,13 @@ protected:
         cus = {dir.file("logo.cus"), dir.file("sens.cus")};
         for (size_t i = 0; i < 3; ++i) outs[i].imagePath = dir.file(std::string("out") + char('0' + i) + ".img");
     }
+    // The whole merge on the test's context, which it reads afterwards.
     int run() {
-        return quorvel(flash.data(), &outs, images, patches, cus, base.data(), uint32_t(base.size()), area.data(),
-                       uint32_t(area.size()), {}, 0, 0, message, dir.file("call.log"), 0);
+        const std::vector<std::string> none;
+        const std::string logPath = dir.file("call.log");
+        const qv::MergeInputs in{&images, &patches, &cus, base.data(), uint32_t(base.size()), area.data(),
+                                 uint32_t(area.size()), &none, 0, &logPath};
+        return qv::runMerge(ctx, flash.data(), outs, in, message);
     }
     Bytes file(const std::string &name) { return qvtest::readFile(dir.file(name)); }
 
@@ -81,7 +86,7 @@ TEST_F(ExampleReleaseTest, CodeImageWithCusArea) {
     EXPECT_EQ(outs[0].imageType, 0x1000023u);
     EXPECT_EQ(outs[0].imageAddress, 0u);
     EXPECT_EQ(outs[0].imageSize, 210680u);
-    EXPECT_EQ(qv::state().raiLowerbound, 0x04040000u);
+    EXPECT_EQ(ctx.code.raiLowerbound, 0x04040000u);
     auto lines = qvtest::readLines(dir.file("call.log"));
     EXPECT_TRUE(hasRun(lines, {"merge_code_cus: FMS_FLASH_VELMORINE_VERSION_ADDR is updated!",
                                "merge_code_cus: FMS_FLASH_VELMORINE_VERSION_ADDR = 0x10207(66055)",
@@ -121,7 +126,7 @@ TEST_F(ExampleReleaseTest, CodeFileAloneThroughTheCall) {
     Bytes fw = file("firmware.bin");
     EXPECT_EQ(qvtest::readFile(outs[0].imagePath), Bytes(fw.begin() + 16, fw.end()));
     EXPECT_EQ(outs[0].imageSize, 204800u);
-    EXPECT_EQ(qv::state().raiLowerbound, 0u);
+    EXPECT_EQ(ctx.code.raiLowerbound, 0u);
 }
 
 } // namespace

@@ -7,22 +7,22 @@ namespace cvtest {
 qvtest::FlashInfoSpec standardFlash(bool interleaved) { return qvtest::exampleFlash(interleaved); }
 
 void CodeImageTest::SetUp() {
-    qv::resetForCall();
-    qv::state().io = {};
+    qvtest::resetContext(ctx);
+    seam = qvtest::IoFaultSeam{};
     logPath = dir.file("merge.log");
-    qv::state().log.open(logPath);
+    ctx.io.log.open(logPath);
 }
 
 void CodeImageTest::TearDown() {
-    qv::state().io = {};
-    qv::resetForCall();
+    seam = qvtest::IoFaultSeam{};
+    qvtest::resetContext(ctx);
 }
 
 qv::FlashInfo CodeImageTest::useFlash(const qvtest::FlashInfoSpec &flashDesc) {
     flashRecord = flashDesc.build();
-    qv::fms_SetFlashInfo(flashRecord.data());
-    qv::state().versionAddr = flashDesc.versionAddr;
-    qv::state().versionAddr1 = flashDesc.versionAddr1;
+    qv::fms_SetFlashInfo(ctx.flash, flashRecord.data());
+    ctx.flash.versionAddr = flashDesc.versionAddr;
+    ctx.flash.versionAddr1 = flashDesc.versionAddr1;
     return qv::FlashInfo(flashRecord.data());
 }
 
@@ -33,7 +33,7 @@ std::string CodeImageTest::put(const std::string &name, const Bytes &data) {
 }
 
 std::vector<std::string> CodeImageTest::logLines() {
-    qv::state().log.close();
+    ctx.io.log.close();
     return qvtest::readLines(logPath);
 }
 

@@ -4,7 +4,7 @@
 
 #include "builders.h"
 
-#include "entry/context.h"
+#include "support/context.h"
 #include "flash/geometry.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +15,7 @@ namespace cvtest {
 // sub 1, options bit 0 set, CUS offset 0x10000, one memory part 0x2C01/0x1234.
 qvtest::FlashInfoSpec standardFlash(bool interleaved = false);
 
-class CodeImageTest : public ::testing::Test {
+class CodeImageTest : public ::testing::Test, protected qvtest::TestContext {
 protected:
     void SetUp() override;
     void TearDown() override;

@@ -11,7 +11,7 @@ protected:
     // Runs gen_code on a code file made of a 16-byte header and `section`.
     int run(const Bytes &file, uint32_t &sum) {
         std::string in = put("code.bin", file);
-        qv::File src(in, "rb"), dst(dir.file("out.bin"), "wb");
+        qv::File src(in, "rb"), dst(dir.file("out.bin"), "wb", &seam);
         int r = qv::gen_code(src, dst, sum);
         dst.close();
         return r;
@@ -65,7 +65,7 @@ TEST_F(GenCodeTest, SectionLandsWhereTheOutputStandsAndTheOutputGoesOnAfterIt) {
     Bytes section = randomBytes(131072 + 20, 4);
     std::string in = put("code.bin", concat({Bytes(16, 0), section}));
     {
-        qv::File src(in, "rb"), dst(dir.file("out.bin"), "wb");
+        qv::File src(in, "rb"), dst(dir.file("out.bin"), "wb", &seam);
         ASSERT_EQ(dst.write("HEAD", 4), 4u); // still in the output's buffer
         uint32_t sum = 0;
         ASSERT_EQ(qv::gen_code(src, dst, sum), 0);
@@ -78,14 +78,14 @@ TEST_F(GenCodeTest, SectionLandsWhereTheOutputStandsAndTheOutputGoesOnAfterIt) {
 
 TEST_F(GenCodeTest, ShortWriteGivesMinus41) {
     uint32_t sum = 7;
-    qv::state().io.failAt = 2; // the second block
+    seam.failAt = 2; // the second block
     EXPECT_EQ(run(concat({Bytes(16, 0), randomBytes(131072 + 10, 3)}), sum), -41);
     EXPECT_EQ(sum, 7u);
 }
 
 TEST_F(GenCodeTest, UnpositionableInputGivesMinus34) {
     qv::File closed; // no stream at all
-    qv::File dst(dir.file("out.bin"), "wb");
+    qv::File dst(dir.file("out.bin"), "wb", &seam);
     uint32_t sum = 5;
     EXPECT_EQ(qv::gen_code(closed, dst, sum), -34);
     EXPECT_EQ(sum, 5u);

@@ -10,11 +10,11 @@ namespace {
 class GenCusTest : public CodeImageTest {
 protected:
     int run(const Bytes &cusFile) {
-        qv::state().adWriteAddr = 0x40;
+        ctx.code.adWriteAddr = 0x40;
         qv::File out(dir.file("out.bin"), "wb");
         Bytes lead(0x40, 0xAB);
         out.write(lead.data(), lead.size());
-        int r = qv::gen_cus(put("file.cus", cusFile), out);
+        int r = qv::gen_cus(ctx.code, put("file.cus", cusFile), out);
         out.close();
         Bytes all = qvtest::readFile(dir.file("out.bin"));
         record = Bytes(all.begin() + 0x40, all.end());
@@ -76,7 +76,7 @@ TEST_F(GenCusTest, EveryLetterOfTheIdentTable) {
 
 TEST_F(GenCusTest, TypesWithoutARowFailAfterTheFourLines) {
     for (const std::string &tag : std::vector<std::string>{"JAVA", "THEM", "Zzzz", std::string("\x02zzz", 4)}) {
-        qv::state().log.open(logPath);
+        ctx.io.log.open(logPath);
         EXPECT_EQ(run(makeCusFile(tag, {k5})), -264) << tag;
         EXPECT_TRUE(record.empty()) << tag;
         auto lines = logLines();
@@ -85,7 +85,7 @@ TEST_F(GenCusTest, TypesWithoutARowFailAfterTheFourLines) {
     }
     Bytes notWcus = makeCusFile("LCMC", {k5});
     notWcus[0] = 'X';
-    qv::state().log.open(logPath);
+    ctx.io.log.open(logPath);
     EXPECT_EQ(run(notWcus), -264);
     EXPECT_EQ(logLines().front(), "gen_cus: cus_file_type = 0x3(3)");
 }
@@ -112,7 +112,7 @@ TEST_F(GenCusTest, MalformedPayloadsFailWithoutAnyOutput) {
         EXPECT_EQ(run(f), -246);
         EXPECT_TRUE(record.empty());
     }
-    EXPECT_EQ(qv::gen_cus(dir.file("absent.cus"), *std::make_unique<qv::File>()), -246);
+    EXPECT_EQ(qv::gen_cus(ctx.code, dir.file("absent.cus"), *std::make_unique<qv::File>()), -246);
     EXPECT_TRUE(logLines().empty());
 }
 

@@ -19,11 +19,11 @@ protected:
         qvtest::FlashInfoSpec flashDesc = standardFlash();
         flashDesc.memParts = std::move(parts);
         qv::FlashInfo fi = useFlash(flashDesc);
-        qv::state().adWriteAddr = 8;
+        ctx.code.adWriteAddr = 8;
         qv::File mcp(put("mcp.bin", mcpFile), "rb");
         qv::File out(dir.file("out.bin"), "wb");
         out.write("CUSFxxxx", 8);
-        int r = qv::gen_mcp(mcp, out, fi.memPartCount(), fi);
+        int r = qv::gen_mcp(ctx.code, mcp, out, fi.memPartCount(), fi);
         out.close();
         Bytes all = qvtest::readFile(dir.file("out.bin"));
         record = Bytes(all.begin() + 8, all.end());
@@ -34,7 +34,8 @@ protected:
 };
 
 TEST_F(GenMcpTest, KeptTablesFollowFileOrderNotPartOrder) {
-    std::vector<McpTable> tables = {{A, 0x34, 0xFF, 0xBABE, 1}, {B, 0x34, 0xFF, 0xBABE, 2}, {C, 0x1230, 0xFFF0, 0xBABE, 3}};
+    std::vector<McpTable> tables = {
+        {A, 0x34, 0xFF, 0xBABE, 1}, {B, 0x34, 0xFF, 0xBABE, 2}, {C, 0x1230, 0xFFF0, 0xBABE, 3}};
     ASSERT_EQ(run(makeMcpFile(S, D, tables), {{C, 0x1234}, {A, 0x1234}}), 0);
     EXPECT_EQ(record, adRecord(concat({table(tables[0]), table(tables[2])}), "MPRM"));
     EXPECT_EQ(logLines(), (std::vector<std::string>{
@@ -100,7 +101,7 @@ TEST_F(GenMcpTest, MissingSizesFail) {
     Bytes f = makeMcpFile(S, D, {});
     EXPECT_EQ(run(Bytes(f.begin(), f.begin() + 19), {{A, 1}}), -39);
     EXPECT_EQ(logLines(), (std::vector<std::string>{"gen_mcp: Fail to read table size"}));
-    qv::state().log.open(logPath);
+    ctx.io.log.open(logPath);
     EXPECT_EQ(run(Bytes(f.begin(), f.begin() + 23), {{A, 1}}), -46);
     EXPECT_EQ(logLines(), (std::vector<std::string>{"gen_mcp: Fail to read DIDR offset"}));
 }

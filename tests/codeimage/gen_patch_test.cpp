@@ -13,11 +13,11 @@ class GenPatchTest : public CodeImageTest {
 protected:
     // Runs gen_patch on `dspFile` with 8 bytes already in the output.
     int run(const Bytes &dspFile, uint16_t chipId, uint16_t subId = 1) {
-        qv::state().adWriteAddr = 0xDEAD; // must be replaced by the stream position
+        ctx.code.adWriteAddr = 0xDEAD; // must be replaced by the stream position
         qv::File dsp(put("dsp.pat", dspFile), "rb");
         qv::File out(dir.file("out.bin"), "wb");
         out.write("CUSFxxxx", 8);
-        int r = qv::gen_patch(dsp, out, chipId, subId);
+        int r = qv::gen_patch(ctx.code, dsp, out, chipId, subId);
         out.close();
         Bytes all = qvtest::readFile(dir.file("out.bin"));
         record = Bytes(all.begin() + 8, all.end());
@@ -33,7 +33,7 @@ const Bytes kP5 = {0x50, 0x51};
 TEST_F(GenPatchTest, ChipIdPicksTheEntryAndItsDataBecomesTheRecord) {
     ASSERT_EQ(run(makeDspFile({{1, kP1}, {3, kP3}, {5, kP5}}), 3), 0);
     EXPECT_EQ(record, adRecord(28, kP3, "DSPP"));
-    EXPECT_EQ(qv::state().adWriteAddr, 8u + 28);
+    EXPECT_EQ(ctx.code.adWriteAddr, 8u + 28);
     uint32_t L = dspDescriptorLength(3, 0);
     EXPECT_EQ(logLines(), (std::vector<std::string>{
                               "gen_patch: patch 0 chip ver = 1",
@@ -102,8 +102,9 @@ TEST_F(GenPatchTest, NoEntriesLogsOnlyTheMissingId) {
 
 TEST_F(GenPatchTest, NoMatchingEntryLogsEveryEntry) {
     EXPECT_EQ(run(makeDspFile({{1, kP1}, {5, kP5}}), 2), -141);
-    EXPECT_EQ(logLines(), (std::vector<std::string>{"gen_patch: patch 0 chip ver = 1", "gen_patch: patch 1 chip ver = 5",
-                                                    "gen_patch: [dsp_parse_header] can't find id 2"}));
+    EXPECT_EQ(logLines(),
+              (std::vector<std::string>{"gen_patch: patch 0 chip ver = 1", "gen_patch: patch 1 chip ver = 5",
+                                        "gen_patch: [dsp_parse_header] can't find id 2"}));
 }
 
 TEST_F(GenPatchTest, HeaderFaults) {
@@ -148,7 +149,8 @@ TEST_F(GenPatchTest, EntryOutsideTheDescriptorIsRefusedWhenReached) {
     f[20] = 32;
     f[33] = 3;
     EXPECT_EQ(run(f, 2), qv::kErrDspEntryOutside);
-    EXPECT_EQ(logLines(), (std::vector<std::string>{"gen_patch: patch 0 chip ver = 1", "gen_patch: patch 1 chip ver = 5"}));
+    EXPECT_EQ(logLines(),
+              (std::vector<std::string>{"gen_patch: patch 0 chip ver = 1", "gen_patch: patch 1 chip ver = 5"}));
     // Entries past the match are never looked at.
     EXPECT_EQ(run(f, 1), 0);
     EXPECT_EQ(record, adRecord(kP1, "DSPP"));

@@ -11,8 +11,6 @@
 namespace cvtest {
 namespace {
 
-using qv::state;
-
 class MergeFailureTest : public MergeCodeTest {
 protected:
     // Nothing of a failed merge reaches the entry or the published values.
@@ -20,8 +18,8 @@ protected:
         EXPECT_EQ(out.imageType, 0xAAAAu);
         EXPECT_EQ(out.imageAddress, 0xBBBBu);
         EXPECT_EQ(out.imageSize, 0xCCCCu);
-        EXPECT_TRUE(state().pending.empty());
-        EXPECT_EQ(state().raiLowerbound, 0u);
+        EXPECT_TRUE(ctx.e2p.pending.empty());
+        EXPECT_EQ(ctx.code.raiLowerbound, 0u);
     }
     std::string wpbFile(const Bytes &payload, const Bytes &trailing = {}) {
         return put("firmware.wpb", qvtest::makeWpb(payload, 0x1000023, trailing));
@@ -54,7 +52,7 @@ TEST_F(MergeFailureTest, TemporaryFileThatCannotBeCreated) {
 
 TEST_F(MergeFailureTest, CorruptCompressedFileLeavesTheImageEmptyAndTheVersionWordsAlone) {
     makeRelease(randomBytes(100, 1));
-    uint32_t addr = state().versionAddr, addr1 = state().versionAddr1;
+    uint32_t addr = ctx.flash.versionAddr, addr1 = ctx.flash.versionAddr1;
     Bytes payload = randomBytes(500000, 2);
     for (size_t i = 0x1094 - 16; i < 0x10A4 - 16; ++i) payload[i] = 0x5C;
     std::string wpb = wpbFile(payload, Bytes(400000, 0x42)); // data after the stream end
@@ -62,8 +60,8 @@ TEST_F(MergeFailureTest, CorruptCompressedFileLeavesTheImageEmptyAndTheVersionWo
     EXPECT_EQ(msg, "uncompress " + wpb + " error");
     EXPECT_TRUE(image().empty()); // the whole payload had been expanded into it
     EXPECT_FALSE(qvtest::fileExists(dir.file("code.tmp")));
-    EXPECT_EQ(state().versionAddr, addr);
-    EXPECT_EQ(state().versionAddr1, addr1);
+    EXPECT_EQ(ctx.flash.versionAddr, addr);
+    EXPECT_EQ(ctx.flash.versionAddr1, addr1);
     expectNothingPublished();
 }
 
@@ -148,7 +146,7 @@ TEST_F(MergeFailureTest, RefusedInputsNameTheirFile) {
 
 TEST_F(MergeFailureTest, GenCodeWriteFailure) {
     makeRelease(randomBytes(200000, 1));
-    state().io.failAt = 2;
+    seam.failAt = 2;
     EXPECT_EQ(merge({code}, {}), -41);
     EXPECT_EQ(msg, "gen_code() function error");
     expectNothingPublished();
@@ -156,17 +154,20 @@ TEST_F(MergeFailureTest, GenCodeWriteFailure) {
 
 // Makes the n-th write, flush or close fail for n = 1, 2, ... until the merge
 // succeeds, and collects the result of each run.
-std::map<int, std::string> failEveryStep(const std::function<int()> &run, const std::string &msg) {
+std::map<int, std::string> failEveryStep(qvtest::TestContext &t, const std::function<int()> &run,
+                                         const std::string &msg) {
+    qvtest::IoFaultSeam &seam = t.seam;
+    qv::MergeContext &ctx = t.ctx;
     std::map<int, std::string> seen;
     for (uint64_t n = 1; n < 1000; ++n) {
-        state().io = {};
-        state().io.failAt = n;
-        state().pending.clear();
+        seam = qvtest::IoFaultSeam{};
+        seam.failAt = n;
+        ctx.e2p.pending.clear();
         int r = run();
         if (r == 0) break;
         seen.emplace(r, msg);
     }
-    state().io = {};
+    seam = qvtest::IoFaultSeam{};
     return seen;
 }
 
@@ -174,7 +175,7 @@ TEST_F(MergeFailureTest, EveryWriteOfAnInterleavedImageIsChecked) {
     fi = useFlash(standardFlash(true));
     makeRelease(randomBytes(6003, 1));
     std::string img = out.imagePath;
-    auto seen = failEveryStep([&] { return mergeAll(); }, msg);
+    auto seen = failEveryStep(*this, [&] { return mergeAll(); }, msg);
     std::map<int, std::string> expected = {
         {-41, "gen_code() function error"},
         {qv::kErrSizeDateWrite, "write size and date record to " + img + " failed"},
@@ -194,7 +195,7 @@ TEST_F(MergeFailureTest, WriteFailuresOfACodeOnlyImageAndOfTheTemporaryFile) {
     makeRelease(randomBytes(100, 1));
     std::string wpb = wpbFile(randomBytes(700000, 2));
     std::string tmp = dir.path() + "/code.tmp";
-    auto seen = failEveryStep([&] { return merge({wpb}, {}); }, msg);
+    auto seen = failEveryStep(*this, [&] { return merge({wpb}, {}); }, msg);
     std::map<int, std::string> expected = {
         {qv::kErrTempClose, "close " + tmp + " failed"},
         {-92, "uncompress " + wpb + " error"}, // a block of the expansion into the image

@@ -29,7 +29,7 @@ void MergeCodeTest::makeRelease(const Bytes &content, uint32_t versionAddr1) {
 }
 
 int MergeCodeTest::merge(const std::vector<std::string> &codeFiles, const std::vector<std::string> &cusFiles) {
-    return qv::merge_code_cus(codeFiles, dspFiles, mcpPath, cusFiles, out, fi, msg);
+    return qv::merge_code_cus(ctx.code, codeFiles, dspFiles, mcpPath, cusFiles, out, fi, msg);
 }
 
 Bytes MergeCodeTest::expectedArea(uint32_t cusPos) const {

@@ -8,10 +8,8 @@
 namespace cvtest {
 namespace {
 
-using qv::state;
-
-std::vector<qv::PendingParam> pendingList() {
-    return std::vector<qv::PendingParam>(state().pending.begin(), state().pending.end());
+std::vector<qv::PendingParam> pendingList(const qv::MergeContext &ctx) {
+    return std::vector<qv::PendingParam>(ctx.e2p.pending.begin(), ctx.e2p.pending.end());
 }
 
 TEST_F(MergeCodeTest, NothingToDoCreatesNothing) {
@@ -21,8 +19,8 @@ TEST_F(MergeCodeTest, NothingToDoCreatesNothing) {
     EXPECT_EQ(out.imageType, 0xAAAAu);
     EXPECT_EQ(out.imageAddress, 0xBBBBu);
     EXPECT_EQ(out.imageSize, 0xCCCCu);
-    EXPECT_TRUE(state().pending.empty());
-    EXPECT_EQ(state().raiLowerbound, 0u);
+    EXPECT_TRUE(ctx.e2p.pending.empty());
+    EXPECT_EQ(ctx.code.raiLowerbound, 0u);
 }
 
 TEST_F(MergeCodeTest, CodeFileAloneIsTheCodeSection) {
@@ -32,10 +30,10 @@ TEST_F(MergeCodeTest, CodeFileAloneIsTheCodeSection) {
     EXPECT_EQ(out.imageType, kType);
     EXPECT_EQ(out.imageAddress, 0u);
     EXPECT_EQ(out.imageSize, 300000u);
-    EXPECT_TRUE(state().pending.empty());
-    EXPECT_EQ(state().raiLowerbound, 0u);
-    EXPECT_EQ(state().versionAddr, 0x00040506u);
-    EXPECT_EQ(state().versionAddr1, 0x02000000u);
+    EXPECT_TRUE(ctx.e2p.pending.empty());
+    EXPECT_EQ(ctx.code.raiLowerbound, 0u);
+    EXPECT_EQ(ctx.flash.versionAddr, 0x00040506u);
+    EXPECT_EQ(ctx.flash.versionAddr1, 0x02000000u);
     EXPECT_EQ(mergeLines(), (std::vector<std::string>{
                                 "merge_code_cus: FMS_FLASH_VELMORINE_VERSION_ADDR is updated!",
                                 "merge_code_cus: FMS_FLASH_VELMORINE_VERSION_ADDR = 0x40506(263430)",
@@ -70,7 +68,7 @@ TEST_F(MergeCodeTest, FlatFlashWithCusFiles) {
                                 "merge_code_cus: RAI_lowerbound=4010000",
                                 qv::strprintf("merge_code_cus: cus_end=%x", cusEnd),
                             }));
-    auto p = pendingList();
+    auto p = pendingList(ctx);
     ASSERT_EQ(p.size(), 4u);
     EXPECT_EQ(p[0].paramAddr, 255u);
     EXPECT_EQ(p[0].paramLen, 1);
@@ -82,7 +80,7 @@ TEST_F(MergeCodeTest, FlatFlashWithCusFiles) {
     EXPECT_EQ(p[3].paramAddr, 247u);
     EXPECT_EQ(p[3].paramLen, 2);
     EXPECT_EQ(p[3].paramValue, 1u);
-    EXPECT_EQ(state().raiLowerbound, 0x04010000u);
+    EXPECT_EQ(ctx.code.raiLowerbound, 0x04010000u);
 }
 
 TEST_F(MergeCodeTest, LogOrderOfAWholeMerge) {
@@ -110,7 +108,7 @@ TEST_F(MergeCodeTest, InterleavedFlashAlignsTheAreaAndClosesItOn4K) {
     EXPECT_EQ((expected.size() - cusPos) % 4096, 0u);
     EXPECT_EQ(out.imageAddress, 0u);
     EXPECT_EQ(out.imageSize, cusPos + cusLen); // without the closing fill and "MCUS"
-    EXPECT_EQ(state().raiLowerbound, 0x04010000u);
+    EXPECT_EQ(ctx.code.raiLowerbound, 0x04010000u);
 }
 
 TEST_F(MergeCodeTest, InterleavedSectionEndingOn1KNeedsNoAlignmentFill) {
@@ -131,8 +129,8 @@ TEST_F(MergeCodeTest, CompressedCodeFileHasNoRecordAndNoChecksum) {
     makeRelease(randomBytes(5000, 8));
     std::string wpb = put("firmware.wpb", qvtest::makeWpb(payload, 0x1000023));
     ASSERT_EQ(merge({wpb}, cus), 0) << msg;
-    EXPECT_EQ(state().versionAddr1, 0x04000001u);
-    EXPECT_EQ(state().versionAddr, 0x00777777u);
+    EXPECT_EQ(ctx.flash.versionAddr1, 0x04000001u);
+    EXPECT_EQ(ctx.flash.versionAddr, 0x00777777u);
     // Trace version 4 with options bit 0: the newer marker.
     EXPECT_EQ(image(), concat({payload, le32Bytes(0x11223355), expectedArea(7001 + 4)}));
     EXPECT_FALSE(qvtest::fileExists(dir.file("code.tmp")));
@@ -177,7 +175,7 @@ TEST_F(MergeCodeTest, CusOnlyFlatStartsAtCusOffset) {
     EXPECT_EQ(get32(area, 4), 1004u);
     EXPECT_EQ(out.imageAddress, 1000u);
     EXPECT_EQ(out.imageSize, uint32_t(area.size()));
-    EXPECT_EQ(state().versionAddr1, 0x05000000u); // untouched, and no marker written
+    EXPECT_EQ(ctx.flash.versionAddr1, 0x05000000u); // untouched, and no marker written
     EXPECT_TRUE(hasRun(mergeLines(), {qv::strprintf("merge_code_cus: cus_start = 0x%x, cus_end=0x%x, cus_len=%d",
                                                     kBase + 1000, kBase + 1000 + uint32_t(area.size()),
                                                     int(area.size()))}));
@@ -196,7 +194,7 @@ TEST_F(MergeCodeTest, CusOnlyInterleavedRoundsCusOffsetUpTo1K) {
     EXPECT_EQ(out.imageAddress, 1024u);
     EXPECT_EQ(out.imageSize, len);
     uint32_t cusStart = kBase + 1024;
-    auto p = pendingList();
+    auto p = pendingList(ctx);
     EXPECT_EQ(p[2].paramValue, (cusStart >> 2) & 0xFF);
     EXPECT_EQ(p[1].paramValue, (cusStart >> 10) & 0xFF);
     EXPECT_EQ(p[0].paramValue, (cusStart >> 18) & 0xFF);
@@ -216,7 +214,7 @@ TEST_F(MergeCodeTest, InterleavedAreaOfExactly4KMinusFourHasNoClosingFill) {
     EXPECT_EQ(expected.size(), 4092u);
     EXPECT_EQ(image(), expected);
     EXPECT_EQ(out.imageSize, 4092u);
-    EXPECT_EQ(pendingList()[3].paramValue, 1u); // cus_size
+    EXPECT_EQ(pendingList(ctx)[3].paramValue, 1u); // cus_size
 }
 
 TEST_F(MergeCodeTest, CusSizeCountsStarted4KBlocks) {
@@ -225,7 +223,7 @@ TEST_F(MergeCodeTest, CusSizeCountsStarted4KBlocks) {
     Bytes big = randomBytes(4100, 16);
     ASSERT_EQ(merge({}, {put("big.cus", makeCusFile("FCUS", {big}))}), 0) << msg;
     // 8 + 24 + 16 + 4100 = 4148 bytes: two blocks.
-    EXPECT_EQ(pendingList()[3].paramValue, 2u);
+    EXPECT_EQ(pendingList(ctx)[3].paramValue, 2u);
     EXPECT_TRUE(hasRun(mergeLines(), {"merge_code_cus: cus_size = 0x2"}));
 }
 
@@ -246,7 +244,7 @@ TEST_F(MergeCodeTest, RaiLowerboundIsMinus7WhenTheAreaEndsPastTheFlash) {
     fi = useFlash(flashDesc);
     makeRelease(randomBytes(10, 1));
     ASSERT_EQ(merge({}, cus), 0) << msg;
-    EXPECT_EQ(state().raiLowerbound, 0xFFFFFFF9u);
+    EXPECT_EQ(ctx.code.raiLowerbound, 0xFFFFFFF9u);
     EXPECT_TRUE(hasRun(mergeLines(), {"merge_code_cus: RAI_lowerbound=fffffff9"}));
 }
 
@@ -254,7 +252,8 @@ TEST_F(MergeCodeTest, WithoutMcpFileTheRecordIsSkipped) {
     makeRelease(randomBytes(10, 1));
     mcpPath.clear();
     ASSERT_EQ(merge({}, {cus[0]}), 0) << msg;
-    EXPECT_EQ(image(), concat({ascii("CUSF"), le32Bytes(0x10004), adRecord(patch2, "DSPP"), adRecord(logoData, "LCMC")}));
+    EXPECT_EQ(image(),
+              concat({ascii("CUSF"), le32Bytes(0x10004), adRecord(patch2, "DSPP"), adRecord(logoData, "LCMC")}));
 }
 
 TEST_F(MergeCodeTest, OnlyTheLowFourBitsOfTheChipIdPickThePatch) {
@@ -284,8 +283,8 @@ TEST_F(MergeCodeTest, ShortCodeFileKeepsTheVersionBytesItLacks) {
     file[0x1095] = 0xCD;
     std::string path = put("short.bin", file);
     ASSERT_EQ(merge({path}, {}), 0) << msg;
-    EXPECT_EQ(state().versionAddr1, 0x2222CDABu);
-    EXPECT_EQ(state().versionAddr, 0x11111111u);
+    EXPECT_EQ(ctx.flash.versionAddr1, 0x2222CDABu);
+    EXPECT_EQ(ctx.flash.versionAddr, 0x11111111u);
     EXPECT_EQ(image(), Bytes(file.begin() + 16, file.end()));
 }
 
@@ -299,8 +298,8 @@ TEST_F(MergeCodeTest, ShortCompressedCodeFileKeepsTheVersionBytesItLacks) {
     payload[0x1095 - 16] = 0xCD;
     std::string wpb = put("short.wpb", qvtest::makeWpb(payload, 0x1000023));
     ASSERT_EQ(merge({wpb}, {}), 0) << msg;
-    EXPECT_EQ(state().versionAddr1, 0x2222CDABu);
-    EXPECT_EQ(state().versionAddr, 0x11111111u);
+    EXPECT_EQ(ctx.flash.versionAddr1, 0x2222CDABu);
+    EXPECT_EQ(ctx.flash.versionAddr, 0x11111111u);
     EXPECT_EQ(image(), payload);
 }
 

@@ -16,7 +16,7 @@ protected:
         qv::File out(dir.file("out.bin"), "wb");
         Bytes lead(0x44, 0xAB);
         out.write(lead.data(), lead.size());
-        qv::state().adWriteAddr = 0x40;
+        ctx.code.adWriteAddr = 0x40;
         return out;
     }
 };
@@ -24,8 +24,8 @@ protected:
 TEST_F(RecordWriterFailureTest, GenCusTurnsItIntoMinus270) {
     std::string path = put("f.cus", makeCusFile("NETS", {Bytes(8, 1)}));
     qv::File out = aheadOutput();
-    EXPECT_EQ(qv::gen_cus(path, out), -270);
-    EXPECT_EQ(qv::state().adWriteAddr, 0x40u);
+    EXPECT_EQ(qv::gen_cus(ctx.code, path, out), -270);
+    EXPECT_EQ(ctx.code.adWriteAddr, 0x40u);
     auto lines = logLines();
     EXPECT_EQ(lines.back(), "fms_adWrite: pos = 0xfffffffc(-4)");
     EXPECT_EQ(lines.size(), 7u);
@@ -36,7 +36,7 @@ TEST_F(RecordWriterFailureTest, GenMcpLogsAndPassesItOn) {
     std::string path = put("m.bin", makeMcpFile(40, 20, {{0x2C01, 0x1234, 0xFFFF, 0xBABE, 1}}));
     qv::File mcp(path, "rb");
     qv::File out = aheadOutput();
-    EXPECT_EQ(qv::gen_mcp(mcp, out, fi.memPartCount(), fi), -53);
+    EXPECT_EQ(qv::gen_mcp(ctx.code, mcp, out, fi.memPartCount(), fi), -53);
     EXPECT_EQ(logLines().back(), "gen_mcp: fail to write mcp table to CUS");
 }
 

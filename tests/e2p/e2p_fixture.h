@@ -1,10 +1,10 @@
-// Shared set-up of the E2P tests: a clean process-wide state with a chosen
+// Shared set-up of the E2P tests: a fresh merge context with a chosen
 // E2P area size and layout.
 #pragma once
 
 #include "support/support.h"
 
-#include "entry/context.h"
+#include "support/context.h"
 #include "e2p/access.h"
 #include "e2p/journal.h"
 #include "flash/geometry.h"
@@ -13,19 +13,19 @@
 
 namespace qvtest {
 
-class E2pState : public ::testing::Test {
+class E2pTest : public ::testing::Test, protected TestContext {
 protected:
-    void TearDown() override { qv::resetForCall(); }
+    void TearDown() override { qvtest::resetContext(ctx); }
 
     // Area size and layout for the accesses of the test.
     void setup(uint32_t areaSize, bool interleaved = false) {
-        qv::resetForCall();
+        qvtest::resetContext(ctx);
         flash_ = uniformFlash(64, 0, interleaved).build();
-        qv::fms_SetFlashInfo(flash_.data());
-        qv::state().e2pAreaSize = areaSize;
+        qv::fms_SetFlashInfo(ctx.flash, flash_.data());
+        ctx.e2p.e2pAreaSize = areaSize;
     }
     static qv::E2pImageRef ref(Bytes &b) { return {b.data(), uint32_t(b.size())}; }
-    static void use(Bytes &b) { qv::fms_E2pSetImage(b.data(), uint32_t(b.size())); }
+    void use(Bytes &b) { qv::fms_E2pSetImage(ctx.e2p, b.data(), uint32_t(b.size())); }
 
 private:
     Bytes flash_;

@@ -7,7 +7,7 @@ using namespace qv;
 
 namespace {
 
-class Journal : public E2pState {
+class Journal : public E2pTest {
 protected:
     // Appends a record by hand (n data bytes at a) with an explicit check.
     static void putRecord(Bytes &area, size_t p, uint16_t word0, const Bytes &data, int check = -1) {
@@ -23,25 +23,25 @@ TEST_F(Journal, OddRecordHeaderBytesPadAndNext) {
     setup(0x100);
     Bytes area(0x100, 0xFF);
     use(area);
-    fms_E2pRecWriteHdr(10, 0x100, 3);
+    fms_E2pRecWriteHdr(ctx.e2p, 10, 0x100, 3);
     const uint8_t data[3] = {0x01, 0x02, 0x04};
-    ASSERT_EQ(fms_E2pWrite(10 + 7, 3, data), 0);
-    fms_E2pRecSetDataXor(10);
+    ASSERT_EQ(fms_E2pWrite(ctx.e2p, 10 + 7, 3, data), 0);
+    fms_E2pRecSetDataXor(ctx.e2p, 10);
     EXPECT_EQ(Bytes(area.begin() + 10, area.begin() + 20),
               (Bytes{0x00, 0x81, 0x03, 0x00, 0x02, 0x07, 0xFF, 0x01, 0x02, 0x04}));
-    EXPECT_TRUE(fms_E2pRecValid(10));
-    EXPECT_EQ(fms_E2pRecNext(10), 20u);
-    EXPECT_EQ(fms_E2pRecDataXor(10), 0x07);
+    EXPECT_TRUE(fms_E2pRecValid(ctx.e2p, 10));
+    EXPECT_EQ(fms_E2pRecNext(ctx.e2p, 10), 20u);
+    EXPECT_EQ(fms_E2pRecDataXor(ctx.e2p, 10), 0x07);
 }
 
 TEST_F(Journal, SixteenByteRecordAt0x10HasCheckZero) {
     setup(0x100);
     Bytes area(0x100, 0xFF);
     use(area);
-    fms_E2pRecWriteHdr(0, 0x10, 16);
+    fms_E2pRecWriteHdr(ctx.e2p, 0, 0x10, 16);
     EXPECT_EQ(Bytes(area.begin(), area.begin() + 6), (Bytes{0x10, 0x80, 0x10, 0x00, 0x00, 0xFF}));
-    EXPECT_EQ(fms_E2pRecHdrCheck(0), 0x00);
-    EXPECT_EQ(fms_E2pRecNext(0), 22u);
+    EXPECT_EQ(fms_E2pRecHdrCheck(ctx.e2p, 0), 0x00);
+    EXPECT_EQ(fms_E2pRecNext(ctx.e2p, 0), 22u);
 }
 
 TEST_F(Journal, HeaderTestsLookAtTheLowSevenBitsOnly) {
@@ -49,31 +49,31 @@ TEST_F(Journal, HeaderTestsLookAtTheLowSevenBitsOnly) {
     Bytes area(0x100, 0xFF);
     use(area);
     putRecord(area, 0, 0x8020, Bytes(4, 0), (0x20 ^ 0x00 ^ 4) | 0x80);
-    EXPECT_TRUE(fms_E2pRecValid(0)) << "bit 7 of the check is not compared";
+    EXPECT_TRUE(fms_E2pRecValid(ctx.e2p, 0)) << "bit 7 of the check is not compared";
     putRecord(area, 0, 0x8020, Bytes(4, 0), (0x20 ^ 4) ^ 0x01);
-    EXPECT_FALSE(fms_E2pRecValid(0));
+    EXPECT_FALSE(fms_E2pRecValid(ctx.e2p, 0));
     // The flag bits of word0 stay out of the recomputed check.
     putRecord(area, 0, 0x0020, Bytes(4, 0), 0x20 ^ 4);
-    EXPECT_TRUE(fms_E2pRecValid(0)) << "bit 15 is not tested";
+    EXPECT_TRUE(fms_E2pRecValid(ctx.e2p, 0)) << "bit 15 is not tested";
 }
 
 TEST_F(Journal, Bit14ZeroCountAndErasedEndTheJournal) {
     setup(0x100);
     Bytes area(0x100, 0xFF);
     use(area);
-    EXPECT_TRUE(fms_E2pRecIsErased(0));
-    EXPECT_FALSE(fms_E2pRecValid(0));
+    EXPECT_TRUE(fms_E2pRecIsErased(ctx.e2p, 0));
+    EXPECT_FALSE(fms_E2pRecValid(ctx.e2p, 0));
     putRecord(area, 0, 0xC020, Bytes(4, 0), 0x20 ^ 4); // matching check, bit 14 set
-    EXPECT_FALSE(fms_E2pRecValid(0));
+    EXPECT_FALSE(fms_E2pRecValid(ctx.e2p, 0));
     putRecord(area, 0, 0x8020, Bytes{}, 0x20);
-    EXPECT_FALSE(fms_E2pRecValid(0));
-    EXPECT_FALSE(fms_E2pRecIsErased(0));
+    EXPECT_FALSE(fms_E2pRecValid(ctx.e2p, 0));
+    EXPECT_FALSE(fms_E2pRecIsErased(ctx.e2p, 0));
 }
 
 TEST_F(Journal, ReplayOfAnErasedAreaAppliesNothing) {
     setup(0x200);
     Bytes area(0x200, 0xFF), content = randomBytes(0x200, 3), before = content;
-    fms_E2pReplay(ref(area), ref(content));
+    fms_E2pReplay(ctx.e2p, ref(area), ref(content));
     EXPECT_EQ(content, before);
 }
 
@@ -84,11 +84,11 @@ TEST_F(Journal, ReplayAppliesInOrderAndStopsAtTheFirstBadHeader) {
     putRecord(area, 10, 0x8011, Bytes{9, 9});               // later record wins at 0x11
     putRecord(area, 18, 0x8040, Bytes{5}, 0x00);            // bad check: the journal ends
     putRecord(area, 26, 0x8050, Bytes{7});                  // never reached
-    fms_E2pReplay(ref(area), ref(content));
+    fms_E2pReplay(ctx.e2p, ref(area), ref(content));
     Bytes want(0x200, 0);
     want[0x10] = 1, want[0x11] = 9, want[0x12] = 9;
     EXPECT_EQ(content, want);
-    EXPECT_EQ(state().e2pImage, area.data()) << "the journal is current after the replay";
+    EXPECT_EQ(ctx.e2p.e2pImage, area.data()) << "the journal is current after the replay";
 }
 
 TEST_F(Journal, ReplaySkipsARecordOutsideTheAreaAndGoesOn) {
@@ -96,7 +96,7 @@ TEST_F(Journal, ReplaySkipsARecordOutsideTheAreaAndGoesOn) {
     Bytes area(0x100, 0xFF), content(0x200, 0);
     putRecord(area, 0, 0x80F8, Bytes(16, 0xAB)); // 0xF8 + 16 passes the area size 0x100
     putRecord(area, 22, 0x8004, Bytes{0xCD, 0xEF});
-    fms_E2pReplay(ref(area), ref(content));
+    fms_E2pReplay(ctx.e2p, ref(area), ref(content));
     Bytes want(0x200, 0);
     want[4] = 0xCD, want[5] = 0xEF;
     EXPECT_EQ(content, want);
@@ -106,7 +106,7 @@ TEST_F(Journal, ReplaySkipsARecordPastTheWorkingImage) {
     setup(0x100);
     Bytes area(0x100, 0xFF), content(0x40, 0);
     putRecord(area, 0, 0x803E, Bytes{1, 2, 3});
-    fms_E2pReplay(ref(area), ref(content));
+    fms_E2pReplay(ctx.e2p, ref(area), ref(content));
     EXPECT_EQ(content, Bytes(0x40, 0));
 }
 
@@ -115,7 +115,7 @@ TEST_F(Journal, ReplayStopsAtTheEndOfAFullArea) {
     Bytes area(44, 0xFF), content(64, 0);
     putRecord(area, 0, 0x8000, Bytes(16, 1));
     putRecord(area, 22, 0x8010, Bytes(16, 2));
-    fms_E2pReplay(ref(area), ref(content));
+    fms_E2pReplay(ctx.e2p, ref(area), ref(content));
     Bytes want(64, 0);
     std::fill(want.begin(), want.begin() + 16, 1);
     std::fill(want.begin() + 16, want.begin() + 32, 2);
@@ -127,7 +127,7 @@ TEST_F(Journal, ReplayOfARecordWhoseDataRunsPastTheAreaEnds) {
     Bytes area(0x20, 0xFF), content(0x20, 0);
     putRecord(area, 0, 0x8000, Bytes(2, 7));
     area[8] = 0x00, area[9] = 0x80, area[10] = 0x40, area[11] = 0x00, area[12] = 0x40; // n = 64
-    fms_E2pReplay(ref(area), ref(content));
+    fms_E2pReplay(ctx.e2p, ref(area), ref(content));
     Bytes want(0x20, 0);
     want[0] = want[1] = 7;
     EXPECT_EQ(content, want);
@@ -139,7 +139,7 @@ TEST_F(Journal, InterleavedReplayUsesTheLogicalMapping) {
     // A record at logical 0 of the journal, target logical 0x12, 2 bytes.
     area[0] = 0x12, area[1] = 0x80, area[2] = 2, area[3] = 0, area[4] = 0x12 ^ 2, area[5] = 0xFF;
     area[6] = 0xA1, area[7] = 0xA2;
-    fms_E2pReplay(ref(area), ref(content));
+    fms_E2pReplay(ctx.e2p, ref(area), ref(content));
     Bytes want(0x100, 0);
     want[0x22] = 0xA1, want[0x23] = 0xA2;
     EXPECT_EQ(content, want);
@@ -151,8 +151,8 @@ protected:
     E2pJournalBuild build(Bytes &fresh, Bytes &base, uint32_t areaSize) {
         out.assign(areaSize, 0xFF);
         use(out);
-        fms_E2pSetEndMark(areaSize);
-        return fms_E2pBuildJournal(ref(fresh), ref(base), ref(out));
+        fms_E2pSetEndMark(ctx.e2p, areaSize);
+        return fms_E2pBuildJournal(ctx.e2p, ref(fresh), ref(base), ref(out));
     }
 };
 
@@ -194,7 +194,7 @@ TEST_F(Build, ReplayOfTheBuiltJournalRestoresTheContent) {
         EXPECT_EQ(j.unfit + j.unaddressable, 0u);
         EXPECT_GT(j.records, 0u);
         Bytes replayed = base;
-        fms_E2pReplay(ref(out), ref(replayed));
+        fms_E2pReplay(ctx.e2p, ref(out), ref(replayed));
         // Only the logical bytes take part: the second halves of the slots
         // keep the base in the interleaved layout.
         for (size_t i = 0; i < fresh.size(); ++i) {
@@ -214,9 +214,9 @@ TEST_F(Build, InterleavedComparesOnlyTheLogicalHalf) {
     EXPECT_EQ(j.records, 2u);
     uint8_t h[2];
     use(out);
-    ASSERT_EQ(fms_E2pRead(0, 2, h), 0);
+    ASSERT_EQ(fms_E2pRead(ctx.e2p, 0, 2, h), 0);
     EXPECT_EQ(h[0] | h[1] << 8, 0x8050);
-    ASSERT_EQ(fms_E2pRead(22, 2, h), 0);
+    ASSERT_EQ(fms_E2pRead(ctx.e2p, 22, 2, h), 0);
     EXPECT_EQ(h[0] | h[1] << 8, 0x8070);
     EXPECT_EQ(out[0xEE], 0xFF);
     EXPECT_EQ(out[0xEF], 0x7F) << "end mark at logical 0x7E";

@@ -9,7 +9,7 @@ using namespace qv;
 
 namespace {
 
-class Load : public E2pState {
+class Load : public E2pTest {
 protected:
     TempDir dir;
     Bytes image;
@@ -21,14 +21,14 @@ protected:
     }
     int load(const std::string &text) {
         writeText(dir.file("f.e2p"), text);
-        return DownloadE2PFile4Nor(dir.file("f.e2p"), image.data(), 0);
+        return DownloadE2PFile4Nor(ctx.e2p, dir.file("f.e2p"), image.data(), 0);
     }
     Bytes at(size_t off, size_t n) { return Bytes(image.begin() + long(off), image.begin() + long(off + n)); }
 };
 
 TEST_F(Load, EmptyOrMissingFileWritesNothing) {
     EXPECT_EQ(load(""), 1);
-    EXPECT_EQ(DownloadE2PFile4Nor(dir.file("missing"), image.data(), 0), 1);
+    EXPECT_EQ(DownloadE2PFile4Nor(ctx.e2p, dir.file("missing"), image.data(), 0), 1);
     EXPECT_EQ(image, Bytes(0x2000, 0xFF));
 }
 

@@ -12,7 +12,7 @@ using namespace qv;
 
 namespace {
 
-class Merge : public E2pState {
+class Merge : public E2pTest {
 protected:
     TempDir dir;
     Bytes base, area;
@@ -25,7 +25,7 @@ protected:
     void SetUp() override { prepare(0x800, false); }
     void prepare(uint32_t size, bool interleaved) {
         setup(size, interleaved);
-        state().log.open(dir.file("merge.log"));
+        ctx.io.log.open(dir.file("merge.log"));
         base = randomBytes(size, 11);
         area.assign(size, 0xFF);
         out.imagePath = dir.file("e2p.bin");
@@ -36,29 +36,29 @@ protected:
         return dir.file(name);
     }
     int run() {
-        return mergeE2P(base.data(), uint32_t(base.size()), area.data(), uint32_t(area.size()), files, out,
+        return mergeE2P(ctx.e2p, base.data(), uint32_t(base.size()), area.data(), uint32_t(area.size()), files, out,
                         cusCount, eraseAll, msg);
     }
     std::vector<std::string> log() {
-        state().log.close();
+        ctx.io.log.close();
         return readLines(dir.file("merge.log"));
     }
-    static void queue(uint32_t addr, uint8_t len, uint32_t value) {
-        state().pending.push_front(PendingParam{addr, len, value});
+    void queue(uint32_t addr, uint8_t len, uint32_t value) {
+        ctx.e2p.pending.push_front(PendingParam{addr, len, value});
     }
     // Replays a produced image onto a copy of the base.
     Bytes replayOntoBase(const Bytes &baseCopy) {
         Bytes journal = readFile(out.imagePath), content = baseCopy;
-        fms_E2pReplay(ref(journal), ref(content));
-        fms_E2pClearImage();
+        fms_E2pReplay(ctx.e2p, ref(journal), ref(content));
+        fms_E2pClearImage(ctx.e2p);
         return content;
     }
     // The host's journal area holding one record of `data` at `a`.
     void journalRecord(uint16_t a, const Bytes &data) {
         use(area);
-        fms_E2pRecWriteHdr(0, a, uint16_t(data.size()));
-        fms_E2pWrite(6 + (data.size() & 1), uint32_t(data.size()), data.data());
-        fms_E2pClearImage();
+        fms_E2pRecWriteHdr(ctx.e2p, 0, a, uint16_t(data.size()));
+        fms_E2pWrite(ctx.e2p, 6 + (data.size() & 1), uint32_t(data.size()), data.data());
+        fms_E2pClearImage(ctx.e2p);
     }
 };
 
@@ -71,7 +71,7 @@ TEST_F(Merge, NoWorkWritesNoFileAndReturnsTheReplayedContent) {
     EXPECT_EQ(out.imageType, 0xEEEEEEEEu);
     EXPECT_EQ(area, want);
     EXPECT_TRUE(log().empty());
-    EXPECT_EQ(state().e2pImage, nullptr);
+    EXPECT_EQ(ctx.e2p.e2pImage, nullptr);
 }
 
 TEST_F(Merge, DescriptionFileChangesBecomeJournalRecords) {
@@ -92,7 +92,7 @@ TEST_F(Merge, DescriptionFileChangesBecomeJournalRecords) {
     EXPECT_EQ(get16(image, 44), 0xFFFF);
     EXPECT_EQ(get16(image, 0x7FE), 0x7FFF);
     EXPECT_EQ(replayOntoBase(baseCopy), want);
-    EXPECT_EQ(state().e2pImage, nullptr);
+    EXPECT_EQ(ctx.e2p.e2pImage, nullptr);
 }
 
 TEST_F(Merge, CusCountAloneWritesTheFile) {
@@ -118,7 +118,7 @@ TEST_F(Merge, LaterFileWinsAndPendingParametersWinLast) {
                                                "mergeE2P: fms_E2pWrite(223, 1, 0x67)",
                                                "mergeE2P: fms_E2pWrite(249, 1, 0x45)",
                                                "mergeE2P: fms_E2pWrite(247, 2, 0x123)"}));
-    EXPECT_EQ(std::distance(state().pending.begin(), state().pending.end()), 4) << "the list is kept";
+    EXPECT_EQ(std::distance(ctx.e2p.pending.begin(), ctx.e2p.pending.end()), 4) << "the list is kept";
 }
 
 TEST_F(Merge, TwoFilesSettingOneAddress) {
@@ -161,7 +161,7 @@ TEST_F(Merge, PendingParameterPastTheAreaFailsWithAnEmptyFile) {
     EXPECT_EQ(readFile(out.imagePath).size(), 0u);
     EXPECT_EQ(out.imageType, 0x1000025u) << "filled once the file is open";
     EXPECT_EQ(area, areaBefore);
-    EXPECT_EQ(state().e2pImage, nullptr);
+    EXPECT_EQ(ctx.e2p.e2pImage, nullptr);
 }
 
 TEST_F(Merge, OutputThatCannotBeOpened) {
@@ -197,11 +197,11 @@ TEST_F(Merge, BaseSmallerThanTheAreaIsRefusedUntouched) {
 }
 
 TEST_F(Merge, NullBuffersAreRefused) {
-    EXPECT_EQ(mergeE2P(nullptr, 16, area.data(), 0, files, out, 0, 0, msg), -1200);
+    EXPECT_EQ(mergeE2P(ctx.e2p, nullptr, 16, area.data(), 0, files, out, 0, 0, msg), -1200);
     EXPECT_EQ(msg, "E2P base image missing: null buffer of 16 bytes");
-    EXPECT_EQ(mergeE2P(base.data(), 16, nullptr, 16, files, out, 0, 0, msg), -1201);
+    EXPECT_EQ(mergeE2P(ctx.e2p, base.data(), 16, nullptr, 16, files, out, 0, 0, msg), -1201);
     EXPECT_EQ(msg, "E2P area missing: null buffer of 16 bytes");
-    EXPECT_EQ(mergeE2P(nullptr, 0, nullptr, 0, files, out, 0, 1, msg), 0);
+    EXPECT_EQ(mergeE2P(ctx.e2p, nullptr, 0, nullptr, 0, files, out, 0, 1, msg), 0);
 }
 
 TEST_F(Merge, LargerBaseIsComparedOnlyOverTheArea) {
@@ -238,9 +238,9 @@ TEST_F(Merge, FailedWriteOrCloseOfTheImage) {
         prepare(0x800, false);
         files = {file("a.e2p", "A 10 1 1\n1 %u8\n")};
         Bytes areaBefore = area;
-        state().io = IoFaultSeam{failAt, 0};
+        seam = qvtest::IoFaultSeam{failAt, 0};
         EXPECT_EQ(run(), -1206) << failAt;
-        state().io = IoFaultSeam{};
+        seam = qvtest::IoFaultSeam{};
         EXPECT_EQ(msg, "write " + out.imagePath + " failed");
         EXPECT_EQ(area, areaBefore);
     }
@@ -252,9 +252,9 @@ TEST_F(Merge, FailedTemporaryFileOfAContainer) {
     std::string saved = old ? old : "";
     setenv("TMPDIR", tmp.path().c_str(), 1);
     files = {file("m.e2p", std::string("MSTM") + std::string(12, '\0') + "A 10 1 1\n1 %u8\n")};
-    state().io = IoFaultSeam{1, 0}; // the temporary file's write
+    seam = qvtest::IoFaultSeam{1, 0}; // the temporary file's write
     int r = run();
-    state().io = IoFaultSeam{};
+    seam = qvtest::IoFaultSeam{};
     if (old) setenv("TMPDIR", saved.c_str(), 1);
     else unsetenv("TMPDIR");
     EXPECT_EQ(r, -1209);

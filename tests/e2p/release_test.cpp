@@ -13,7 +13,7 @@ namespace {
 
 std::string release(const std::string &name) { return std::string(QUORVEL_SOURCE_DIR) + "/examples/release/" + name; }
 
-class Release : public ::testing::Test {
+class Release : public ::testing::Test, protected qvtest::TestContext {
 protected:
     TempDir dir;
     Bytes flash = readFile(release("flash.bin"));
@@ -27,7 +27,7 @@ protected:
         outs[kE2pOutput].imagePath = dir.file("e2p.bin");
         outs[kRaiOutput].imagePath = dir.file("rai.bin");
     }
-    void TearDown() override { resetForCall(); }
+    void TearDown() override { qvtest::resetContext(ctx); }
     int run(const std::vector<std::string> &e2pFiles, int32_t eraseAll = 0) {
         return quorvel(flash.data(), &outs, {}, {}, {}, base.data(), uint32_t(base.size()), area.data(),
                        uint32_t(area.size()), e2pFiles, 0, eraseAll, message, dir.file("merge.log"), 0);
@@ -35,13 +35,15 @@ protected:
     // The E2P image replayed onto `onto` the way a handset would.
     Bytes replay(const Bytes &onto) {
         Bytes journal = readFile(outs[kE2pOutput].imagePath), content = onto;
-        fms_SetFlashInfo(flash.data());
-        state().e2pAreaSize = uint32_t(journal.size());
-        fms_E2pReplay({journal.data(), uint32_t(journal.size())}, {content.data(), uint32_t(content.size())});
-        resetForCall();
+        fms_SetFlashInfo(ctx.flash, flash.data());
+        ctx.e2p.e2pAreaSize = uint32_t(journal.size());
+        fms_E2pReplay(ctx.e2p, {journal.data(), uint32_t(journal.size())}, {content.data(), uint32_t(content.size())});
+        qvtest::resetContext(ctx);
         return content;
     }
-    std::string text(size_t off, size_t n) { return std::string(area.begin() + long(off), area.begin() + long(off + n)); }
+    std::string text(size_t off, size_t n) {
+        return std::string(area.begin() + long(off), area.begin() + long(off + n));
+    }
 };
 
 TEST_F(Release, ExampleDescriptionFilesParse) {

@@ -1,5 +1,7 @@
 #include "example_release.h"
 
+#include "entry/merge.h"
+
 namespace qvtest {
 
 namespace {
@@ -28,6 +30,14 @@ ExampleMerge::ExampleMerge(const std::string &outDir) {
 int ExampleMerge::run() {
     return quorvel(flash.data(), &outs, images, patches, cus, base.data(), uint32_t(base.size()), area.data(),
                    uint32_t(area.size()), e2pFiles, 0, eraseAll ? 1 : 0, message, log, 0);
+}
+
+int ExampleMerge::run(qv::FileSystem &fs) {
+    qv::MergeContext ctx;
+    ctx.io.fs = &fs;
+    const qv::MergeInputs in{&images, &patches, &cus, base.data(), uint32_t(base.size()), area.data(),
+                             uint32_t(area.size()), &e2pFiles, eraseAll ? 1 : 0, &log};
+    return qv::runMerge(ctx, flash.data(), outs, in, message);
 }
 
 std::vector<Bytes> ExampleMerge::images_() const {

@@ -4,6 +4,8 @@
 
 #include "support/support.h"
 
+#include "base/file.h"
+
 #include <quorvel/quorvel.h>
 
 #include <string>
@@ -21,6 +23,8 @@ struct ExampleMerge {
     // Loads examples/release; outputs and the log go to `outDir`.
     explicit ExampleMerge(const std::string &outDir);
     int run();
+    // The same merge with its outputs written on `fs`.
+    int run(qv::FileSystem &fs);
     // The three output files' contents, in entry order.
     std::vector<Bytes> images_() const;
 };

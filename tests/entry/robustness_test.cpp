@@ -2,7 +2,7 @@
 // follow each other in one process.
 #include "example_release.h"
 
-#include "entry/context.h"
+#include "support/context.h"
 
 #include <gtest/gtest.h>
 
@@ -46,19 +46,18 @@ TEST(Robustness, ExampleMergeSucceedsAndWritesThreeImages) {
 
 TEST(Robustness, EveryFailingWriteFailsTheMergeWithAPath) {
     TempDir clean;
-    qv::state().io = qv::IoFaultSeam{};
+    IoFaultSeam seam;
     ExampleMerge first(clean.path());
-    ASSERT_EQ(first.run(), 0) << first.message;
-    const uint64_t operations = qv::state().io.count;
+    ASSERT_EQ(first.run(seam), 0) << first.message;
+    const uint64_t operations = seam.count;
     ASSERT_GT(operations, 3u);
 
     for (uint64_t n = 1; n <= operations; ++n) {
         TempDir dir;
         TmpDirScope tmp(dir.path());
         ExampleMerge m(dir.path());
-        qv::state().io = qv::IoFaultSeam{n, 0};
-        int r = m.run();
-        qv::state().io = qv::IoFaultSeam{};
+        seam = qvtest::IoFaultSeam{n, 0};
+        int r = m.run(seam);
         EXPECT_LT(r, 0) << "write " << n << " of " << operations << " failed unnoticed";
         // A block of the code section that cannot be written keeps its own
         // long-standing message; every other failure names the file.

@@ -3,7 +3,7 @@
 #include "support/support.h"
 
 #include "input/dewpb.h"
-#include "entry/context.h"
+#include "support/context.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -38,24 +38,24 @@ Bytes wpbHeader() {
     return b;
 }
 
-class DeWpb : public ::testing::Test {
+class DeWpb : public ::testing::Test, protected qvtest::TestContext {
 protected:
     void SetUp() override {
-        resetForCall();
-        ASSERT_TRUE(state().log.open(dir.file("log.txt")));
+        qvtest::resetContext(ctx);
+        ASSERT_TRUE(ctx.io.log.open(dir.file("log.txt")));
     }
-    void TearDown() override { resetForCall(); }
+    void TearDown() override { qvtest::resetContext(ctx); }
 
     // Expands `input` into out.bin; returns the result.
     int expand(const Bytes &input) {
         writeFile(dir.file("in.wpb"), input);
-        File in(dir.file("in.wpb"), "rb"), out(dir.file("out.bin"), "wb");
-        int r = deWpb(in, out);
+        File in(dir.file("in.wpb"), "rb"), out(dir.file("out.bin"), "wb", &seam);
+        int r = deWpb(ctx.io.log, in, out);
         out.close();
         return r;
     }
     std::vector<std::string> log() {
-        state().log.close();
+        ctx.io.log.close();
         return readLines(dir.file("log.txt"));
     }
     Bytes output() { return readFile(dir.file("out.bin")); }
@@ -135,9 +135,9 @@ TEST_F(DeWpb, BadMagicAndBadDataAndPresetDictionary) {
 
 TEST_F(DeWpb, ShortWritesFailWithTheirOwnCodes) {
     Bytes payload = randomBytes(1000, 6);
-    state().io = IoFaultSeam{1, 0}; // the first write fails
+    seam = qvtest::IoFaultSeam{1, 0}; // the first write fails
     EXPECT_EQ(expand(makeWpb(payload, 0)), -115);
-    state().io = IoFaultSeam{};
+    seam = qvtest::IoFaultSeam{};
     EXPECT_EQ(log(), (std::vector<std::string>{"deWpb: Write 1000 bytes", "deWpb: Write err 0"}));
 }
 
@@ -200,9 +200,9 @@ TEST_F(DeWpb, OutputLeftForTheFinishingLoop) {
 
 TEST_F(DeWpb, ShortWriteWhileFinishingFails) {
     Bytes input = concat({wpbHeader(), streamEndingInAMatch(299500, 2)});
-    state().io = IoFaultSeam{2, 0}; // the second write is the final one
+    seam = qvtest::IoFaultSeam{2, 0}; // the second write is the final one
     EXPECT_EQ(expand(input), -148);
-    state().io = IoFaultSeam{};
+    seam = qvtest::IoFaultSeam{};
     EXPECT_EQ(log(), (std::vector<std::string>{"deWpb: Write 300000 bytes", "deWpb: Reached end of stream",
                                                "deWpb: Final write 17 bytes", "deWpb: Write err 0"}));
 }

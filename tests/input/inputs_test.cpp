@@ -2,7 +2,7 @@
 #include "support/support.h"
 
 #include "input/inputs.h"
-#include "entry/context.h"
+#include "support/context.h"
 
 #include <gtest/gtest.h>
 
@@ -70,14 +70,14 @@ TEST(KindTests, ExtensionAndKindByteTogether) {
 
 namespace {
 
-class Sorting : public ::testing::Test {
+class Sorting : public ::testing::Test, protected qvtest::TestContext {
 protected:
     void SetUp() override {
-        resetForCall();
-        ASSERT_TRUE(state().log.open(dir.file("log.txt")));
+        qvtest::resetContext(ctx);
+        ASSERT_TRUE(ctx.io.log.open(dir.file("log.txt")));
     }
     std::vector<std::string> log() {
-        state().log.close();
+        ctx.io.log.close();
         return readLines(dir.file("log.txt"));
     }
     TempDir dir;
@@ -93,7 +93,7 @@ TEST_F(Sorting, ImageFilesSplitIntoCodeAndRaiInListOrder) {
     writeFile(fat, withHeader(22, {}));
     writeFile(bad, withHeader(21, {}));
     SortedInputs in;
-    sortInputs({rawCode, rawRai, fat, bad, missing}, {}, in);
+    sortInputs(ctx.io.log, {rawCode, rawRai, fat, bad, missing}, {}, in);
     EXPECT_EQ(in.codeFiles, (std::vector<std::string>{rawCode, bad, missing}));
     EXPECT_EQ(in.raiFiles, (std::vector<std::string>{rawRai, fat}));
     EXPECT_EQ(log(), (std::vector<std::string>{
@@ -110,7 +110,7 @@ TEST_F(Sorting, PatchFilesSplitIntoDspAndTheLastMcp) {
     writeFile(mcp2, withHeader(25, {}));
     writeFile(other, withHeader(7, {}));
     SortedInputs in;
-    sortInputs({}, {mcp1, other, dsp, mcp2, dir.file("missing.pat")}, in);
+    sortInputs(ctx.io.log, {}, {mcp1, other, dsp, mcp2, dir.file("missing.pat")}, in);
     EXPECT_EQ(in.dspFiles, std::vector<std::string>{dsp});
     EXPECT_EQ(in.mcpPath, mcp2);
     EXPECT_EQ(log(), (std::vector<std::string>{"quorvel: got mcp, file name = " + mcp1,

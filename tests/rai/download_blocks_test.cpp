@@ -13,16 +13,16 @@ protected:
         useFlash(uniformFlash(64, 0x04000000));
         useE2p(0x2000);
         setByte(237, 8); // 2048 hash elements
-        ASSERT_EQ(qv::dwl_NorFsProcessInit(0x04100000, 17 * 0x10000), 0);
+        ASSERT_EQ(qv::dwl_NorFsProcessInit(ctx.rai, 0x04100000, 17 * 0x10000), 0);
         takeLog();
     }
     int feed(const Bytes &stream) {
         std::string path = dir_.file("stream");
         writeFile(path, stream);
         qv::File f(path, "rb");
-        return qv::dwl_NorFsProcessData(f, 0);
+        return qv::dwl_NorFsProcessData(ctx.rai, f, 0);
     }
-    std::map<uint32_t, FoundItem> items() { return readItems(savedImage(), 0x04100000, 0x10000, 17); }
+    std::map<uint32_t, FoundItem> items() { return readItems(savedImage(ctx.rai), 0x04100000, 0x10000, 17); }
 };
 
 TEST_F(DownloadBlocks, RecordsAcrossBlocksAndATail) {

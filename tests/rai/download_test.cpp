@@ -18,7 +18,7 @@ protected:
         useFlash(uniformFlash(64, kFlash));
         useE2p(0x2000);
         setByte(237, 4);
-        ASSERT_EQ(qv::dwl_NorFsProcessInit(kRai, 17 * k64K), 0);
+        ASSERT_EQ(qv::dwl_NorFsProcessInit(ctx.rai, kRai, 17 * k64K), 0);
         Lines log = takeLog();
         EXPECT_EQ(log.front(), "dwl_NorFsProcessInit: Try to launch RAI");
         EXPECT_EQ(log.back(), "dwl_NorFsProcessInit: RAI launched");
@@ -27,9 +27,9 @@ protected:
         std::string path = dir_.file("stream" + std::to_string(n_++));
         writeFile(path, stream);
         qv::File f(path, "rb");
-        return qv::dwl_NorFsProcessData(f, hidden);
+        return qv::dwl_NorFsProcessData(ctx.rai, f, hidden);
     }
-    std::map<uint32_t, FoundItem> items() { return readItems(savedImage(), kRai, k64K, 17); }
+    std::map<uint32_t, FoundItem> items() { return readItems(savedImage(ctx.rai), kRai, k64K, 17); }
     int n_ = 0;
 };
 
@@ -80,8 +80,8 @@ TEST_F(RaiDownload, IdentifierArithmeticWraps) {
 
 TEST_F(RaiDownload, SeveralSectorsAtOnce) {
     Bytes data = concat({sectorBytes(1), sectorBytes(2)});
-    EXPECT_EQ(qv::dev_nor_write_sectors(10, 2, data.data(), qv::kHiddenFatIdBase), 1);
-    EXPECT_EQ(qv::dev_nor_write_sectors(11, 1, data.data(), qv::kHiddenFatIdBase), -5);
+    EXPECT_EQ(qv::dev_nor_write_sectors(ctx.rai, 10, 2, data.data(), qv::kHiddenFatIdBase), 1);
+    EXPECT_EQ(qv::dev_nor_write_sectors(ctx.rai, 11, 1, data.data(), qv::kHiddenFatIdBase), -5);
     EXPECT_EQ(takeLog(), Lines{"dev_nor_write_sectors: write 0xcab0000b failed"});
     auto found = items();
     EXPECT_EQ(found[0xCAB0000A].data, sectorBytes(1));
@@ -89,7 +89,8 @@ TEST_F(RaiDownload, SeveralSectorsAtOnce) {
 }
 
 TEST_F(RaiDownload, LaunchFailureIsReported) {
-    EXPECT_EQ(qv::dwl_NorFsProcessInit(kRai, 0), -25);
-    EXPECT_EQ(takeLog(), (Lines{"dwl_NorFsProcessInit: Try to launch RAI", "fms_MapLaunchService: Service not available",
-                                "dwl_NorFsProcessInit: Launch RAI err 0xfffffff5"}));
+    EXPECT_EQ(qv::dwl_NorFsProcessInit(ctx.rai, kRai, 0), -25);
+    EXPECT_EQ(takeLog(),
+              (Lines{"dwl_NorFsProcessInit: Try to launch RAI", "fms_MapLaunchService: Service not available",
+                     "dwl_NorFsProcessInit: Launch RAI err 0xfffffff5"}));
 }

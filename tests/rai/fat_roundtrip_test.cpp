@@ -58,13 +58,13 @@ struct Call {
 
 } // namespace
 
-class FatRoundTrip : public ::testing::Test {
+class FatRoundTrip : public ::testing::Test, protected qvtest::TestContext {
 protected:
     void SetUp() override {
         if (!haveTool("mkfs.fat") || !haveTool("mcopy") || !haveTool("mmd"))
             GTEST_SKIP() << "mkfs.fat and mtools (dosfstools, mtools) are not installed";
     }
-    void TearDown() override { qv::resetForCall(); }
+    void TearDown() override { qvtest::resetContext(ctx); }
 
     // A FAT file system of `kb` KB with `files`; returns its image.
     Bytes makeFs(const std::string &name, unsigned kb, const std::map<std::string, Bytes> &files) {
@@ -129,8 +129,8 @@ TEST_F(FatRoundTrip, EverySectorAndEveryFileComesBack) {
     ASSERT_EQ(items.size(), userFs.size() / 512 + hiddenFs.size() / 512);
 
     // Rebuild both file systems from the items alone and read their files.
-    for (auto [fs, idBase, name, files] :
-         {std::tuple{&userFs, 0xCAA00000u, "user", &userFiles}, std::tuple{&hiddenFs, 0xCAB00000u, "hidden", &hiddenFiles}}) {
+    for (auto [fs, idBase, name, files] : {std::tuple{&userFs, 0xCAA00000u, "user", &userFiles},
+                                           std::tuple{&hiddenFs, 0xCAB00000u, "hidden", &hiddenFiles}}) {
         Bytes rebuilt;
         for (uint32_t n = 0; n * 512 < fs->size(); ++n) {
             ASSERT_EQ(items.count(idBase + n), 1u) << name << " sector " << n;
@@ -188,5 +188,4 @@ TEST(ExampleRelease, FatInputsFitTheExampleRaiArea) {
     }
     EXPECT_EQ(items.size(), expected);
     EXPECT_EQ(expected, 320u);
-    qv::resetForCall();
 }

@@ -29,6 +29,7 @@ Bytes writePages(qv::RaiImage &img, unsigned pages) {
 } // namespace
 
 TEST(RaiImagePages, AttachedFileMatchesAFileWrittenFieldByField) {
+    IoFaultSeam seam;
     TempDir d;
     std::mt19937 rng(11);
     for (int round = 0; round < 12; ++round) {
@@ -39,7 +40,7 @@ TEST(RaiImagePages, AttachedFileMatchesAFileWrittenFieldByField) {
             std::copy(b.begin(), b.end(), ref.begin() + long(pos));
         };
         qv::RaiImage img;
-        qv::File file(minePath, "w+b");
+        qv::File file(minePath, "w+b", &seam);
         ASSERT_TRUE(file);
         imageAttach(img, file);
         uint64_t fill = rng() % (3 * kPage * qv::RaiImage::kResidentPages);
@@ -75,11 +76,12 @@ TEST(RaiImagePages, AttachedFileMatchesAFileWrittenFieldByField) {
 }
 
 TEST(RaiImagePages, AFailedWriteOutKeepsEveryPageInMemory) {
+    IoFaultSeam seam;
     TempDir d;
     qv::RaiImage img;
-    qv::File file(d.file("img"), "w+b");
+    qv::File file(d.file("img"), "w+b", &seam);
     imageAttach(img, file);
-    qv::state().io = qv::IoFaultSeam{1, 0}; // the first page to go out
+    seam = qvtest::IoFaultSeam{1, 0}; // the first page to go out
     Bytes all = writePages(img, 3 * qv::RaiImage::kResidentPages);
     EXPECT_TRUE(img.writeOutFailed);
     EXPECT_EQ(img.resident.size(), 3 * qv::RaiImage::kResidentPages);
@@ -88,13 +90,14 @@ TEST(RaiImagePages, AFailedWriteOutKeepsEveryPageInMemory) {
     EXPECT_EQ(back, all);
     EXPECT_FALSE(imageSave(img, file));
     EXPECT_FALSE(file.close());
-    qv::state().io = qv::IoFaultSeam{};
+    seam = qvtest::IoFaultSeam{};
 }
 
 TEST(RaiImagePages, APageThatCannotBeReadBackFailsTheSave) {
+    IoFaultSeam seam;
     TempDir d;
     qv::RaiImage img;
-    qv::File file(d.file("img"), "wb"); // pages go out, but nothing can be read back
+    qv::File file(d.file("img"), "wb", &seam); // pages go out, but nothing can be read back
     imageAttach(img, file);
     writePages(img, qv::RaiImage::kResidentPages + 2);
     ASSERT_TRUE(img.pages[0].onFile);
@@ -105,9 +108,10 @@ TEST(RaiImagePages, APageThatCannotBeReadBackFailsTheSave) {
 }
 
 TEST(RaiImagePages, DetachingLeavesAnEmptyImage) {
+    IoFaultSeam seam;
     TempDir d;
     qv::RaiImage img;
-    qv::File file(d.file("img"), "w+b");
+    qv::File file(d.file("img"), "w+b", &seam);
     imageAttach(img, file);
     writePages(img, qv::RaiImage::kResidentPages + 4);
     imageDetach(img);
@@ -130,7 +134,7 @@ protected:
         out_.imagePath = dir_.file("rai.img");
     }
     int merge(const std::vector<std::string> &files) {
-        return qv::mergeRAI(files, out_, e2p_.data(), qv::FlashInfo(flash_.data()), msg_);
+        return qv::mergeRAI(ctx.rai, files, ctx.code.raiLowerbound, out_, e2p_.data(), msg_);
     }
     std::string fat(const std::string &name, uint8_t kind, uint32_t first, uint32_t count) {
         std::vector<std::pair<uint32_t, Bytes>> sectors;
@@ -164,13 +168,13 @@ TEST_F(MergeRaiPages, AWriteOutFailingMidMergeChangesOnlyTheResult) {
     ASSERT_GT(image.size(), 20 * k64K);
 
     for (uint64_t n : {1u, 5u}) { // a page going out while items are stored
-        qv::state().io = qv::IoFaultSeam{n, 0};
+        seam = qvtest::IoFaultSeam{n, 0};
         EXPECT_EQ(merge({user, hidden}), -1310) << n;
         EXPECT_EQ(msg_, "write " + out_.imagePath + " fail");
-        qv::state().io = qv::IoFaultSeam{n, 0};
+        seam = qvtest::IoFaultSeam{n, 0};
         EXPECT_EQ(merge({user, hidden, dup}), -151) << n; // the merge's own failure keeps its code
         EXPECT_EQ(msg_, "dwl_NorFsProcessData error");
-        qv::state().io = qv::IoFaultSeam{};
+        seam = qvtest::IoFaultSeam{};
         Lines log = takeLog();
         // Both runs logged as the clean one did (the first without the third
         // input's start, failure and end): the failure decided nothing.

@@ -38,7 +38,7 @@ protected:
 TEST_F(RaiLaunch, SeventeenSectorsCacheOne) {
     flash();
     setByte(237, 1);
-    ASSERT_EQ(qv::fms_MapLaunchService(kRai, 17 * k64K), 0);
+    ASSERT_EQ(qv::fms_MapLaunchService(ctx.rai, kRai, 17 * k64K), 0);
     Lines log = takeLog();
     ASSERT_GE(log.size(), 7u);
     EXPECT_EQ(Lines(log.begin(), log.begin() + 7),
@@ -48,7 +48,7 @@ TEST_F(RaiLaunch, SeventeenSectorsCacheOne) {
                      "fms_MapLaunchService: l__s32_SectorSize = 10000",
                      "frai_store_init: base_addr = 0x4100000, sector_size = 0x10000, num_sectors = 0x11"}));
     EXPECT_EQ(log.back(), "frai_store_init: END OF INIT :");
-    const qv::RaiState &rai = qv::state().rai;
+    const qv::RaiState &rai = ctx.rai;
     EXPECT_EQ(rai.hash.count, 256u);
     EXPECT_EQ(rai.hash.mask, 31u);
     EXPECT_EQ(reinterpret_cast<const uint8_t *>(rai.hash.buckets), rai.memory.get() + 256 * 8);
@@ -56,7 +56,7 @@ TEST_F(RaiLaunch, SeventeenSectorsCacheOne) {
     EXPECT_EQ(rai.raiBase, kRai);
     EXPECT_EQ(rai.image.base, kRai);
     EXPECT_EQ(rai.image.end, kRai + 0x110000);
-    Bytes img = savedImage();
+    Bytes img = savedImage(ctx.rai);
     ASSERT_EQ(img.size(), 0x110000u);
     EXPECT_EQ(std::count(img.begin(), img.end(), 0xFF), 0x110000 - 8); // the spare's header: 0B 0F 00 00 02 00 04 00
 }
@@ -64,15 +64,15 @@ TEST_F(RaiLaunch, SeventeenSectorsCacheOne) {
 TEST_F(RaiLaunch, CacheSizeTenAndTheLargest) {
     flash();
     setByte(237, 10);
-    ASSERT_EQ(qv::fms_MapLaunchService(kRai, 17 * k64K), 0);
+    ASSERT_EQ(qv::fms_MapLaunchService(ctx.rai, kRai, 17 * k64K), 0);
     Lines log = takeLog();
     EXPECT_TRUE(has(log, "fms_MapLaunchService: hash size = 0x5400")); // 2560 * 8 + 256 * 4
     EXPECT_TRUE(has(log, "frai_hash_init: hash element number = 2560"));
 
     flash(3);
     setWord(502, 511);
-    ASSERT_EQ(qv::fms_MapLaunchService(kRai, 2 * k64K), 0);
-    EXPECT_EQ(qv::state().rai.hash.count, 130816u);
+    ASSERT_EQ(qv::fms_MapLaunchService(ctx.rai, kRai, 2 * k64K), 0);
+    EXPECT_EQ(ctx.rai.hash.count, 130816u);
     EXPECT_TRUE(has(takeLog(), "fms_MapLaunchService: item size = 0x20"));
 }
 
@@ -81,7 +81,7 @@ TEST_F(RaiLaunch, CacheSizeSourceFollowsTheTraceVersion) {
         flash(version);
         setByte(237, 1);
         setWord(502, 0x0102);
-        ASSERT_EQ(qv::fms_MapLaunchService(kRai, 2 * k64K), 0) << version;
+        ASSERT_EQ(qv::fms_MapLaunchService(ctx.rai, kRai, 2 * k64K), 0) << version;
         EXPECT_EQ(takeLog().front(), version < 3 ? "fms_MapLaunchService: l__u16_CacheSize = 0x1"
                                                  : "fms_MapLaunchService: l__u16_CacheSize = 0x102");
     }
@@ -90,37 +90,37 @@ TEST_F(RaiLaunch, CacheSizeSourceFollowsTheTraceVersion) {
 TEST_F(RaiLaunch, InterleavedFillIsTheAreaSize) {
     flash(0, true);
     setByte(237, 1);
-    ASSERT_EQ(qv::fms_MapLaunchService(kRai, 2 * k64K), 0);
-    EXPECT_EQ(qv::state().rai.image.end, kRai + 2 * k64K);
-    EXPECT_EQ(qv::state().rai.image.fillLength, 2u * k64K);
+    ASSERT_EQ(qv::fms_MapLaunchService(ctx.rai, kRai, 2 * k64K), 0);
+    EXPECT_EQ(ctx.rai.image.end, kRai + 2 * k64K);
+    EXPECT_EQ(ctx.rai.image.fillLength, 2u * k64K);
 }
 
 TEST_F(RaiLaunch, Refusals) {
     flash();
     setByte(237, 1);
-    EXPECT_EQ(qv::fms_MapLaunchService(kRai, 0), -11);
+    EXPECT_EQ(qv::fms_MapLaunchService(ctx.rai, kRai, 0), -11);
     EXPECT_EQ(takeLog(), Lines{"fms_MapLaunchService: Service not available"});
 
-    EXPECT_EQ(qv::fms_MapLaunchService(0x04400000, k64K), -1302); // past the flash
+    EXPECT_EQ(qv::fms_MapLaunchService(ctx.rai, 0x04400000, k64K), -1302); // past the flash
     EXPECT_EQ(takeLog(), Lines{"fms_MapLaunchService: the sectors of 0x4400000 length 0x10000 cannot be counted"});
 
     setByte(237, 0);
-    EXPECT_EQ(qv::fms_MapLaunchService(kRai, k64K), -1305);
+    EXPECT_EQ(qv::fms_MapLaunchService(ctx.rai, kRai, k64K), -1305);
     EXPECT_EQ(takeLog(), (Lines{"fms_MapLaunchService: l__u16_CacheSize = 0x0",
                                 "fms_MapLaunchService: l__u16_CacheSize = 0 is outside 1..511: 0 hash elements do "
                                 "not fit 17-bit links"}));
     flash(3);
     setWord(502, 512);
-    EXPECT_EQ(qv::fms_MapLaunchService(kRai, k64K), -1305);
+    EXPECT_EQ(qv::fms_MapLaunchService(ctx.rai, kRai, k64K), -1305);
     EXPECT_EQ(takeLog().back(), "fms_MapLaunchService: l__u16_CacheSize = 512 is outside 1..511: 131072 hash "
                                 "elements do not fit 17-bit links");
-    qv::state().e2pAreaSize = 503;
-    EXPECT_EQ(qv::fms_MapLaunchService(kRai, k64K), -1304);
+    ctx.e2p.e2pAreaSize = 503;
+    EXPECT_EQ(qv::fms_MapLaunchService(ctx.rai, kRai, k64K), -1304);
     EXPECT_EQ(takeLog(), Lines{"fms_MapLaunchService: l__u16_CacheSize unreadable: E2P address 502 lies beyond the "
                                "E2P area of 503 bytes"});
     // Nothing was set up by any refusal.
-    EXPECT_EQ(qv::state().rai.memory, nullptr);
-    EXPECT_EQ(qv::state().rai.image.length, 0u);
+    EXPECT_EQ(ctx.rai.memory, nullptr);
+    EXPECT_EQ(ctx.rai.image.length, 0u);
 }
 
 TEST_F(RaiLaunch, MixedSectorSizesAreRefused) {
@@ -132,10 +132,10 @@ TEST_F(RaiLaunch, MixedSectorSizesAreRefused) {
     useE2p(0x2000);
     setByte(237, 1);
     const uint32_t small = kFlash + 62 * k64K;
-    EXPECT_EQ(qv::fms_MapLaunchService(small - k64K, k64K + 0x4000), -1303);
+    EXPECT_EQ(qv::fms_MapLaunchService(ctx.rai, small - k64K, k64K + 0x4000), -1303);
     EXPECT_EQ(takeLog(), Lines{"fms_MapLaunchService: sector at 0x43e0000 is 0x2000 bytes, the sector at the RAI "
                                "base 0x10000"});
-    EXPECT_EQ(qv::fms_MapLaunchService(small, 4 * 0x2000), 0); // small sectors alone are fine
+    EXPECT_EQ(qv::fms_MapLaunchService(ctx.rai, small, 4 * 0x2000), 0); // small sectors alone are fine
 }
 
 TEST_F(RaiLaunch, SectorsTooSmallForTheirHeader) {
@@ -146,13 +146,13 @@ TEST_F(RaiLaunch, SectorsTooSmallForTheirHeader) {
     useFlash(f);
     useE2p(0x2000);
     setByte(237, 1);
-    EXPECT_EQ(qv::fms_MapLaunchService(0x100, 0x100), -1306);
+    EXPECT_EQ(qv::fms_MapLaunchService(ctx.rai, 0x100, 0x100), -1306);
     EXPECT_EQ(takeLog(),
               Lines{"fms_MapLaunchService: l__s32_SectorSize = 0x8 leaves 4 bytes, no room for a sector header"});
     f.flags = 0;
     useFlash(f);
-    EXPECT_EQ(qv::fms_MapLaunchService(0x100, 0x100), 0); // 8 plain bytes: a header and no room, but sound
-    EXPECT_EQ(qv::state().rai.store.wordsPerSector, 0u);
+    EXPECT_EQ(qv::fms_MapLaunchService(ctx.rai, 0x100, 0x100), 0); // 8 plain bytes: a header and no room, but sound
+    EXPECT_EQ(ctx.rai.store.wordsPerSector, 0u);
 }
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -176,7 +176,7 @@ void RaiLaunch::launchInLittleAddressSpace(uint32_t base, uint32_t length) {
     limit.rlim_cur = addressSpace() + (1 << 20);
     limit.rlim_max = RLIM_INFINITY;
     setrlimit(RLIMIT_AS, &limit);
-    int r = qv::fms_MapLaunchService(base, length);
+    int r = qv::fms_MapLaunchService(ctx.rai, base, length);
     for (const std::string &line : takeLog()) std::fprintf(stderr, "%s\n", line.c_str());
     std::error_code ec;
     std::filesystem::remove_all(dir_.path(), ec);

@@ -26,7 +26,7 @@ protected:
         out_.imageType = out_.imageAddress = out_.imageSize = 0xAAAA;
     }
     int merge(const std::vector<std::string> &files) {
-        return qv::mergeRAI(files, out_, e2p_.data(), qv::FlashInfo(flash_.data()), msg_);
+        return qv::mergeRAI(ctx.rai, files, ctx.code.raiLowerbound, out_, e2p_.data(), msg_);
     }
     std::string fat(const std::string &name, uint8_t kind, const std::vector<std::pair<uint32_t, Bytes>> &sectors) {
         std::string path = dir_.file(name);
@@ -64,7 +64,7 @@ TEST_F(MergeRai, NoInputsLeavesAnEmptyImageAndTheEntry) {
     ASSERT_TRUE(fileExists(out_.imagePath));
     EXPECT_TRUE(readFile(out_.imagePath).empty());
     entryUntouched();
-    EXPECT_EQ(qv::state().eepromBase, kFlash + 61 * k64K);
+    EXPECT_EQ(ctx.rai.eepromBase, kFlash + 61 * k64K);
     EXPECT_TRUE(msg_.empty());
 }
 
@@ -132,7 +132,7 @@ TEST_F(MergeRai, InputsEndingWithinOrRightAfterTheHeader) {
 }
 
 TEST_F(MergeRai, NullE2pArea) {
-    EXPECT_EQ(qv::mergeRAI({}, out_, nullptr, qv::FlashInfo(flash_.data()), msg_), -32);
+    EXPECT_EQ(qv::mergeRAI(ctx.rai, {}, ctx.code.raiLowerbound, out_, nullptr, msg_), -32);
     EXPECT_EQ(msg_, "Init E2P fail");
     EXPECT_FALSE(fileExists(out_.imagePath));
 }
@@ -153,12 +153,12 @@ TEST_F(MergeRai, PartitionMapFailure) {
 
 TEST_F(MergeRai, RaiAreaBelowTheLowerBound) {
     std::string user = fat("user.fat", 22, {{0, sectorBytes(0)}});
-    qv::state().raiLowerbound = kRai;
+    ctx.code.raiLowerbound = kRai;
     EXPECT_EQ(merge({user}), 0);
-    qv::state().raiLowerbound = kRai + 1;
+    ctx.code.raiLowerbound = kRai + 1;
     EXPECT_EQ(merge({user}), -51);
     EXPECT_EQ(msg_, "CUS size overflow!");
-    qv::state().raiLowerbound = 0xFFFFFFF9; // no sector after the CUS area
+    ctx.code.raiLowerbound = 0xFFFFFFF9; // no sector after the CUS area
     EXPECT_EQ(merge({}), -51);
     EXPECT_TRUE(readFile(out_.imagePath).empty());
 }
@@ -232,35 +232,35 @@ TEST_F(MergeRai, FailureAfterExpansionDeletesTheTemporaryFile) {
 }
 
 TEST_F(MergeRai, ImageWriteOutFailures) {
-    qv::state().io = qv::IoFaultSeam{1, 0}; // the close of the empty image
+    seam = qvtest::IoFaultSeam{1, 0}; // the close of the empty image
     EXPECT_EQ(merge({}), -1310);
     EXPECT_EQ(msg_, "write " + out_.imagePath + " fail");
 
     std::string user = fat("user.fat", 22, {{0, sectorBytes(0)}});
     for (uint64_t n : {1u, 2u, 18u}) { // first block, second block, close
-        qv::state().io = qv::IoFaultSeam{n, 0};
+        seam = qvtest::IoFaultSeam{n, 0};
         msg_.clear();
         EXPECT_EQ(merge({user}), -1310) << n;
         EXPECT_EQ(msg_, "write " + out_.imagePath + " fail");
     }
-    qv::state().io = qv::IoFaultSeam{19, 0}; // beyond the last operation
+    seam = qvtest::IoFaultSeam{19, 0}; // beyond the last operation
     EXPECT_EQ(merge({user}), 0);
 
     // A specified failure keeps its code when the write-out fails too.
-    qv::state().io = qv::IoFaultSeam{1, 0};
+    seam = qvtest::IoFaultSeam{1, 0};
     EXPECT_EQ(merge({fat("odd.fat", 21, {})}), -138);
 }
 
 TEST_F(MergeRai, TemporaryFileCloseFailure) {
     std::string packed = wpb("fs.wpb", records({{1, sectorBytes(1)}}));
     // Count the writes of the expansion on its own, then fail the close after them.
-    qv::state().io = qv::IoFaultSeam{};
+    seam = qvtest::IoFaultSeam{};
     {
-        qv::File in(packed, "rb"), scratch(dir_.file("scratch"), "wb");
-        ASSERT_EQ(qv::deWpb(in, scratch), 0);
+        qv::File in(packed, "rb"), scratch(dir_.file("scratch"), "wb", &seam);
+        ASSERT_EQ(qv::deWpb(ctx.io.log, in, scratch), 0);
     }
-    uint64_t writes = qv::state().io.count - 1; // the scratch file's close counted one
-    qv::state().io = qv::IoFaultSeam{writes + 1, 0};
+    uint64_t writes = seam.count - 1; // the scratch file's close counted one
+    seam = qvtest::IoFaultSeam{writes + 1, 0};
     EXPECT_EQ(merge({packed}), -1311);
     EXPECT_EQ(msg_, "close " + temp() + " fail");
     EXPECT_FALSE(fileExists(temp()));

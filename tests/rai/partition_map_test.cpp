@@ -28,7 +28,7 @@ class PartitionMap : public RaiTest {
 protected:
     MapResult map() {
         MapResult m;
-        m.r = qv::fms_MapOutMemoryExt(m.base, m.length);
+        m.r = qv::fms_MapOutMemoryExt(ctx.rai, m.base, m.length);
         return m;
     }
     // 64 KB sectors from 0x04000000, E2P area of 64 KB, usual parameters.
@@ -46,7 +46,7 @@ TEST_F(PartitionMap, UniformFlashUsualParametersWholeLog) {
     usual();
     MapResult m = map();
     ASSERT_EQ(m.r, 0);
-    EXPECT_EQ(qv::state().eepromBase, top() - 3 * k64K);
+    EXPECT_EQ(ctx.rai.eepromBase, top() - 3 * k64K);
     EXPECT_EQ(m.length, 17 * k64K);
     EXPECT_EQ(m.base, top() - 4 * k64K - 17 * k64K);
     const std::string p = "fms_MapOutMemoryExt: ";
@@ -65,7 +65,8 @@ TEST_F(PartitionMap, UniformFlashUsualParametersWholeLog) {
                     p + " E2P_RAISIZEIN32KB=32",
                     p + "RAI size 100000",
                     p + "RaiSecterBase=42c0000"};
-    for (uint32_t a = 0x043B0000; a >= 0x042C0000; a -= k64K) expect.push_back(p + qv::strprintf("StAddrBase addr=%x", a));
+    for (uint32_t a = 0x043B0000; a >= 0x042C0000; a -= k64K)
+        expect.push_back(p + qv::strprintf("StAddrBase addr=%x", a));
     for (const char *line : {"RaiSector_number=11", "Cal rai size end",
                              "[fms_MapOutMemoryExt] obj addr 0x42b0000 limit 0x43c0000", "##################",
                              "RAI base =   0x42b0000", "Trace base = 0x43c0000", "E2P base =   0x43d0000",
@@ -85,7 +86,7 @@ TEST_F(PartitionMap, E2pSectorCountIsKeptInEightBits) {
         useE2p(c.area);
         setUsualParameters(2, 1, 1);
         ASSERT_EQ(map().r, 0) << c.area;
-        EXPECT_EQ(qv::state().eepromBase, topAddr - c.sectors * k64K) << "area " << c.area;
+        EXPECT_EQ(ctx.rai.eepromBase, topAddr - c.sectors * k64K) << "area " << c.area;
     }
 }
 
@@ -155,14 +156,14 @@ TEST_F(PartitionMap, RaiWordsTakePriorityOverTheFallbackBytes) {
     setByte(235, 10);
     setByte(236, 90);
     EXPECT_EQ(map().length, 3 * k64K); // 4 units: two sectors, and one more
-    EXPECT_FALSE(hasLine(takeLog(),
-                         "fms_MapOutMemoryExt: [fms_MapOutMemoryExt] E2P_OBJNUMBEROF32KB = 10, E2P_OBJFORMATCHKSUM = 90"));
+    EXPECT_FALSE(hasLine(
+        takeLog(), "fms_MapOutMemoryExt: [fms_MapOutMemoryExt] E2P_OBJNUMBEROF32KB = 10, E2P_OBJFORMATCHKSUM = 90"));
 
     setWord(298, 0); // the words no longer add up: the bytes decide
     EXPECT_EQ(map().length, 6 * k64K);
     Lines log = takeLog();
-    EXPECT_TRUE(hasLine(log,
-                        "fms_MapOutMemoryExt: [fms_MapOutMemoryExt] E2P_OBJNUMBEROF32KB = 10, E2P_OBJFORMATCHKSUM = 90"));
+    EXPECT_TRUE(
+        hasLine(log, "fms_MapOutMemoryExt: [fms_MapOutMemoryExt] E2P_OBJNUMBEROF32KB = 10, E2P_OBJFORMATCHKSUM = 90"));
     EXPECT_TRUE(hasLine(log, "fms_MapOutMemoryExt:  E2P_RAISIZEIN32KB=10"));
 
     setByte(236, 91); // nor do the bytes: 32 units
@@ -175,16 +176,16 @@ TEST_F(PartitionMap, UnreadableRaiWordsCountAsNotAddingUp) {
     setByte(236, 96);
     setWord(296, 0xFFFF);
     setWord(298, 0x1234);
-    qv::state().e2pAreaSize = 299; // the word at 296 reads, the one at 298 does not
+    ctx.e2p.e2pAreaSize = 299; // the word at 296 reads, the one at 298 does not
     EXPECT_EQ(map().length, 3 * k64K);
     Lines log = takeLog();
     EXPECT_TRUE(hasLine(log, "fms_MapOutMemoryExt: [fms_MapOutMemoryExt] offset 296 E2P_RAISIZEIN32KB = 65535, "
                              "E2P_RAIFORMATCHKSUM = 0"));
-    qv::state().e2pAreaSize = 250; // neither word reads
+    ctx.e2p.e2pAreaSize = 250; // neither word reads
     EXPECT_EQ(map().length, 3 * k64K);
     EXPECT_TRUE(hasLine(takeLog(), "fms_MapOutMemoryExt: [fms_MapOutMemoryExt] offset 296 E2P_RAISIZEIN32KB = 0, "
                                    "E2P_RAIFORMATCHKSUM = 0"));
-    qv::state().e2pAreaSize = 200; // trace bytes unreadable too: read as 0, defaults apply
+    ctx.e2p.e2pAreaSize = 200; // trace bytes unreadable too: read as 0, defaults apply
     EXPECT_EQ(map().r, 0);
     Lines small = takeLog();
     EXPECT_TRUE(hasLine(small, "fms_MapOutMemoryExt: E2P_TRCNUMBEROF32KB=0"));
@@ -202,7 +203,7 @@ TEST_F(PartitionMap, TopBootTraceTakesTheSmallSectorsTheE2pLeaves) {
     const uint32_t topAddr = kBase + 63 * k64K;
     MapResult m = map();
     ASSERT_EQ(m.r, 0);
-    EXPECT_EQ(qv::state().eepromBase, topAddr - 3 * 0x2000);
+    EXPECT_EQ(ctx.rai.eepromBase, topAddr - 3 * 0x2000);
     Lines log = takeLog();
     EXPECT_TRUE(hasLine(log, "fms_MapOutMemoryExt: trace sector num = 5"));
     // The step below the small region lands inside the big top sector: one
@@ -271,11 +272,11 @@ TEST_F(PartitionMap, Failures) {
     EXPECT_EQ(takeLog(), Lines{"fms_MapOutMemoryExt: No flash_info!"});
 
     usual(3); // the E2P partition takes the whole flash: no sector below it
-    qv::state().eepromBase = 0x1234;
+    ctx.rai.eepromBase = 0x1234;
     m = map();
     EXPECT_EQ(m.r, -407);
     EXPECT_EQ(m.length, kUntouched);
-    EXPECT_EQ(qv::state().eepromBase, 0x1234u);
+    EXPECT_EQ(ctx.rai.eepromBase, 0x1234u);
     takeLog();
 
     FlashInfoSpec none = uniformFlash(64, kBase);

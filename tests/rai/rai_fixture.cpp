@@ -9,27 +9,27 @@
 namespace qvtest {
 
 void RaiTest::SetUp() {
-    qv::resetForCall();
-    qv::state().io = qv::IoFaultSeam{};
+    qvtest::resetContext(ctx);
+    seam = qvtest::IoFaultSeam{};
     logPath_ = dir_.file("merge.log");
-    qv::state().log.open(logPath_);
+    ctx.io.log.open(logPath_);
 }
 
 void RaiTest::TearDown() {
-    qv::state().io = qv::IoFaultSeam{};
-    qv::resetForCall();
+    seam = qvtest::IoFaultSeam{};
+    qvtest::resetContext(ctx);
 }
 
 void RaiTest::useFlash(const FlashInfoSpec &flashDesc) {
     flash_ = flashDesc.build();
-    qv::fms_SetFlashInfo(flash_.data());
-    qv::state().versionAddr1 = flashDesc.versionAddr1;
+    qv::fms_SetFlashInfo(ctx.flash, flash_.data());
+    ctx.flash.versionAddr1 = flashDesc.versionAddr1;
 }
 
 void RaiTest::useE2p(uint32_t areaSize, size_t imageSize) {
     e2p_.assign(imageSize, 0xFF);
-    qv::state().e2pAreaSize = areaSize;
-    qv::fms_E2pSetImage(e2p_.data(), uint32_t(e2p_.size()));
+    ctx.e2p.e2pAreaSize = areaSize;
+    qv::fms_E2pSetImage(ctx.e2p, e2p_.data(), uint32_t(e2p_.size()));
 }
 
 void RaiTest::setUsualParameters(uint8_t traceCount, uint16_t raiUnits, uint8_t cache) {
@@ -41,18 +41,18 @@ void RaiTest::setUsualParameters(uint8_t traceCount, uint16_t raiUnits, uint8_t 
 }
 
 std::vector<std::string> RaiTest::takeLog() {
-    qv::state().log.close();
+    ctx.io.log.close();
     std::vector<std::string> lines = readLines(logPath_);
-    qv::state().log.open(logPath_);
+    ctx.io.log.open(logPath_);
     return lines;
 }
 
-Bytes savedImage() {
+Bytes savedImage(qv::RaiState &rai) {
     TempDir d;
     std::string path = d.file("image");
     {
         qv::File f(path, "wb");
-        qv::imageSave(qv::state().rai.image, f);
+        qv::imageSave(rai.image, f);
     }
     return readFile(path);
 }

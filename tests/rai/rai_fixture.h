@@ -6,7 +6,7 @@
 
 #include "support/support.h"
 
-#include "entry/context.h"
+#include "support/context.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@
 
 namespace qvtest {
 
-class RaiTest : public ::testing::Test {
+class RaiTest : public ::testing::Test, protected TestContext {
 protected:
     void SetUp() override;
     void TearDown() override;
@@ -45,7 +45,7 @@ protected:
 };
 
 // The RAI image file's bytes as the merge would write them.
-Bytes savedImage();
+Bytes savedImage(qv::RaiState &rai);
 
 // One item as found in an image.
 struct FoundItem {
