@@ -1,5 +1,5 @@
 // Shared set-up of the micro-benchmarks: a scratch folder for generated
-// inputs, and the process-wide state a merge step expects (FlashInfo
+// inputs, and the merge context a merge step expects (FlashInfo
 // registered, E2P area size and current image, version words).
 #pragma once
 
@@ -18,7 +18,8 @@ std::string scratchFile(const std::string &name);
 // RAI parameters of `raiUnits` and cache size 255) the current E2P image of a
 // 64 KB area, and sets the version words. The buffers stay alive for the run.
 void setUpFlashState(bool interleaved, uint16_t raiUnits = 1024);
-// The context setUpFlashState made.
+// The context of the micro-benchmarks: the one setUpFlashState made last, or
+// a fresh one.
 qv::MergeContext &benchContext();
 
 } // namespace qvbench
