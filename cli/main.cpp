@@ -2,11 +2,14 @@
 #include "cli/commands.h"
 #include "cli/errors.h"
 
+#include <quorvel/quorvel.h>
+
 #include <CLI/CLI.hpp>
 
 int main(int argc, char **argv) {
-    CLI::App app{"quorvel: merge a firmware release into NOR flash images, and inspect them"};
+    CLI::App app{"quorvel: merge a firmware release into NOR flash images, and inspect them", "quorvel"};
     app.require_subcommand(1);
+    app.set_version_flag("-V,--version", std::string("quorvel ") + quorvel_version(), "print the version and exit");
     int status = qvcli::kExitOk;
     qvcli::addMergeCommand(app, status);
     qvcli::addFlashInfoCommand(app, status);

@@ -36,6 +36,10 @@ typedef struct quorvel_output {
     uint32_t    image_size;    /* out */
 } quorvel_output;
 
+/* The library's version, "MAJOR.MINOR.PATCH" (for example "0.1.0"): a
+ * static string, never NULL. */
+QUORVEL_API const char *quorvel_version(void);
+
 /* Runs one merge. Returns 0 on success or a negative result code; on failure
  * `message` (when not NULL and message_size > 0) receives the failure text,
  * cut to fit and always NUL-terminated; on success it is left untouched.
