@@ -2,6 +2,7 @@
 #include "cli/detect_kind.h"
 #include "cli/errors.h"
 #include "cli/examine.h"
+#include "cli/help_text.h"
 
 #include <memory>
 
@@ -33,17 +34,25 @@ int runInspect(const InspectOptions &o) {
 void addInspectCommand(CLI::App &app, int &status) {
     auto o = std::make_shared<InspectOptions>();
     CLI::App *cmd = app.add_subcommand("inspect", "Show what a code, E2P or RAI image or a FlashInfo record holds");
-    cmd->add_option("file", o->file, "the file to inspect")->required();
-    cmd->add_option("--kind", o->kind, "code, e2p, rai or flashinfo (default: told from the file)");
+    cmd->add_option("file", o->file, "the file to inspect")->required()->type_name("FILE");
+    cmd->add_option("--kind", o->kind, "code, e2p, rai or flashinfo (default: told from the file)")
+        ->type_name("KIND");
     cmd->add_flag("--json", o->json, "print the report as JSON");
-    cmd->add_option("--base", o->base, "E2P: base image to replay the journal onto; RAI: the area's flash address");
-    cmd->add_option("--flash-info", o->flashInfo, "FlashInfo record or JSON description (layout, partition map)");
-    cmd->add_option("--e2p-area", o->e2pArea, "RAI: the merged E2P area, to place the RAI area");
-    cmd->add_option("--trace-version", o->traceVersion, "RAI: trace version of the merge (default: from FlashInfo)");
-    cmd->add_option("--sector-size", o->sectorSize, "RAI: sector size in bytes (instead of the partition map)");
-    cmd->add_option("--sectors", o->sectors, "RAI: number of sectors (default: from the file's length)");
+    cmd->add_option("--base", o->base, "E2P: base image FILE to replay the journal onto; RAI: the area's flash ADDR")
+        ->type_name("FILE|ADDR");
+    cmd->add_option("--flash-info", o->flashInfo, "FlashInfo record or JSON description (layout, partition map)")
+        ->type_name("FILE");
+    cmd->add_option("--e2p-area", o->e2pArea, "RAI: the merged E2P area, to place the RAI area")->type_name("FILE");
+    cmd->add_option("--trace-version", o->traceVersion, "RAI: trace version of the merge (default: from FlashInfo)")
+        ->type_name("N");
+    cmd->add_option("--sector-size", o->sectorSize, "RAI: sector size (instead of the partition map)")
+        ->type_name("BYTES");
+    cmd->add_option("--sectors", o->sectors, "RAI: number of sectors (default: from the file's length)")
+        ->type_name("N");
     cmd->add_flag("--interleaved", o->interleaved, "the images use the interleaved layout");
-    cmd->add_option("--extract-fat", o->extractFat, "RAI: write user.fat and hidden.fat into this folder");
+    cmd->add_option("--extract-fat", o->extractFat, "RAI: write user.fat and hidden.fat into this folder")
+        ->type_name("DIR");
+    cmd->footer(kInspectFooter);
     cmd->callback([o, &status] { status = guarded([&] { return runInspect(*o); }); });
 }
 

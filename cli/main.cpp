@@ -1,6 +1,7 @@
 // The quorvel command: subcommands over the library.
 #include "cli/commands.h"
 #include "cli/errors.h"
+#include "cli/help_text.h"
 
 #include <quorvel/quorvel.h>
 
@@ -14,6 +15,7 @@ int main(int argc, char **argv) {
     qvcli::addMergeCommand(app, status);
     qvcli::addFlashInfoCommand(app, status);
     qvcli::addInspectCommand(app, status);
+    app.footer(qvcli::kMainFooter); // after the subcommands, which would take it over
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &e) {

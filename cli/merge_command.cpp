@@ -3,6 +3,7 @@
 #include "cli/commands.h"
 #include "cli/errors.h"
 #include "cli/flash_desc.h"
+#include "cli/help_text.h"
 #include "cli/merge_args.h"
 #include "cli/merge_output.h"
 
@@ -88,23 +89,30 @@ void addMergeCommand(CLI::App &app, int &status) {
     auto o = std::make_shared<MergeOptions>();
     CLI::App *cmd = app.add_subcommand("merge", "Merge a release into the code, E2P and RAI images");
     MergeArgs &f = o->flags;
-    cmd->add_option("--manifest", o->manifest, "release manifest (JSON); flags given beside it override it");
-    cmd->add_option("--out-dir", o->outDir, "folder for the manifest's outputs (default: the manifest's folder)");
-    cmd->add_option("--flash-info", f.flashInfoPath, "FlashInfo record, or a flash description ending in .json");
-    cmd->add_option("--image", f.images, "code file or RAI input (repeatable, order kept)");
-    cmd->add_option("--patch", f.patches, "DSP patch or MCP file (repeatable)");
-    cmd->add_option("--cus", f.cus, "CUS file (repeatable, packed in this order)");
-    cmd->add_option("--e2p-file", f.e2pFiles, "E2P description file (repeatable)");
-    cmd->add_option("--e2p-base", f.e2pBase, "E2P base image (sized by its file)");
-    cmd->add_option("--e2p-area", f.e2pArea, "E2P journal area (sized by its file)");
-    cmd->add_option("--e2p-area-out", f.e2pAreaOut, "where to write the merged E2P area");
-    cmd->add_option("--out-code", f.outCode, "code image to create");
-    cmd->add_option("--out-e2p", f.outE2p, "E2P image to create");
-    cmd->add_option("--out-rai", f.outRai, "RAI image to create");
-    cmd->add_option("--log", f.log, "merge log (default quorvel.log)");
+    cmd->add_option("--manifest", o->manifest, "release manifest (JSON); flags given beside it override it")
+        ->type_name("FILE");
+    cmd->add_option("--out-dir", o->outDir, "folder for the manifest's outputs (default: the manifest's folder)")
+        ->type_name("DIR");
+    cmd->add_option("--flash-info", f.flashInfoPath,
+                    "FlashInfo record, or a flash description ending in .json (required without a manifest)")
+        ->type_name("FILE");
+    cmd->add_option("--image", f.images, "code file or RAI input (repeatable, order kept)")->type_name("FILE");
+    cmd->add_option("--patch", f.patches, "DSP patch or MCP file (repeatable)")->type_name("FILE");
+    cmd->add_option("--cus", f.cus, "CUS file (repeatable, packed in this order)")->type_name("FILE");
+    cmd->add_option("--e2p-file", f.e2pFiles, "E2P description file (repeatable)")->type_name("FILE");
+    cmd->add_option("--e2p-base", f.e2pBase, "E2P base image, sized by its file (required without a manifest)")
+        ->type_name("FILE");
+    cmd->add_option("--e2p-area", f.e2pArea, "E2P journal area, sized by its file (required without a manifest)")
+        ->type_name("FILE");
+    cmd->add_option("--e2p-area-out", f.e2pAreaOut, "where to write the merged E2P area")->type_name("FILE");
+    cmd->add_option("--out-code", f.outCode, "code image to create")->type_name("FILE");
+    cmd->add_option("--out-e2p", f.outE2p, "E2P image to create")->type_name("FILE");
+    cmd->add_option("--out-rai", f.outRai, "RAI image to create")->type_name("FILE");
+    cmd->add_option("--log", f.log, "merge log (default: quorvel.log)")->type_name("FILE");
     CLI::Option *erase = cmd->add_flag("--erase-all", o->eraseAll, "start from an erased E2P area and base");
     cmd->add_flag("--json", o->json, "print the outputs as JSON");
     cmd->add_flag("--quiet,-q", o->quiet, "print nothing on success");
+    cmd->footer(kMergeFooter);
     cmd->callback([o, erase, &status] {
         status = guarded([&] { return runMerge(collectArgs(*o, erase->count() > 0), *o); });
     });
