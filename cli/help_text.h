@@ -48,7 +48,7 @@ inline constexpr const char *kInspectFooter =
     "\n"
     "Examples:\n"
     "  quorvel inspect code.img\n"
-    "  quorvel inspect e2p.img --base e2p_base.bin --json\n"
+    "  quorvel inspect e2p.img --json\n"
     "  quorvel inspect rai.img --flash-info flash.json --e2p-area e2p_area.merged \\\n"
     "      --extract-fat fat\n"
     "\n"
