@@ -131,6 +131,13 @@ void addTotals(RaiImage &img) {
 
 } // namespace
 
+FatSector fatSectorOf(uint32_t id) {
+    constexpr uint32_t kUserBase = 0xCAA00000, kHiddenBase = 0xCAB00000, kRangeEnd = 0xCAC00000;
+    if (id >= kUserBase && id < kHiddenBase) return {FatImage::User, id - kUserBase};
+    if (id >= kHiddenBase && id < kRangeEnd) return {FatImage::Hidden, id - kHiddenBase};
+    return {};
+}
+
 bool validSectorSize(uint32_t size) { return size >= 64 && (size & (size - 1)) == 0; }
 
 const char *sectorKindName(SectorKind k) {
