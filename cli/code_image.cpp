@@ -64,7 +64,11 @@ std::optional<uint64_t> findCusf(const Bytes &b) {
     if (b.size() >= 8 && tagAt(b, 0, "CUSF")) return 0;
     std::optional<uint64_t> first;
     for (uint64_t at = 4; at + 8 <= b.size(); ++at) {
-        if (b[size_t(at)] != 'C' || !tagAt(b, at, "CUSF") || wordAt(b, at + 4) != at + 4) continue;
+        // Straight to the next 'C': a code section is hundreds of megabytes.
+        const void *c = std::memchr(&b[size_t(at)], 'C', size_t(b.size() - 7 - at));
+        if (!c) break;
+        at = uint64_t(static_cast<const uint8_t *>(c) - b.data());
+        if (!tagAt(b, at, "CUSF") || wordAt(b, at + 4) != at + 4) continue;
         if (markerBefore(b, at)) return at;
         if (!first) first = at;
     }
