@@ -5,7 +5,10 @@
 
 #include <filesystem>
 
+#include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace qvcli {
 namespace {
@@ -47,6 +50,23 @@ void writeWholeFile(const std::string &path, const Bytes &data) {
 std::string readTextFile(const std::string &path) {
     Bytes b = readWholeFile(path);
     return std::string(b.begin(), b.end());
+}
+
+MappedFile::MappedFile(const std::string &path) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) throw InputError(path + " is a folder, not a file");
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    const bool ok = fd >= 0 && ::fstat(fd, &st) == 0 && st.st_size >= 0;
+    size_ = ok ? size_t(st.st_size) : 0;
+    void *p = ok && size_ ? ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0) : nullptr;
+    if (fd >= 0) ::close(fd); // the mapping stays valid without the descriptor
+    if (!ok || p == MAP_FAILED) throw InputError("cannot read " + path);
+    data_ = static_cast<const uint8_t *>(p);
+}
+
+MappedFile::~MappedFile() {
+    if (data_) ::munmap(const_cast<uint8_t *>(data_), size_);
 }
 
 std::string directoryOf(const std::string &path) {
