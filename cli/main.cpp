@@ -11,6 +11,7 @@ int main(int argc, char **argv) {
     qvcli::addMergeCommand(app, status);
     qvcli::addFlashInfoCommand(app, status);
     qvcli::addInspectCommand(app, status);
+    qvcli::addReportCommand(app, status);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &e) {
