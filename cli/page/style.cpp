@@ -18,7 +18,7 @@ code{font:12px ui-monospace,"DejaVu Sans Mono",Menlo,monospace}
 .status.ok{background:#e6f4e7;border-left:5px solid var(--ok)}.status.bad{background:#fdeaea;border-left:5px solid var(--bad)}
 .status.info{background:#e9f0fb;border-left:5px solid var(--code)}
 .top{display:flex;gap:24px;align-items:flex-start;flex-wrap:wrap}
-.top .map{flex:1 1 860px;min-width:640px}.top aside{flex:0 1 360px}
+.top .map{flex:1 1 760px;min-width:600px}.top aside{flex:0 1 340px}
 svg{width:100%;height:auto;display:block;background:#fff;border:1px solid #d5dae1;border-radius:6px}
 svg text{font:11px system-ui,sans-serif;fill:#2b333d}svg .tick{fill:#5b6572;font-size:10px}
 svg .inlabel{fill:#fff;font-weight:600}
