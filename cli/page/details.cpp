@@ -7,6 +7,7 @@
 #include "cli/page/render.h"
 
 #include <algorithm>
+#include <tuple>
 
 namespace qvcli {
 namespace {
@@ -66,8 +67,9 @@ std::string raiSectors(const RaiImage &img) {
                   table({"sector", "address", "state", "items", "used bytes", "fill", "problem"}, rows));
 }
 
-// A run of items of one FAT image with consecutive sector numbers, stored
-// one after the other and all valid or all deleted.
+// A run of items of one FAT image with consecutive sector numbers, all valid
+// or all deleted, wherever the store put them (it fills its sectors in its
+// own order), with the sectors and addresses they span.
 struct ItemGroup {
     FatImage image = FatImage::None;
     uint32_t firstNumber = 0, count = 0, firstSector = 0, lastSector = 0;
@@ -76,21 +78,30 @@ struct ItemGroup {
 };
 
 std::vector<ItemGroup> itemGroups(const RaiImage &img) {
-    std::vector<ItemGroup> out;
+    std::vector<ItemGroup> items;
     for (const RaiSector &s : img.sectors)
         for (const RaiItem &it : s.items) {
             const FatSector f = fatSectorOf(it.id);
-            const uint32_t number = f.image == FatImage::None ? it.id : f.number;
-            ItemGroup *g = out.empty() ? nullptr : &out.back();
-            if (g && g->image == f.image && g->valid == it.valid && g->firstNumber + g->count == number) {
-                ++g->count;
-                g->lastSector = s.index;
-                g->lastAddress = img.layout.base + it.offset;
-                continue;
-            }
-            out.push_back({f.image, number, 1, s.index, s.index, img.layout.base + it.offset,
-                           img.layout.base + it.offset, it.valid});
+            const uint32_t address = img.layout.base + it.offset;
+            items.push_back({f.image, f.image == FatImage::None ? it.id : f.number, 1, s.index, s.index, address,
+                             address, it.valid});
         }
+    std::sort(items.begin(), items.end(), [](const ItemGroup &a, const ItemGroup &b) {
+        return std::tie(a.image, b.valid, a.firstNumber) < std::tie(b.image, a.valid, b.firstNumber);
+    });
+    std::vector<ItemGroup> out;
+    for (const ItemGroup &it : items) {
+        ItemGroup *g = out.empty() ? nullptr : &out.back();
+        if (!g || g->image != it.image || g->valid != it.valid || g->firstNumber + g->count != it.firstNumber) {
+            out.push_back(it);
+            continue;
+        }
+        ++g->count;
+        g->firstSector = std::min(g->firstSector, it.firstSector);
+        g->lastSector = std::max(g->lastSector, it.lastSector);
+        g->firstAddress = std::min(g->firstAddress, it.firstAddress);
+        g->lastAddress = std::max(g->lastAddress, it.lastAddress);
+    }
     return out;
 }
 
@@ -115,7 +126,7 @@ std::string raiItems(const RaiImage &img) {
         if (i < kMaxGroups) groupRow(groups[i], rows);
     }
     std::string body = table({"FAT image", "sectors (identifiers for other items)", "items", "RAI sectors",
-                              "flash addresses", "state"}, rows);
+                              "item addresses", "state"}, rows);
     if (groups.size() > kMaxGroups)
         body += sformat("<p>%zu more groups are left out.</p>\n", groups.size() - kMaxGroups);
     return folded(sformat("RAI items per FAT image: %u user FAT, %u hidden FAT, %u other (%zu groups of consecutive sectors)",
