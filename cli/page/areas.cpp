@@ -12,15 +12,16 @@ void addCode(const ReleaseModel &m, std::vector<FlashArea> &out) {
         out.push_back({"code", "code", at, at + (c.hasCusArea ? c.cusfOffset : c.fileSize),
                        "code section (" + std::to_string(c.codeLength) + " bytes) and its closing"});
     if (c.hasCusArea)
-        out.push_back({"CUS", "cus", at + c.cusfOffset, at + c.fileSize,
+        out.push_back({"CUS", "cus", at + c.cusfOffset, at + codeImageBytes(c),
                        "CUS area: " + std::to_string(c.records.size()) + " records, CUS length " +
                            std::to_string(c.cusLength()) + " bytes"});
 }
 
 void addPartitions(const ReleaseModel &m, std::vector<FlashArea> &out) {
     const PartitionMap &p = *m.map;
-    if (m.code && m.code->fileSize > 0 && m.codeAddress + m.code->fileSize < p.raiBase)
-        out.push_back({"free", "free", m.codeAddress + m.code->fileSize, p.raiBase,
+    const uint64_t codeEnd = m.code ? m.codeAddress + codeImageBytes(*m.code) : 0;
+    if (m.code && m.code->fileSize > 0 && codeEnd < p.raiBase)
+        out.push_back({"free", "free", codeEnd, p.raiBase,
                        "free: from the code image's end to the RAI area"});
     out.push_back({"RAI", "rai", p.raiBase, p.trcBase,
                    "RAI area: " + std::to_string(p.raiSectors) + " sectors (" + std::to_string(p.raiUnits) +
@@ -39,6 +40,8 @@ std::vector<FlashArea> flashAreas(const ReleaseModel &m) {
     if (m.map) addPartitions(m, out);
     return out;
 }
+
+uint64_t codeImageBytes(const CodeImage &c) { return c.hasCusArea ? c.recordsEnd : c.fileSize; }
 
 std::optional<FlashArea> findArea(const std::vector<FlashArea> &areas, const std::string &name) {
     for (const FlashArea &a : areas)

@@ -19,6 +19,9 @@ struct FlashArea {
 };
 
 std::vector<FlashArea> flashAreas(const ReleaseModel &m);
+// The bytes of a code image the merge reports, up to the last CUS record: a
+// closing fill and "MCUS" after it are not counted.
+uint64_t codeImageBytes(const CodeImage &c);
 std::optional<FlashArea> findArea(const std::vector<FlashArea> &areas, const std::string &name);
 
 // The drawing's class of a sector state: formatted, erased, spare, damaged.

@@ -1,5 +1,6 @@
 #include "cli/page/files.h"
 
+#include "cli/page/areas.h"
 #include "cli/page/sha256.h"
 #include "driver/inputs.h"
 
@@ -82,13 +83,17 @@ std::string outputNote(const ReleaseModel &m, const OutputFile &o, size_t i) {
 }
 
 // Where an output belongs by the readers: the code image where its first
-// byte lies, the E2P image at the E2P partition, the RAI image at the RAI
-// area (whose size the entry gives, also in the interleaved layout).
+// byte lies, up to its last CUS record; the E2P image at the E2P partition;
+// the RAI image at the RAI area, whose length the entry gives (the
+// interleaved image file is twice as long).
 void placeByReaders(const ReleaseModel &m, OutputFile &o, size_t i) {
     static constexpr uint32_t kTypes[] = {QUORVEL_TYPE_CODE, QUORVEL_TYPE_E2P, QUORVEL_TYPE_RAI};
     o.type = kTypes[i];
     o.size = uint32_t(o.file.size);
-    if (i == 0) o.flashAddress = m.codeAddress;
+    if (i == 0 && m.code) {
+        o.flashAddress = m.codeAddress;
+        o.size = uint32_t(codeImageBytes(*m.code));
+    }
     if (i == 1 && m.map) o.flashAddress = m.map->eepromBase;
     if (i == 2 && m.map) {
         o.flashAddress = m.map->raiBase;

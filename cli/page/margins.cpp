@@ -22,7 +22,7 @@ std::string cardHtml(const Card &c) {
 }
 
 Card codeToRai(const ReleaseModel &m) {
-    const uint64_t end = m.codeAddress + m.code->fileSize, rai = m.map->raiBase;
+    const uint64_t end = m.codeAddress + codeImageBytes(*m.code), rai = m.map->raiBase;
     const uint64_t sector = m.rai ? m.rai->layout.sectorSize : 0;
     if (end > rai)
         return {"bad", "Code image to RAI area", "overlap " + kb(end - rai),

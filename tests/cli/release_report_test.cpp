@@ -120,12 +120,34 @@ TEST_F(ReleaseReport, NothingIsFetchedFromElsewhere) {
         EXPECT_FALSE(contains(*page, ref)) << ref;
 }
 
-TEST_F(ReleaseReport, TheReportCommandGivesTheSamePageWithoutMerging) {
-    CliResult r = runCli({"report", "--manifest", kManifest, "--out-dir", tmp->path()});
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "wrote " + tmp->file("report.html") + "\n");
-    const std::regex status("<p class=\"status [a-z]+\">.*</p>");
-    EXPECT_EQ(std::regex_replace(readText(tmp->file("report.html")), status, ""), std::regex_replace(*page, status, ""));
+// The example's manifest with absolute input paths and its flash description
+// inline, in the plain or the interleaved layout.
+std::string writeManifest(const TempDir &t, bool interleaved) {
+    const std::string dir = std::string(QUORVEL_SOURCE_DIR) + "/examples/";
+    Json m = Json::parse(readText(kManifest));
+    for (const char *list : {"images", "patches", "cus", "e2pFiles"})
+        for (Json &p : m[list]) p = dir + p.get<std::string>();
+    for (const char *key : {"e2pBase", "e2pArea"}) m[key] = dir + m[key].get<std::string>();
+    m["flashInfo"] = Json::parse(readText(dir + "flash.json"));
+    m["flashInfo"]["interleaved"] = interleaved;
+    writeText(t.file("release.json"), m.dump());
+    return t.file("release.json");
+}
+
+TEST(ReleaseReportLayouts, TheReportCommandGivesTheMergesPageWithoutMerging) {
+    for (bool interleaved : {false, true}) {
+        TempDir t;
+        const std::string manifest = writeManifest(t, interleaved);
+        CliResult merged = runCli({"merge", "--manifest", manifest, "--report", t.file("merged.html"), "-q"});
+        ASSERT_EQ(merged.status, 0) << merged.err;
+        CliResult r = runCli({"report", "--manifest", manifest});
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, "wrote " + t.file("report.html") + "\n");
+        const std::regex status("<p class=\"status [a-z]+\">.*</p>");
+        EXPECT_EQ(std::regex_replace(readText(t.file("report.html")), status, ""),
+                  std::regex_replace(readText(t.file("merged.html")), status, ""))
+            << (interleaved ? "interleaved" : "plain");
+    }
 }
 
 TEST_F(ReleaseReport, AFailedMergeShowsTheFailureAndWhatWasWritten) {
