@@ -52,8 +52,10 @@ std::string areaBlocks(const ReleaseModel &m, const Scale &s, const std::vector<
     for (const FlashArea &a : areas) {
         const bool sectors = a.name == "RAI" && m.rai && m.rai->layout.sectorSize &&
                              s.pixelsOf(m.rai->layout.sectorSize) >= kSectorPixelsForRai;
+        const bool records = a.name == "CUS" && s.pixelsOf(a.end - a.start) >= kThinCusPixels;
         if (sectors) out += raiSectorRects(m, s, kBarTop, kBarHeight);
         else if (a.name == "RAI") out += raiBlock(m, s, a);
+        else if (records) out += cusRecordRects(m, s, kBarTop, kBarHeight);
         else out += block(s, a.start, a.end, kBarTop, kBarHeight, a.cls, blockTitle(a.title, a.start, a.end));
         out += "\n";
     }

@@ -8,7 +8,6 @@ namespace qvcli {
 namespace {
 
 constexpr double kWidth = 1000, kLeft = 10, kTop = 4, kHeight = 44;
-constexpr double kThinCus = 40; // a CUS area narrower than this at full scale is zoomed
 
 std::string sectorTitle(const RaiImage &img, const RaiSector &sec, uint64_t start, uint64_t end) {
     std::string more = std::to_string(sec.items.size()) + " items, " + std::to_string(sectorUsedBytes(sec)) +
@@ -39,17 +38,17 @@ const char *recordClass(const Ident &ident) {
     return kind == "DSP patch" ? "rec-dsp" : kind == "MCP tables" ? "rec-mcp" : "rec-cus";
 }
 
-std::string cusRecord(const Scale &s, const CodeImage &c, uint64_t at, size_t i) {
+std::string cusRecord(const Scale &s, const CodeImage &c, uint64_t at, size_t i, double y, double h) {
     const CusRecord &r = c.records[i];
     const std::string ident = identText(r.ident.data());
     std::string more = recordKind(r.ident) + std::string(", length ") + std::to_string(r.length) + ", link " +
                        hex(r.linkWord, 8);
     if (!r.chunks.empty()) more += ", " + std::to_string(r.chunks.size() + 1) + " chunks";
     const std::string title = blockTitle("record " + std::to_string(i + 1) + ": " + ident, at + r.offset, at + r.next, more);
-    std::string out = block(s, at + r.offset, at + r.next, kTop, kHeight, recordClass(r.ident), title);
+    std::string out = block(s, at + r.offset, at + r.next, y, h, recordClass(r.ident), title);
     const double x0 = s.x(at + r.offset), x1 = s.x(at + r.next);
     if (x1 - x0 > 6.5 * double(ident.size()) + 8)
-        out += text((x0 + x1) / 2, kTop + kHeight / 2 + 4, "inlabel", ident, "middle");
+        out += text((x0 + x1) / 2, y + h / 2 + 4, "inlabel", ident, "middle");
     return out + "\n";
 }
 
@@ -80,18 +79,25 @@ std::string renderRaiStrip(const ReleaseModel &m, double fullScalePixels) {
                     raiSectorRects(m, s, kTop, kHeight) + sectorNumbers(s, img));
 }
 
-std::string renderCusStrip(const ReleaseModel &m, double fullScalePixels) {
-    if (!m.code || !m.code->hasCusArea || fullScalePixels >= kThinCus) return "";
+std::string cusRecordRects(const ReleaseModel &m, const Scale &s, double y, double h) {
     const CodeImage &c = *m.code;
     const uint64_t at = m.codeAddress, start = at + c.cusfOffset, end = at + c.fileSize;
-    const Scale s{start, std::max(end, start + 1), kLeft, kWidth - 2 * kLeft};
-    std::string body = block(s, start, start + 8, kTop, kHeight, "cus-head", blockTitle("\"CUSF\" and the CUS position", start, start + 8));
-    for (size_t i = 0; i < c.records.size(); ++i) body += cusRecord(s, c, at, i);
+    std::string out = block(s, start, start + 8, y, h, "cus-head", blockTitle("\"CUSF\" and the CUS position", start, start + 8));
+    for (size_t i = 0; i < c.records.size(); ++i) out += cusRecord(s, c, at, i, y, h);
     if (at + c.recordsEnd < end)
-        body += block(s, at + c.recordsEnd, end, kTop, kHeight, "cus-fill",
-                      blockTitle(c.hasMcus ? "closing fill and \"MCUS\"" : "bytes after the records", at + c.recordsEnd, end));
+        out += block(s, at + c.recordsEnd, end, y, h, "cus-fill",
+                     blockTitle(c.hasMcus ? "closing fill and \"MCUS\"" : "bytes after the records", at + c.recordsEnd, end));
+    return out;
+}
+
+std::string renderCusStrip(const ReleaseModel &m, double fullScalePixels) {
+    if (!m.code || !m.code->hasCusArea || fullScalePixels >= kThinCusPixels) return "";
+    const CodeImage &c = *m.code;
+    const uint64_t start = m.codeAddress + c.cusfOffset, end = m.codeAddress + c.fileSize;
+    const Scale s{start, std::max(end, start + 1), kLeft, kWidth - 2 * kLeft};
     const std::string what = sformat("CUS area, zoomed (%.1f pixels wide at full scale):", fullScalePixels);
-    return stripHeading(what, start, end) + svgFrame(kWidth, kTop + kHeight + 6, "CUS area and its records", body);
+    return stripHeading(what, start, end) +
+           svgFrame(kWidth, kTop + kHeight + 6, "CUS area and its records", cusRecordRects(m, s, kTop, kHeight));
 }
 
 } // namespace qvcli
