@@ -1,7 +1,6 @@
 #include "cli/errors.h"
 #include "cli/fat_extract.h"
 #include "cli/format.h"
-#include "cli/geometry.h"
 #include "cli/examine.h"
 #include "cli/report.h"
 
@@ -50,12 +49,9 @@ RaiPlace raiPlace(const InspectOptions &o) {
         const uint32_t version = o.traceVersion.empty() ? d.versionAddr1 >> 24
                                                         : uint32_t(optionNumber(o.traceVersion, "--trace-version", 255));
         p.map = computePartitionMap(d, E2pView(area, d.interleaved()), version);
-        const Geometry g(d);
-        p.layout.base = o.base.empty() ? p.map->raiBase : uint32_t(optionNumber(o.base, "--base", 0xFFFFFFFF));
-        const auto shift = g.shiftAt(p.layout.base);
-        if (!shift) throw InputError("the RAI base " + hex(p.layout.base) + " lies in no region of the flash");
-        p.layout.sectorSize = uint32_t(1) << *shift;
-        p.layout.sectors = g.sectorCount(p.map->raiBase, p.map->raiLength).value_or(0);
+        const uint32_t base = o.base.empty() ? p.map->raiBase : uint32_t(optionNumber(o.base, "--base", 0xFFFFFFFF));
+        p.layout = raiLayoutAt(d, *p.map, base);
+        p.layout.interleaved = interleavedLayout(o, false);
     } else {
         throw UsageError("an RAI image needs --flash-info and --e2p-area (to place the area), or --sector-size");
     }

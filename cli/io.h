@@ -3,17 +3,35 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
 namespace qvcli {
 
 using Bytes = std::vector<uint8_t>;
+using ByteView = std::span<const uint8_t>;
 
 Bytes readWholeFile(const std::string &path);
 // Creates or truncates `path`; every write and the close are checked.
 void writeWholeFile(const std::string &path, const Bytes &data);
 std::string readTextFile(const std::string &path);
+
+// A whole file mapped for reading, unmapped when it goes: a large image is
+// read where the system caches it, without being copied into the heap.
+class MappedFile {
+public:
+    // Throws InputError, as readWholeFile, when the file cannot be read.
+    explicit MappedFile(const std::string &path);
+    ~MappedFile();
+    MappedFile(const MappedFile &) = delete;
+    MappedFile &operator=(const MappedFile &) = delete;
+    ByteView bytes() const { return {data_, size_}; }
+
+private:
+    const uint8_t *data_ = nullptr;
+    size_t size_ = 0;
+};
 
 // Directory part of a path ("" for a bare name), and `path` taken relative to
 // `dir` unless it is absolute or `dir` is empty.

@@ -15,6 +15,7 @@ int main(int argc, char **argv) {
     qvcli::addMergeCommand(app, status);
     qvcli::addFlashInfoCommand(app, status);
     qvcli::addInspectCommand(app, status);
+    qvcli::addReportCommand(app, status);
     app.footer(qvcli::kMainFooter); // after the subcommands, which would take it over
     try {
         app.parse(argc, argv);

@@ -6,6 +6,7 @@
 #include "cli/help_text.h"
 #include "cli/merge_args.h"
 #include "cli/merge_output.h"
+#include "cli/page/release_report.h"
 
 #include <quorvel/quorvel.h>
 
@@ -18,7 +19,7 @@ namespace {
 
 struct MergeOptions {
     MergeArgs flags;
-    std::string manifest, outDir;
+    std::string manifest, outDir, report;
     bool eraseAll = false, json = false, quiet = false;
 };
 
@@ -74,10 +75,9 @@ int runMerge(const MergeArgs &a, const MergeOptions &o) {
     const int32_t r = quorvel(flash.data(), &outs, a.images, a.patches, a.cus, base.data(), uint32_t(base.size()),
                               area.data(), uint32_t(area.size()), a.e2pFiles, 0, a.eraseAll ? 1 : 0, message, a.log, 0);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (r != 0) {
-        reportMergeFailure(r, message, o.json);
-        return kExitFailed;
-    }
+    if (r != 0) reportMergeFailure(r, message, o.json);
+    if (!o.report.empty()) writeReleaseReport(o.report, a, o.manifest, MergeRun{r, message, outs, area});
+    if (r != 0) return kExitFailed;
     if (!a.e2pAreaOut.empty()) writeWholeFile(a.e2pAreaOut, area);
     if (!o.quiet) printMergeOutputs(outs, le32(&flash[28]), seconds, o.json);
     return kExitOk;
@@ -109,6 +109,8 @@ void addMergeCommand(CLI::App &app, int &status) {
     cmd->add_option("--out-e2p", f.outE2p, "E2P image to create")->type_name("FILE");
     cmd->add_option("--out-rai", f.outRai, "RAI image to create")->type_name("FILE");
     cmd->add_option("--log", f.log, "merge log (default: quorvel.log)")->type_name("FILE");
+    cmd->add_option("--report", o->report, "also write the release report (one HTML page) here, after a failed merge too")
+        ->type_name("FILE");
     CLI::Option *erase = cmd->add_flag("--erase-all", o->eraseAll, "start from an erased E2P area and base");
     cmd->add_flag("--json", o->json, "print the outputs as JSON");
     cmd->add_flag("--quiet,-q", o->quiet, "print nothing on success");

@@ -9,7 +9,7 @@
 #                             benchmarks and the example scripts need
 set -euo pipefail
 
-build=(cmake ninja-build g++ zlib1g-dev libcli11-dev nlohmann-json3-dev)
+build=(cmake ninja-build g++ zlib1g-dev libssl-dev libcli11-dev nlohmann-json3-dev)
 all=(clang libclang-rt-14-dev binutils libgtest-dev libgmock-dev libbenchmark-dev pkg-config
      dpkg-dev file dosfstools mtools python3 man-db chromium-headless-shell fonts-dejavu-core)
 

@@ -43,6 +43,7 @@ std::string readStamp(const std::string &path) {
 // same folder with the same sizes.
 Release prepareRelease(const Options &o, const std::string &dir) {
     Release r = planRelease(o.shape, dir);
+    writeManifest(r);
     std::string stampPath = dir + "/release.stamp";
     if (readStamp(stampPath) == shapeStamp(o.shape) && fs::exists(r.codeWpb)) {
         r.wpbBytes = fs::file_size(r.codeWpb);
