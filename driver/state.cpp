@@ -11,6 +11,7 @@ void resetForCall() {
     s.flashInfo = nullptr;
     s.eepromBase = 0;
     s.adWriteAddr = 0;
+    s.adWriteLimit = kNoAdWriteLimit;
     s.pending.clear();
     s.raiLowerbound = 0;
     s.e2pImage = nullptr;

@@ -122,6 +122,10 @@ struct RaiState {
     StoreCtx store;
 };
 
+// The write limit of the CUS records when no merge set one: 4 GiB, the most
+// that the records' 32-bit offsets can name.
+inline constexpr uint64_t kNoAdWriteLimit = uint64_t(1) << 32;
+
 // ---- The whole process-wide state ----------------------------------------
 
 struct State {
@@ -139,6 +143,7 @@ struct State {
 
     // Code image
     uint32_t adWriteAddr = 0;                // AD_write_addr
+    uint64_t adWriteLimit = kNoAdWriteLimit; // output offset no record may pass (the flash size)
     std::forward_list<PendingParam> pending; // newest first
     uint32_t raiLowerbound = 0;              // RAI_lowerbound
 
