@@ -5,6 +5,8 @@ namespace qv {
 void resetForCall() {
     State &s = state();
     s.log.close();
+    s.call = CallControl{};
+    s.outputFiles.discard();
     s.e2pAreaSize = 0;
     s.versionAddr = 0;
     s.versionAddr1 = 0;

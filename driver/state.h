@@ -7,6 +7,7 @@
 
 #include "driver/file.h"
 #include "driver/log.h"
+#include "driver/output_files.h"
 
 #include <cstdint>
 #include <forward_list>
@@ -126,11 +127,28 @@ struct RaiState {
 // that the records' 32-bit offsets can name.
 inline constexpr uint64_t kNoAdWriteLimit = uint64_t(1) << 32;
 
+// ---- The call ---------------------------------------------------------------
+
+// What the host asked of this call beyond the merge itself, and where the
+// call stands. The request entry fills the first five from its fields; the
+// other entries leave their defaults, which are the plain merge.
+struct CallControl {
+    uint32_t flags = 0;                   // QUORVEL_SAFE_OUTPUTS | QUORVEL_STRICT_INPUTS | QUORVEL_SYNC_OUTPUTS
+    int64_t recordedTime = -1;            // size-and-date record: -1 the code file's last write, else UTC seconds
+    const volatile int *cancel = nullptr; // set non-zero by the host to stop the merge
+    void (*progress)(void *ctx, const char *step, uint64_t done, uint64_t total) = nullptr;
+    void *progressCtx = nullptr;
+    const char *step = "starting the merge"; // the step running now, for progress and failure messages
+    bool cancelled = false;                  // the cancel flag was seen set
+};
+
 // ---- The whole process-wide state ----------------------------------------
 
 struct State {
-    MergeLog log;   // the current call's merge log
-    IoFaultSeam io; // counted seam of output writes (tests only)
+    MergeLog log;            // the current call's merge log
+    IoFaultSeam io;          // counted seam of output writes (tests only)
+    CallControl call;        // the host's options of the call and its current step
+    OutputFiles outputFiles; // the output images as the merges open them
 
     // Driver
     uint32_t e2pAreaSize = 0;  // E2P area size of the call
