@@ -2,6 +2,8 @@
 // the lines, the objects, their values and the metadata entries.
 #include "e2p/e2p_file.h"
 
+#include "driver/call_codes.h"
+#include "driver/call_control.h"
 #include "driver/file.h"
 #include "driver/log.h"
 #include "e2p/e2p_codes.h"
@@ -169,6 +171,7 @@ int CE2pFile::ParseFile(const std::string &path) {
     std::string_view line;
     std::vector<std::string> tokens;
     while (lines.next(line)) {
+        if (cancelRequested()) return fail(kErrCancelled, "cancelled");
         SplitString(line, tokens, " ");
         if (tokens.size() != 4) continue;
         E2pFileObjTag obj;

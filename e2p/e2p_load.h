@@ -13,7 +13,8 @@ namespace qv {
 // Returns 1 when every object was accepted; 0 when an object's address is
 // refused or its record does not fit the record buffer (objects before it
 // stay written, later ones are not written); a negative code when the file
-// could not be read (then `error`, when given, receives the message).
+// could not be read (then `error`, when given, receives the message), or the
+// cancel code when the host cancelled the call.
 int DownloadE2PFile4Nor(std::string path, uint8_t *image, int flag, std::string *error = nullptr);
 
 } // namespace qv
