@@ -61,12 +61,13 @@ std::string replacedFile(const std::string &path) {
     return ec ? path : target.string();
 }
 
-// True when `path` is, or will be, a regular file; a device or a pipe is
-// written where it is, and a folder fails to open as it always did.
+// True when `path` is, or will be, a regular file that may be written; a
+// device or a pipe is written where it is, and a folder or a file without
+// write permission fails to open as it always did.
 bool replaceable(const std::string &path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return errno == ENOENT;
-    return S_ISREG(st.st_mode);
+    return S_ISREG(st.st_mode) && ::access(path.c_str(), W_OK) == 0;
 }
 
 bool syncPath(const std::string &path, bool folder) {
