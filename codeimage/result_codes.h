@@ -31,7 +31,13 @@ inline constexpr int kErrMcpTableSize = -1140;
 inline constexpr int kErrMcpDidrOffset = -1141;
 inline constexpr int kErrMcpTooLarge = -1142;
 
-// A CUS area record that would end past the flash.
+// A code image that would not fit the flash: a code section larger than the
+// flash, known by its length before anything is copied, found while it is
+// copied (a file that grows or reports no length), or found while a
+// compressed one is expanded; a CUS area record that would end past it.
+inline constexpr int kErrCodeTooLarge = -1410;
+inline constexpr int kErrCodeGrewPastFlash = -1411;
+inline constexpr int kErrExpandedCodePastFlash = -1412;
 inline constexpr int kErrRecordPastFlash = -1413;
 // MCP tables that read differently when their record is written than when
 // they were chosen (the file changed or failed in between).
