@@ -102,7 +102,9 @@ File OutputFiles::open(const std::string &path, const char *mode) {
     std::string folder = get_dir_prefix(o.path);
     createUnique(folder, o.path.substr(folder.size()), o.temp);
     // Messages name the path the host gave; an empty temporary fails to open.
-    return File(path, mode, o.temp);
+    // The temporary was just created empty, so it is opened for update rather
+    // than truncated: a truncated file is flushed whole when it is closed.
+    return File(path, std::strchr(mode, 'b') ? "r+b" : "r+", o.temp);
 }
 
 std::string OutputFiles::scratch(const std::string &dirPrefix, const char *name) {

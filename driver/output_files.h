@@ -24,9 +24,9 @@ public:
     // Starts a call: `safe` writes outputs under temporary names and makes
     // scratch files unique, `sync` flushes outputs to the disk at the end.
     void begin(bool safe, bool sync);
-    // Opens the output `path` with `mode`: its temporary when outputs are
-    // safe and `path` is, or will be, a regular file; else `path` itself.
-    // The File names `path` either way.
+    // Opens the output `path` with `mode` ("wb" or "w+b"): its temporary,
+    // for update, when outputs are safe and `path` is, or will be, a regular
+    // file; else `path` itself. The File names `path` either way.
     File open(const std::string &path, const char *mode);
     // Path of a scratch file `name` in the folder `dirPrefix`: that name
     // itself, or with safe outputs a unique name that is created here, so
