@@ -139,7 +139,9 @@ int writeCodeSection(const std::string &codePath, File &image, uint64_t limit, C
     return copyCodeSection(in, image, limit, code, msg);
 }
 
-int closeCodeOnlyImage(File &image, OutputImage &entry, std::string &msg) {
+// Closes an image that is the code section alone and tells the RAI merge
+// where it ends in the flash: the RAI area must not begin below that.
+int closeCodeOnlyImage(File &image, OutputImage &entry, const FlashInfo &fi, std::string &msg) {
     uint32_t size = uint32_t(image.tell());
     if (!image.close()) {
         msg = strprintf("close %s failed", image.path().c_str());
@@ -148,6 +150,8 @@ int closeCodeOnlyImage(File &image, OutputImage &entry, std::string &msg) {
     entry.imageType = kTypeCode;
     entry.imageAddress = 0;
     entry.imageSize = size;
+    state().codeImageEnd = uint64_t(fi.baseAddress()) + size;
+    state().codeImagePath = entry.imagePath;
     return 0;
 }
 
@@ -166,7 +170,7 @@ int merge_code_cus(const std::vector<std::string> &codeFiles, const std::vector<
     CodeSection code;
     if (!codeFiles.empty()) {
         if (int r = writeCodeSection(codeFiles[0], image, flashSize, code, msg)) return r;
-        if (cusFiles.empty()) return closeCodeOnlyImage(image, out, msg);
+        if (cusFiles.empty()) return closeCodeOnlyImage(image, out, flashInfo, msg);
     }
     return build_cus_area(image, code, dspFiles, mcpPath, cusFiles, out, flashInfo, msg);
 }

@@ -16,6 +16,8 @@ void resetForCall() {
     s.adWriteLimit = kNoAdWriteLimit;
     s.pending.clear();
     s.raiLowerbound = 0;
+    s.codeImageEnd = 0;
+    s.codeImagePath.clear();
     s.e2pImage = nullptr;
     s.e2pImageSize = 0;
     s.rai = RaiState{};

@@ -164,6 +164,8 @@ struct State {
     uint64_t adWriteLimit = kNoAdWriteLimit; // output offset no record may pass (the flash size)
     std::forward_list<PendingParam> pending; // newest first
     uint32_t raiLowerbound = 0;              // RAI_lowerbound
+    uint64_t codeImageEnd = 0;               // flash address past a code image without CUS area; 0: none
+    std::string codeImagePath;               // that image, for the RAI merge's refusal
 
     // E2P parameter access
     uint8_t *e2pImage = nullptr; // current E2P image (not owned)

@@ -110,7 +110,23 @@ int storeInput(const std::string &path, const std::string &imagePath, std::strin
     return 0;
 }
 
-// Everything after the image file was created: the map, the bound check, the
+// The RAI area must lie above the code image: above the CUS area, or above a
+// code image without one.
+int checkBelowArea(uint32_t base, std::string &msg) {
+    const State &s = state();
+    if (base < s.raiLowerbound) {
+        msg = "CUS size overflow!";
+        return -51;
+    }
+    if (s.codeImageEnd > base) {
+        msg = strprintf("code size overflow! %s ends at %#llx, above the RAI base %#x", s.codeImagePath.c_str(),
+                        static_cast<unsigned long long>(s.codeImageEnd), base);
+        return kRaiCodeOverflow;
+    }
+    return 0;
+}
+
+// Everything after the image file was created: the map, the bound checks, the
 // launch and the inputs in list order.
 int buildImage(const std::vector<std::string> &raiFiles, OutputImage &out, std::string &msg) {
     uint32_t base = 0, length = 0;
@@ -118,10 +134,7 @@ int buildImage(const std::vector<std::string> &raiFiles, OutputImage &out, std::
         msg = "fms_MapOutMemoryExt Error";
         return -45;
     }
-    if (base < state().raiLowerbound) {
-        msg = "CUS size overflow!";
-        return -51;
-    }
+    if (int r = checkBelowArea(base, msg)) return r;
     if (raiFiles.empty()) return 0;
     out.imageAddress = base;
     out.imageSize = length;
