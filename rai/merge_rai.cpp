@@ -31,7 +31,11 @@ struct InputStream {
 
 // Expands a compressed input into "<image folder>rai.tmp" (a unique name with
 // safe outputs) and opens that as a user FAT stream from its first byte.
-int openCompressed(const std::string &path, const std::string &imagePath, InputStream &in, std::string &msg) {
+// An input that would expand past `limit` keeps the part that reaches it
+// (the log says where the expansion stopped): more records than the area can
+// hold, so storing them ends with the area full.
+int openCompressed(const std::string &path, const std::string &imagePath, uint64_t limit, InputStream &in,
+                   std::string &msg) {
     File source(path, "rb");
     if (!source) {
         msg = strprintf("open %s fail", path.c_str());
@@ -44,7 +48,7 @@ int openCompressed(const std::string &path, const std::string &imagePath, InputS
         return -89;
     }
     in.tempPath = temp;
-    if (deWpb(source, expanded) != 0) {
+    if (int r = deWpb(source, expanded, limit); r != 0 && r != kWpbPastLimit) {
         msg = strprintf("uncompress %s error", path.c_str());
         return -98;
     }
@@ -99,9 +103,9 @@ private:
     RaiImage *img_;
 };
 
-int storeInput(const std::string &path, const std::string &imagePath, std::string &msg) {
+int storeInput(const std::string &path, const std::string &imagePath, uint64_t limit, std::string &msg) {
     InputStream in;
-    int r = is_wpb_file(path) ? openCompressed(path, imagePath, in, msg) : openPlain(path, in, msg);
+    int r = is_wpb_file(path) ? openCompressed(path, imagePath, limit, in, msg) : openPlain(path, in, msg);
     if (r != 0) return r;
     if (dwl_NorFsProcessData(in.file, in.hidden ? 1 : 0) != 0) {
         msg = "dwl_NorFsProcessData error";
@@ -109,6 +113,11 @@ int storeInput(const std::string &path, const std::string &imagePath, std::strin
     }
     return 0;
 }
+
+// The most bytes of download stream an area of `length` bytes can take: every
+// stored sector takes at least its 512 bytes of the area, so a stream of one
+// record more than length / 512 cannot be stored whole.
+uint64_t streamLimit(uint32_t length) { return (uint64_t(length) / kFsSectorSize + 1) * kFsRecordSize; }
 
 // The RAI area must lie above the code image: above the CUS area, or above a
 // code image without one.
@@ -144,7 +153,7 @@ int buildImage(const std::vector<std::string> &raiFiles, OutputImage &out, std::
         return -67;
     }
     for (size_t i = 0; i < raiFiles.size(); ++i)
-        if (int r = storeInput(raiFiles[i], out.imagePath, msg)) return r;
+        if (int r = storeInput(raiFiles[i], out.imagePath, streamLimit(length), msg)) return r;
     return 0;
 }
 
