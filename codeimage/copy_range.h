@@ -9,8 +9,9 @@
 namespace qv {
 
 // Copies `n` bytes of `in` from offset `at` onto `out` at its position.
-// False when `in` ends or fails before `n` bytes were read, or a write fell
-// short (then `out.failed()` is set).
+// False when `in` ends or fails before `n` bytes were read, a write fell
+// short (then `out.failed()` is set), or the host cancelled the call between
+// two blocks.
 bool copyRange(File &in, int64_t at, uint64_t n, File &out);
 
 } // namespace qv
