@@ -1,8 +1,12 @@
 #include "driver/dewpb.h"
 
+#include "driver/call_codes.h"
+#include "driver/call_control.h"
 #include "driver/inputs.h"
 #include "driver/log.h"
 #include "driver/page_block.h"
+
+#include <algorithm>
 
 #include <zlib.h>
 
@@ -26,28 +30,47 @@ private:
     z_stream z_{};
 };
 
-// Writes the n bytes that the last inflate call made. False after a short
-// write, which is logged with the number of bytes that did get written.
-bool writeBlock(const ExpandedSink &out, PageBlock &buf, size_t n, const char *what) {
-    if (n == 0) return true;
-    logf(kName, what, int(n));
-    size_t written = out(buf.data(), n);
-    if (written == n) return true;
-    logf(kName, "Write err %d", int(written));
-    return false;
+// Where the expanded bytes go, and how many more may go there.
+struct Expansion {
+    const ExpandedSink &out;
+    uint64_t room;
+    uint64_t done = 0;
+};
+
+// Writes the n bytes that the last inflate call made, as many of them as
+// there is room for. 0; `shortCode` after a short write, which is logged with
+// the number of bytes that did get written; kWpbPastLimit, logged with where
+// the expansion stopped, when they did not all fit.
+int writeBlock(Expansion &x, PageBlock &buf, size_t n, const char *what, int shortCode) {
+    const size_t fit = size_t(std::min<uint64_t>(n, x.room));
+    if (fit > 0) {
+        logf(kName, what, int(fit));
+        size_t written = x.out(buf.data(), fit);
+        if (written != fit) {
+            logf(kName, "Write err %d", int(written));
+            return shortCode;
+        }
+        x.room -= fit;
+        x.done += fit;
+    }
+    if (fit == n) return 0;
+    logf(kName, "Stopped after %llu bytes: this input may expand to no more",
+         static_cast<unsigned long long>(x.done));
+    return kWpbPastLimit;
 }
 
 } // namespace
 
-int deWpb(File &in, File &out) {
-    return deWpb(in, [&out](const uint8_t *p, size_t n) { return out.writeThrough(p, n); });
+int deWpb(File &in, File &out, uint64_t limit) {
+    return deWpb(in, [&out](const uint8_t *p, size_t n) { return out.writeThrough(p, n); }, limit);
 }
 
-int deWpb(File &in, const ExpandedSink &out) {
+int deWpb(File &in, const ExpandedSink &out, uint64_t limit) {
     if (!wpb_read_header(in)) return -62;
     // Both sides move whole buffers with one system call each, past the
     // streams' own buffers.
     PageBlock inBuf(kBufSize), outBuf(kBufSize);
+    Expansion x{out, limit};
     int64_t at = in.tell();
     auto readBlock = [&] {
         size_t got = at < 0 ? 0 : in.readAt(inBuf.data(), kBufSize, at);
@@ -55,6 +78,7 @@ int deWpb(File &in, const ExpandedSink &out) {
         return got;
     };
     Inflater z;
+    LongLoop loop;
 
     for (;;) { // main loop
         if (z->avail_in == 0) {
@@ -73,7 +97,8 @@ int deWpb(File &in, const ExpandedSink &out) {
             logf(kName, "Inflate error");
             return -99;
         }
-        if (!writeBlock(out, outBuf, kBufSize - z->avail_out, "Write %d bytes")) return -115;
+        if (int r = writeBlock(x, outBuf, kBufSize - z->avail_out, "Write %d bytes", -115)) return r;
+        if (!loop.advance(kBufSize - z->avail_out)) return kErrCancelled;
         if (ret == Z_STREAM_END) {
             // One more read tells whether anything follows the stream.
             if (readBlock() == 0) break;
@@ -86,7 +111,8 @@ int deWpb(File &in, const ExpandedSink &out) {
         z->next_out = outBuf.data();
         z->avail_out = uInt(kBufSize);
         int ret = z.run(Z_FINISH);
-        if (!writeBlock(out, outBuf, kBufSize - z->avail_out, "Final write %d bytes")) return -148;
+        if (int r = writeBlock(x, outBuf, kBufSize - z->avail_out, "Final write %d bytes", -148)) return r;
+        if (!loop.advance(kBufSize - z->avail_out)) return kErrCancelled;
         if (ret != Z_OK && ret != Z_STREAM_END) {
             logf(kName, "Corrupt stream while finishing");
             return -155;

@@ -2,6 +2,7 @@
 
 #include "driver/dewpb.h"
 #include "driver/inputs.h"
+#include "driver/output_files.h"
 #include "driver/state.h"
 #include "e2p/access.h"
 #include "flash/image_buffer.h"
@@ -28,22 +29,26 @@ struct InputStream {
     }
 };
 
-// Expands a compressed input into "<image folder>rai.tmp" and opens that as a
-// user FAT stream from its first byte.
-int openCompressed(const std::string &path, const std::string &imagePath, InputStream &in, std::string &msg) {
+// Expands a compressed input into "<image folder>rai.tmp" (a unique name with
+// safe outputs) and opens that as a user FAT stream from its first byte.
+// An input that would expand past `limit` keeps the part that reaches it
+// (the log says where the expansion stopped): more records than the area can
+// hold, so storing them ends with the area full.
+int openCompressed(const std::string &path, const std::string &imagePath, uint64_t limit, InputStream &in,
+                   std::string &msg) {
     File source(path, "rb");
     if (!source) {
         msg = strprintf("open %s fail", path.c_str());
         return -81;
     }
-    std::string temp = get_dir_prefix(imagePath) + "rai.tmp";
+    std::string temp = scratchPath(get_dir_prefix(imagePath), "rai.tmp");
     File expanded(temp, "wb");
     if (!expanded) {
         msg = strprintf("open %s fail", temp.c_str());
         return -89;
     }
     in.tempPath = temp;
-    if (deWpb(source, expanded) != 0) {
+    if (int r = deWpb(source, expanded, limit); r != 0 && r != kWpbPastLimit) {
         msg = strprintf("uncompress %s error", path.c_str());
         return -98;
     }
@@ -98,9 +103,9 @@ private:
     RaiImage *img_;
 };
 
-int storeInput(const std::string &path, const std::string &imagePath, std::string &msg) {
+int storeInput(const std::string &path, const std::string &imagePath, uint64_t limit, std::string &msg) {
     InputStream in;
-    int r = is_wpb_file(path) ? openCompressed(path, imagePath, in, msg) : openPlain(path, in, msg);
+    int r = is_wpb_file(path) ? openCompressed(path, imagePath, limit, in, msg) : openPlain(path, in, msg);
     if (r != 0) return r;
     if (dwl_NorFsProcessData(in.file, in.hidden ? 1 : 0) != 0) {
         msg = "dwl_NorFsProcessData error";
@@ -109,7 +114,28 @@ int storeInput(const std::string &path, const std::string &imagePath, std::strin
     return 0;
 }
 
-// Everything after the image file was created: the map, the bound check, the
+// The most bytes of download stream an area of `length` bytes can take: every
+// stored sector takes at least its 512 bytes of the area, so a stream of one
+// record more than length / 512 cannot be stored whole.
+uint64_t streamLimit(uint32_t length) { return (uint64_t(length) / kFsSectorSize + 1) * kFsRecordSize; }
+
+// The RAI area must lie above the code image: above the CUS area, or above a
+// code image without one.
+int checkBelowArea(uint32_t base, std::string &msg) {
+    const State &s = state();
+    if (base < s.raiLowerbound) {
+        msg = "CUS size overflow!";
+        return -51;
+    }
+    if (s.codeImageEnd > base) {
+        msg = strprintf("code size overflow! %s ends at %#llx, above the RAI base %#x", s.codeImagePath.c_str(),
+                        static_cast<unsigned long long>(s.codeImageEnd), base);
+        return kRaiCodeOverflow;
+    }
+    return 0;
+}
+
+// Everything after the image file was created: the map, the bound checks, the
 // launch and the inputs in list order.
 int buildImage(const std::vector<std::string> &raiFiles, OutputImage &out, std::string &msg) {
     uint32_t base = 0, length = 0;
@@ -117,10 +143,7 @@ int buildImage(const std::vector<std::string> &raiFiles, OutputImage &out, std::
         msg = "fms_MapOutMemoryExt Error";
         return -45;
     }
-    if (base < state().raiLowerbound) {
-        msg = "CUS size overflow!";
-        return -51;
-    }
+    if (int r = checkBelowArea(base, msg)) return r;
     if (raiFiles.empty()) return 0;
     out.imageAddress = base;
     out.imageSize = length;
@@ -130,7 +153,7 @@ int buildImage(const std::vector<std::string> &raiFiles, OutputImage &out, std::
         return -67;
     }
     for (size_t i = 0; i < raiFiles.size(); ++i)
-        if (int r = storeInput(raiFiles[i], out.imagePath, msg)) return r;
+        if (int r = storeInput(raiFiles[i], out.imagePath, streamLimit(length), msg)) return r;
     return 0;
 }
 
@@ -144,7 +167,7 @@ int mergeRAI(const std::vector<std::string> &raiFiles, OutputImage &out, uint8_t
         msg = "Init E2P fail";
         return -32;
     }
-    File image(out.imagePath, "w+b");
+    File image = openOutput(out.imagePath, "w+b");
     if (!image) {
         msg = strprintf("open %s fail", out.imagePath.c_str());
         return kRaiImageOpenFailed;

@@ -16,6 +16,8 @@ inline constexpr int kRaiImageOpenFailed = -44;
 inline constexpr int kRaiImageWriteFailed = -1310;
 // Closing the expanded temporary file failed.
 inline constexpr int kRaiTempCloseFailed = -1311;
+// A code image without CUS area reaches into the RAI area.
+inline constexpr int kRaiCodeOverflow = -1420;
 
 int mergeRAI(const std::vector<std::string> &raiFiles, OutputImage &out, uint8_t *e2pArea,
              const FlashInfo &flashInfo, std::string &msg);
