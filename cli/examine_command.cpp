@@ -10,7 +10,7 @@ namespace {
 
 int runInspect(const InspectOptions &o) {
     const bool description = o.file.ends_with(".json");
-    const Bytes file = description ? Bytes() : readWholeFile(o.file);
+    const Bytes file = description ? Bytes() : readWholeFile(o.file, kImageBound);
     FileKind kind = description ? FileKind::FlashInfo : detectKind(file);
     if (!o.kind.empty()) {
         auto k = kindFromName(o.kind);

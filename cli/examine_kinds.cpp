@@ -46,7 +46,7 @@ RaiPlace raiPlace(const InspectOptions &o) {
         p.layout.base = o.base.empty() ? 0 : uint32_t(optionNumber(o.base, "--base", 0xFFFFFFFF));
     } else if (!o.flashInfo.empty() && !o.e2pArea.empty()) {
         const FlashDesc d = loadFlashDesc(o.flashInfo);
-        const Bytes area = readWholeFile(o.e2pArea);
+        const Bytes area = readWholeFile(o.e2pArea, kE2pBound);
         const uint32_t version = o.traceVersion.empty() ? d.versionAddr1 >> 24
                                                         : uint32_t(optionNumber(o.traceVersion, "--trace-version", 255));
         p.map = computePartitionMap(d, E2pView(area, d.interleaved()), version);
@@ -86,7 +86,7 @@ int inspectE2p(const Bytes &file, const InspectOptions &o) {
     const bool interleaved = interleavedLayout(o, e2pLayoutFromMark(file));
     const Journal j = readJournal(E2pView(file, interleaved));
     std::optional<std::vector<ChangedBlock>> changed;
-    if (!o.base.empty()) changed = replayJournal(j, readWholeFile(o.base), interleaved);
+    if (!o.base.empty()) changed = replayJournal(j, readWholeFile(o.base, kE2pBound), interleaved);
     if (o.json) printJson(journalJson(j, o.file, changed));
     else printJournal(j, o.file, changed);
     return finishReport(j.problems);

@@ -141,10 +141,20 @@ Bytes encodeFlashDesc(const FlashDesc &d) {
     return b;
 }
 
-FlashDesc decodeFlashDesc(const Bytes &record, const std::string &path) {
+std::optional<std::string> recordShortfall(const Bytes &record) {
     if (record.size() < kRecordMinSize)
-        throw InputError(path + ": a FlashInfo record holds at least " + std::to_string(kRecordMinSize) +
-                         " bytes, this one " + std::to_string(record.size()));
+        return "a FlashInfo record holds at least " + std::to_string(kRecordMinSize) + " bytes, this one " +
+               std::to_string(record.size());
+    const uint32_t parts = le32(&record[44]);
+    const uint64_t need = kMemPartsOffset + uint64_t(kMemPartSize) * parts;
+    if (need > record.size())
+        return "memPartCount " + std::to_string(parts) + " needs " + std::to_string(need) + " bytes, the record has " +
+               std::to_string(record.size());
+    return std::nullopt;
+}
+
+FlashDesc decodeFlashDesc(const Bytes &record, const std::string &path) {
+    if (auto why = recordShortfall(record)) throw InputError(path + ": " + *why);
     const uint8_t *p = record.data();
     FlashDesc d;
     d.chipId = le16(p + 2);
@@ -159,10 +169,6 @@ FlashDesc decodeFlashDesc(const Bytes &record, const std::string &path) {
     d.versionAddr = le32(p + 36);
     d.versionAddr1 = le32(p + 40);
     d.memPartCount = le32(p + 44);
-    const uint64_t need = kMemPartsOffset + uint64_t(kMemPartSize) * d.memPartCount;
-    if (need > record.size())
-        throw InputError(path + ": memPartCount " + std::to_string(d.memPartCount) + " needs " +
-                         std::to_string(need) + " bytes, the record has " + std::to_string(record.size()));
     for (uint32_t i = 0; i < d.memPartCount; ++i)
         d.memParts.push_back({le32(p + kMemPartsOffset + kMemPartSize * i),
                               le16(p + kMemPartsOffset + kMemPartSize * i + 76)});
@@ -172,14 +178,14 @@ FlashDesc decodeFlashDesc(const Bytes &record, const std::string &path) {
 
 FlashDesc loadFlashDesc(const std::string &path) {
     if (endsWith(path, ".json")) {
-        const Json j = parseJson(readTextFile(path), path);
+        const Json j = parseJson(readTextFile(path, kJsonBound), path);
         try {
             return flashDescFromJson(j, "");
         } catch (const UsageError &e) {
             throw UsageError(path + ": " + e.what());
         }
     }
-    return decodeFlashDesc(readWholeFile(path), path);
+    return decodeFlashDesc(readWholeFile(path, kRecordBound), path);
 }
 
 } // namespace qvcli

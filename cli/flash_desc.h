@@ -7,6 +7,7 @@
 #include "cli/json_fields.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,8 +49,11 @@ Json flashDescToJson(const FlashDesc &d);
 
 // The binary record: at least 120 bytes, and room for every memory part.
 Bytes encodeFlashDesc(const FlashDesc &d);
+// What the record lacks: it is shorter than its fields (the memory parts
+// included), or nothing.
+std::optional<std::string> recordShortfall(const Bytes &record);
 // Reads a record. Throws InputError naming `path` when the record is shorter
-// than its fields (the memory parts included).
+// than its fields.
 FlashDesc decodeFlashDesc(const Bytes &record, const std::string &path);
 
 // Loads a flash description from a file: a JSON description when the name

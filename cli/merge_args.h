@@ -30,4 +30,14 @@ MergeArgs loadManifest(const std::string &path, const std::string &outDir);
 // The manifest's values with every value the flags gave put over them.
 MergeArgs overrideWith(MergeArgs manifest, const MergeArgs &flags, bool eraseAllGiven);
 
+// Refuses a merge before anything is written when an input it requires or
+// every output is missing, or when the log's folder does not exist. Throws
+// UsageError naming the flag.
+void checkMergeArgs(const MergeArgs &a);
+
+// The FlashInfo record the library reads: the record file as it is (refused,
+// naming --flash-info, when it is shorter than its fields), or encoded from a
+// flash description.
+Bytes flashRecord(const MergeArgs &a);
+
 } // namespace qvcli

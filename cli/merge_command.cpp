@@ -2,7 +2,6 @@
 // manifest with flags over it; prints the three outputs and the time taken.
 #include "cli/commands.h"
 #include "cli/errors.h"
-#include "cli/flash_desc.h"
 #include "cli/merge_args.h"
 #include "cli/merge_output.h"
 
@@ -21,27 +20,6 @@ struct MergeOptions {
     bool eraseAll = false, json = false, quiet = false;
 };
 
-// The record the library reads: padded with zeros to cover every field it
-// reads (the memory-part entries included), as a host's buffer would be.
-Bytes flashRecord(const MergeArgs &a) {
-    if (a.flashInfoRecord) return *a.flashInfoRecord;
-    if (a.flashInfoPath.ends_with(".json")) return encodeFlashDesc(loadFlashDesc(a.flashInfoPath));
-    Bytes b = readWholeFile(a.flashInfoPath);
-    if (b.size() < kRecordMinSize) b.resize(kRecordMinSize, 0);
-    const uint64_t parts = le32(&b[44]);
-    const uint64_t need = kMemPartsOffset + parts * kMemPartSize;
-    if (need > (uint64_t(1) << 24))
-        throw InputError(a.flashInfoPath + ": memPartCount " + std::to_string(parts) + " is too large");
-    if (b.size() < need) b.resize(size_t(need), 0);
-    return b;
-}
-
-Bytes e2pBuffer(const std::string &path) {
-    Bytes b = readWholeFile(path);
-    if (b.size() > UINT32_MAX) throw InputError(path + " is larger than 4 GB");
-    return b;
-}
-
 MergeArgs collectArgs(const MergeOptions &o, bool eraseAllGiven) {
     MergeArgs a = o.flags;
     a.eraseAll = o.eraseAll;
@@ -54,16 +32,13 @@ MergeArgs collectArgs(const MergeOptions &o, bool eraseAllGiven) {
         throw UsageError("--out-dir: only applies to the outputs of a manifest (--manifest)");
     }
     if (a.log.empty()) a.log = "quorvel.log";
-    if (a.flashInfoPath.empty() && !a.flashInfoRecord)
-        throw UsageError("--flash-info: required (or \"flashInfo\" in the manifest)");
-    if (a.e2pBase.empty()) throw UsageError("--e2p-base: required (or \"e2pBase\" in the manifest)");
-    if (a.e2pArea.empty()) throw UsageError("--e2p-area: required (or \"e2pArea\" in the manifest)");
+    checkMergeArgs(a);
     return a;
 }
 
 int runMerge(const MergeArgs &a, const MergeOptions &o) {
     Bytes flash = flashRecord(a);
-    Bytes base = e2pBuffer(a.e2pBase), area = e2pBuffer(a.e2pArea);
+    Bytes base = readWholeFile(a.e2pBase, kE2pBound), area = readWholeFile(a.e2pArea, kE2pBound);
     qv::MergeOutputs outs;
     outs[qv::kCodeOutput].imagePath = a.outCode;
     outs[qv::kE2pOutput].imagePath = a.outE2p;
