@@ -105,6 +105,14 @@ void readClosing(const Bytes &b, CodeImage &img) {
                                hex(img.computedChecksum, 8) + " computed");
 }
 
+// A code section closed by its size-and-date record, checksum and end marker
+// (and the alignment fill) with nothing after them: the merge writes these
+// only before a CUS area, so the image was cut before it.
+bool cutBeforeCusArea(const Bytes &b) {
+    auto marker = markerBefore(b, b.size());
+    return marker && *marker >= kSizeDateLen + 4 && isSizeDate(&b[size_t(*marker - 4 - kSizeDateLen)]);
+}
+
 // Chunk headers inside a multi-chunk record's data.
 bool readChunks(const Bytes &b, CusRecord &r, CodeImage &img) {
     const uint64_t dataEnd = r.offset + 16 + r.length;
@@ -205,12 +213,19 @@ const char *recordKind(const Ident &ident) {
     return "CUS file";
 }
 
-bool looksLikeCodeImage(const Bytes &file) { return findCusf(file).has_value(); }
+bool looksLikeCodeImage(const Bytes &file) { return findCusf(file).has_value() || cutBeforeCusArea(file); }
 
 CodeImage readCodeImage(const Bytes &b) {
     CodeImage img;
     img.fileSize = b.size();
     auto cusf = findCusf(b);
+    if (!cusf && cutBeforeCusArea(b)) {
+        img.cusfOffset = b.size(); // where "CUSF" was to follow
+        readClosing(b, img);
+        img.problems.push_back("the image ends after the code end marker at " + hex(img.endMarkerOffset) +
+                               ": its CUS area is missing");
+        return img;
+    }
     if (!cusf) {
         img.codeLength = b.size();
         readCodeSection(b, img);
