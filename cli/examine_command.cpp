@@ -57,7 +57,7 @@ void addInspectCommand(CLI::App &app, int &status) {
     cmd->add_option("--sectors", o->sectors, "RAI: number of sectors (default: from the file's length)");
     cmd->add_flag("--interleaved", o->interleaved, "the images use the interleaved layout");
     cmd->add_option("--extract-fat", o->extractFat, "RAI: write user.fat and hidden.fat into this folder");
-    cmd->callback([o, &status] { status = guarded([&] { return runInspect(*o); }); });
+    cmd->callback([o, &status] { status = guarded(o->json, [&] { return runInspect(*o); }); });
 }
 
 } // namespace qvcli

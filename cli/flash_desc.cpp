@@ -1,6 +1,7 @@
 #include "cli/flash_desc.h"
 
 #include "cli/errors.h"
+#include "cli/format.h"
 
 #include <algorithm>
 
@@ -92,26 +93,26 @@ FlashDesc flashDescFromJson(const Json &j, const std::string &field) {
 
 Json flashDescToJson(const FlashDesc &d) {
     Json j = Json::object();
-    j["chipId"] = d.chipId;
+    j["chipId"] = hex(d.chipId, 4);
     j["chipSubId"] = d.chipSubId;
     j["options"] = d.options;
     j["sizeIn64KB"] = d.sizeIn64KB;
     j["regions"] = Json::array();
     for (const FlashRegion &r : d.regions) {
         Json jr = Json::object();
-        if (r.shift < 32) jr["sectorSize"] = uint64_t(1) << r.shift;
+        if (r.shift < 32) jr["sectorSize"] = hex(uint64_t(1) << r.shift);
         else jr["shift"] = r.shift;
         jr["count"] = r.count;
         j["regions"].push_back(jr);
     }
-    j["baseAddress"] = d.baseAddress;
-    j["cusOffset"] = d.cusOffset;
-    j["versionAddr"] = d.versionAddr;
-    j["versionAddr1"] = d.versionAddr1;
+    j["baseAddress"] = hex(d.baseAddress, 8);
+    j["cusOffset"] = hex(d.cusOffset, 8);
+    j["versionAddr"] = hex(d.versionAddr, 8);
+    j["versionAddr1"] = hex(d.versionAddr1, 8);
     j["memParts"] = Json::array();
-    for (const FlashMemPart &m : d.memParts) j["memParts"].push_back({{"id", m.id}, {"didr", m.didr}});
+    for (const FlashMemPart &m : d.memParts) j["memParts"].push_back({{"id", hex(m.id, 8)}, {"didr", hex(m.didr, 4)}});
     j["interleaved"] = d.interleaved();
-    if ((d.flags & ~1u) != 0) j["flags"] = d.flags;
+    if ((d.flags & ~1u) != 0) j["flags"] = hex(d.flags, 8);
     return j;
 }
 

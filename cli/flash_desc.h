@@ -44,7 +44,8 @@ inline constexpr size_t kMemPartSize = 80;
 // From the JSON description; `field` is the description's own name in
 // messages ("" at the top of a file, "flashInfo" inside a manifest).
 FlashDesc flashDescFromJson(const Json &j, const std::string &field);
-// The JSON description; flashDescFromJson gives the same description back.
+// The JSON description, addresses, sizes, identifiers and flags as "0x..."
+// strings; flashDescFromJson gives the same description back.
 Json flashDescToJson(const FlashDesc &d);
 
 // The binary record: at least 120 bytes, and room for every memory part.

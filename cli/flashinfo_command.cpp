@@ -39,7 +39,7 @@ void addFlashInfoCommand(CLI::App &app, int &status) {
     cmd->add_option("-o,--output", o->out, "record to write; a name ending in .json gets the JSON description")
         ->required();
     cmd->add_flag("--quiet,-q", o->quiet, "print nothing on success");
-    cmd->callback([o, &status] { status = guarded([&] { return runFlashInfo(*o); }); });
+    cmd->callback([o, &status] { status = guarded(false, [&] { return runFlashInfo(*o); }); });
 }
 
 } // namespace qvcli

@@ -53,7 +53,7 @@ int runMerge(const MergeArgs &a, const MergeOptions &o) {
         return kExitFailed;
     }
     if (!a.e2pAreaOut.empty()) writeWholeFile(a.e2pAreaOut, area);
-    if (!o.quiet) printMergeOutputs(outs, le32(&flash[28]), seconds, o.json);
+    if (o.json || !o.quiet) printMergeOutputs(outs, le32(&flash[28]), seconds, o.json);
     return kExitOk;
 }
 
@@ -81,7 +81,7 @@ void addMergeCommand(CLI::App &app, int &status) {
     cmd->add_flag("--json", o->json, "print the outputs as JSON");
     cmd->add_flag("--quiet,-q", o->quiet, "print nothing on success");
     cmd->callback([o, erase, &status] {
-        status = guarded([&] { return runMerge(collectArgs(*o, erase->count() > 0), *o); });
+        status = guarded(o->json, [&] { return runMerge(collectArgs(*o, erase->count() > 0), *o); });
     });
 }
 

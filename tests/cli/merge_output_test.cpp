@@ -79,7 +79,42 @@ TEST(MergeOutput, FailedMergeGivesErrorCodeAndMessageOnStderr) {
     args.push_back("--json");
     r = runCli(args);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.json(), (Json{{"result", -72}, {"message", "merge_code_cus: open " + t.file("missing.bin") + " failed"}}));
+    EXPECT_EQ(r.json(),
+              (Json{{"error", {{"code", -72}, {"message", "merge_code_cus: open " + t.file("missing.bin") + " failed"}}}}));
+}
+
+// Under --json every error, the option parser's included, is one JSON object
+// on stdout with the exit status of the same error without it; --quiet
+// silences only the text.
+TEST(MergeOutput, JsonErrorsKeepTheirExitStatus) {
+    TempDir t;
+    TestRelease rel(t.path());
+    writeText(t.file("notes.txt"), "not an image\n");
+    std::vector<std::string> badCode = rel.mergeFlags(t.path());
+    std::replace(badCode.begin(), badCode.end(), rel.path("firmware.bin"), t.file("missing.bin"));
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        long code;
+        std::string message;
+    } rows[] = {
+        {badCode, 1, -72, "merge_code_cus: open " + t.file("missing.bin") + " failed"},
+        {{"merge", "--e2p-base", rel.path("e2p_base.bin")}, 2, 2, "--flash-info: required"},
+        {{"merge", "--no-such-flag"}, 2, 2, "--no-such-flag"},
+        {{"inspect", t.file("notes.txt"), "-q"}, 1, 1, t.file("notes.txt") + ": not recognised"},
+    };
+    for (const auto &row : rows) {
+        std::vector<std::string> args = row.args;
+        args.push_back("--json");
+        CliResult r = runCli(args);
+        EXPECT_EQ(r.status, row.status) << args[0] << r.err;
+        const Json j = r.json();
+        EXPECT_EQ(j["error"]["code"], row.code) << r.out;
+        EXPECT_TRUE(contains(j["error"]["message"].get<std::string>(), row.message)) << r.out;
+    }
+    std::vector<std::string> quiet = rel.mergeFlags(t.path());
+    quiet.insert(quiet.end(), {"--quiet", "--json"});
+    EXPECT_EQ(runCli(quiet).json()["result"], 0);
 }
 
 TEST(MergeOutput, UsageErrorsExitWith2) {
