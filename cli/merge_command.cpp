@@ -4,12 +4,14 @@
 #include "cli/errors.h"
 #include "cli/merge_args.h"
 #include "cli/merge_output.h"
+#include "cli/pending_file.h"
 
 #include <quorvel/quorvel.h>
 
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 namespace qvcli {
 namespace {
@@ -39,6 +41,8 @@ MergeArgs collectArgs(const MergeOptions &o, bool eraseAllGiven) {
 int runMerge(const MergeArgs &a, const MergeOptions &o) {
     Bytes flash = flashRecord(a);
     Bytes base = readWholeFile(a.e2pBase, kE2pBound), area = readWholeFile(a.e2pArea, kE2pBound);
+    std::optional<PendingFile> areaOut;
+    if (!a.e2pAreaOut.empty()) areaOut.emplace(a.e2pAreaOut);
     qv::MergeOutputs outs;
     outs[qv::kCodeOutput].imagePath = a.outCode;
     outs[qv::kE2pOutput].imagePath = a.outE2p;
@@ -52,7 +56,7 @@ int runMerge(const MergeArgs &a, const MergeOptions &o) {
         reportMergeFailure(r, message, o.json);
         return kExitFailed;
     }
-    if (!a.e2pAreaOut.empty()) writeWholeFile(a.e2pAreaOut, area);
+    if (areaOut) areaOut->commit(area, false);
     if (o.json || !o.quiet) printMergeOutputs(outs, le32(&flash[28]), seconds, o.json);
     return kExitOk;
 }
