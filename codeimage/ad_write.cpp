@@ -1,29 +1,50 @@
 #include "codeimage/ad_write.h"
 
 #include "codeimage/bytes.h"
+#include "codeimage/result_codes.h"
 #include "driver/log.h"
 #include "driver/state.h"
 
 namespace qv {
 namespace {
+
 constexpr const char *kName = "fms_adWrite";
+
+// Offset past a record of `len` data bytes written at `writeAddr`, without
+// 32-bit wrap.
+uint64_t recordEnd(uint32_t writeAddr, uint32_t len) {
+    return uint64_t(writeAddr) + ((uint64_t(len) + 3) & ~uint64_t(3)) + kRecordHeaderSize;
 }
+
+} // namespace
 
 void fms_adSetWriteAddr(uint32_t address) { state().adWriteAddr = address; }
 
-int fms_adWrite(const uint8_t *data, uint32_t len, uint32_t ident, uint32_t chunkSize, File &out) {
+void fms_adSetWriteLimit(uint64_t limit) { state().adWriteLimit = limit; }
+
+int fms_adWrite(const RecordData &data, uint32_t len, uint32_t ident, uint32_t chunkSize, File &out) {
     uint32_t &writeAddr = state().adWriteAddr;
     logValue(kName, "AD_write_addr", writeAddr);
-    uint32_t nextRec = writeAddr + ((len + 3) & ~3u) + kRecordHeaderSize;
+    const uint64_t end = recordEnd(writeAddr, len);
+    const uint32_t nextRec = uint32_t(end);
     logValue(kName, "next_rec", nextRec);
+    if (end > state().adWriteLimit) {
+        logf(kName, "next_rec %#llx passes the end of the image at %#llx", static_cast<unsigned long long>(end),
+             static_cast<unsigned long long>(state().adWriteLimit));
+        return kErrRecordPastFlash;
+    }
 
+    const int64_t start = out.tell();
     uint8_t header[kRecordHeaderSize];
     putLe32(header, chunkSize == len ? nextRec - writeAddr : chunkSize + kRecordHeaderSize);
     putLe32(header + 4, len);
     putLe32(header + 8, ident);
     putLe32(header + 12, kRecordTail);
     out.write(header, sizeof header);
-    out.write(data, len);
+    if (int r = data(out)) {
+        out.truncate(start);
+        return r;
+    }
 
     // Pad against the real stream position, so that the record ends at
     // next_rec whenever the stream was not ahead of AD_write_addr.
@@ -33,6 +54,15 @@ int fms_adWrite(const uint8_t *data, uint32_t len, uint32_t ident, uint32_t chun
     out.fill(0xFF, uint32_t(pos));
     writeAddr = nextRec;
     return 0;
+}
+
+int fms_adWrite(const uint8_t *data, uint32_t len, uint32_t ident, uint32_t chunkSize, File &out) {
+    return fms_adWrite(
+        [&](File &o) {
+            o.write(data, len);
+            return 0;
+        },
+        len, ident, chunkSize, out);
 }
 
 } // namespace qv

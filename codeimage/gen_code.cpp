@@ -1,6 +1,8 @@
 #include "codeimage/gen_code.h"
 
 #include "codeimage/bytes.h"
+#include "driver/call_codes.h"
+#include "driver/call_control.h"
 #include "driver/page_block.h"
 
 #include <algorithm>
@@ -20,6 +22,7 @@ int gen_code(File &in, File &out, uint32_t &checksum) {
     // costs little more than the kernel's own copy of the file.
     out.reserveTo(uint64_t(std::max<int64_t>(out.tell() + in.length() - kCodeHeaderSize, 0)));
     PageBlock block(kCodeBlockSize);
+    LongLoop loop(uint64_t(std::max<int64_t>(in.length() - kCodeHeaderSize, 0)));
     uint32_t sum = 0;
     size_t n = 0;
     int64_t at = kCodeHeaderSize;
@@ -29,6 +32,7 @@ int gen_code(File &in, File &out, uint32_t &checksum) {
         at += int64_t(n);
         sum = xor_words(sum, block.data(), uint32_t(n / 4));
         if (out.writeThrough(block.data(), n) < n) return -41;
+        if (!loop.advance(n)) return kErrCancelled;
     } while (n == kCodeBlockSize);
     checksum = sum;
     return 0;

@@ -17,8 +17,9 @@ uint32_t xor_words(uint32_t seed, const void *words, uint32_t count);
 
 // Copies `in` from offset 16 to its end onto `out` in 131072-byte blocks and
 // stores the XOR of the section's whole words (1 to 3 trailing bytes are
-// copied but not summed). Returns 0, -34 when `in` cannot be positioned, or
-// -41 when a block is not written completely (checksum then untouched).
+// copied but not summed). Returns 0, -34 when `in` cannot be positioned,
+// -41 when a block is not written completely, or the cancel code when the
+// host cancelled the call between two blocks (checksum then untouched).
 int gen_code(File &in, File &out, uint32_t &checksum);
 
 } // namespace qv

@@ -12,6 +12,7 @@
 #include "driver/dewpb.h"
 #include "driver/inputs.h"
 #include "driver/log.h"
+#include "driver/output_files.h"
 #include "driver/state.h"
 
 namespace qv {
@@ -51,9 +52,10 @@ void takeVersionWords(const VersionWords &words) {
 
 // A compressed code file claims "code.tmp" in the folder of the image for the
 // time of its expansion: a folder where that file cannot be made refuses it
-// (-82), and a file of that name is replaced and, at the end, removed.
+// (-82), and a file of that name is replaced and, at the end, removed. With
+// safe outputs the claimed file has a unique name instead.
 int claimTempFile(const std::string &imagePath, TempFile &tmp, std::string &msg) {
-    std::string tmpPath = strprintf("%scode.tmp", get_dir_prefix(imagePath).c_str());
+    std::string tmpPath = scratchPath(get_dir_prefix(imagePath), "code.tmp");
     File claimed(tmpPath, "wb");
     if (!claimed) return openFailed(msg, tmpPath, -82);
     tmp.keep(tmpPath);
@@ -130,7 +132,7 @@ int merge_code_cus(const std::vector<std::string> &codeFiles, const std::vector<
                    const std::string &mcpPath, const std::vector<std::string> &cusFiles, OutputImage &out,
                    const FlashInfo &flashInfo, std::string &msg) {
     if (codeFiles.empty() && cusFiles.empty()) return 0;
-    File image(out.imagePath, "wb");
+    File image = openOutput(out.imagePath, "wb");
     if (!image) return openFailed(msg, out.imagePath, -60);
     CodeSection code;
     if (!codeFiles.empty()) {

@@ -1,5 +1,7 @@
 #include "driver/dewpb.h"
 
+#include "driver/call_codes.h"
+#include "driver/call_control.h"
 #include "driver/inputs.h"
 #include "driver/log.h"
 #include "driver/page_block.h"
@@ -55,6 +57,7 @@ int deWpb(File &in, const ExpandedSink &out) {
         return got;
     };
     Inflater z;
+    LongLoop loop;
 
     for (;;) { // main loop
         if (z->avail_in == 0) {
@@ -74,6 +77,7 @@ int deWpb(File &in, const ExpandedSink &out) {
             return -99;
         }
         if (!writeBlock(out, outBuf, kBufSize - z->avail_out, "Write %d bytes")) return -115;
+        if (!loop.advance(kBufSize - z->avail_out)) return kErrCancelled;
         if (ret == Z_STREAM_END) {
             // One more read tells whether anything follows the stream.
             if (readBlock() == 0) break;
@@ -87,6 +91,7 @@ int deWpb(File &in, const ExpandedSink &out) {
         z->avail_out = uInt(kBufSize);
         int ret = z.run(Z_FINISH);
         if (!writeBlock(out, outBuf, kBufSize - z->avail_out, "Final write %d bytes")) return -148;
+        if (!loop.advance(kBufSize - z->avail_out)) return kErrCancelled;
         if (ret != Z_OK && ret != Z_STREAM_END) {
             logf(kName, "Corrupt stream while finishing");
             return -155;

@@ -18,7 +18,8 @@ using ExpandedSink = std::function<size_t(const uint8_t *, size_t)>;
 int deWpb(File &in, const ExpandedSink &out);
 
 // Appends the expanded payload of the compressed input `in` to `out`.
-// Returns 0 or a negative code (-62, -99, -115, -128, -148, -155). Neither
+// Returns 0 or a negative code (-62, -99, -115, -128, -148, -155, or the
+// cancel code when the host cancelled the call between two blocks). Neither
 // stream is opened or closed here; the payload is read at its offsets, so the
 // input stream stays where its header ended.
 int deWpb(File &in, File &out);

@@ -38,8 +38,10 @@ bool IoFaultSeam::next() {
     return failAt == 0 || count != failAt;
 }
 
-File::File(const std::string &path, const char *mode)
-    : f_(std::fopen(path.c_str(), mode)), path_(path), writable_(std::strpbrk(mode, "wa+") != nullptr) {
+File::File(const std::string &path, const char *mode) : File(path, mode, path) {}
+
+File::File(const std::string &path, const char *mode, const std::string &openedPath)
+    : f_(std::fopen(openedPath.c_str(), mode)), path_(path), writable_(std::strpbrk(mode, "wa+") != nullptr) {
     if (f_ && !writable_) {
         buf_ = std::make_unique<char[]>(kReadBuffer);
         if (std::setvbuf(f_, buf_.get(), _IOFBF, kReadBuffer) != 0) buf_.reset();

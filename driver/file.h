@@ -15,6 +15,9 @@ class File {
 public:
     File() = default;
     File(const std::string &path, const char *mode);
+    // Opens `openedPath` and names `path`: an output written under another
+    // name until it is complete.
+    File(const std::string &path, const char *mode, const std::string &openedPath);
     File(File &&other) noexcept;
     File &operator=(File &&other) noexcept;
     File(const File &) = delete;

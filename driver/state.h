@@ -7,6 +7,7 @@
 
 #include "driver/file.h"
 #include "driver/log.h"
+#include "driver/output_files.h"
 
 #include <cstdint>
 #include <forward_list>
@@ -122,11 +123,32 @@ struct RaiState {
     StoreCtx store;
 };
 
+// The write limit of the CUS records when no merge set one: 4 GiB, the most
+// that the records' 32-bit offsets can name.
+inline constexpr uint64_t kNoAdWriteLimit = uint64_t(1) << 32;
+
+// ---- The call ---------------------------------------------------------------
+
+// What the host asked of this call beyond the merge itself, and where the
+// call stands. The request entry fills the first five from its fields; the
+// other entries leave their defaults, which are the plain merge.
+struct CallControl {
+    uint32_t flags = 0;                   // QUORVEL_SAFE_OUTPUTS | QUORVEL_STRICT_INPUTS | QUORVEL_SYNC_OUTPUTS
+    int64_t recordedTime = -1;            // size-and-date record: -1 the code file's last write, else UTC seconds
+    const volatile int *cancel = nullptr; // set non-zero by the host to stop the merge
+    void (*progress)(void *ctx, const char *step, uint64_t done, uint64_t total) = nullptr;
+    void *progressCtx = nullptr;
+    const char *step = "starting the merge"; // the step running now, for progress and failure messages
+    bool cancelled = false;                  // the cancel flag was seen set
+};
+
 // ---- The whole process-wide state ----------------------------------------
 
 struct State {
-    MergeLog log;   // the current call's merge log
-    IoFaultSeam io; // counted seam of output writes (tests only)
+    MergeLog log;            // the current call's merge log
+    IoFaultSeam io;          // counted seam of output writes (tests only)
+    CallControl call;        // the host's options of the call and its current step
+    OutputFiles outputFiles; // the output images as the merges open them
 
     // Driver
     uint32_t e2pAreaSize = 0;  // E2P area size of the call
@@ -139,6 +161,7 @@ struct State {
 
     // Code image
     uint32_t adWriteAddr = 0;                // AD_write_addr
+    uint64_t adWriteLimit = kNoAdWriteLimit; // output offset no record may pass (the flash size)
     std::forward_list<PendingParam> pending; // newest first
     uint32_t raiLowerbound = 0;              // RAI_lowerbound
 

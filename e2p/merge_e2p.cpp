@@ -7,6 +7,7 @@
 
 #include "driver/file.h"
 #include "driver/log.h"
+#include "driver/output_files.h"
 #include "driver/state.h"
 #include "e2p/access.h"
 #include "e2p/e2p_codes.h"
@@ -108,7 +109,7 @@ int mergeE2P(uint8_t *e2pBase, uint32_t e2pBaseSize, uint8_t *e2pArea, uint32_t 
         return 0;
     }
 
-    File file(out.imagePath, "wb");
+    File file = openOutput(out.imagePath, "wb");
     if (!file) return fail(msg, kE2pOpenOutputFailed, strprintf("open %s failed", out.imagePath.c_str()));
     out.imageType = QUORVEL_TYPE_E2P;
     out.imageAddress = 0;

@@ -1,10 +1,13 @@
 #include "rai/download.h"
 
+#include "driver/call_codes.h"
+#include "driver/call_control.h"
 #include "driver/log.h"
 #include "driver/page_block.h"
 #include "rai/launch.h"
 #include "rai/store.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace qv {
@@ -42,6 +45,7 @@ int dwl_NorFsProcessData(File &stream, uint32_t hidden) {
     PageBlock buffer(kFront + kReadBlock);
     uint8_t *const block = buffer.data() + kFront;
     int64_t at = stream.tell();
+    LongLoop loop(uint64_t(std::max<int64_t>(stream.length() - at, 0)));
     size_t held = 0;
     for (bool more = true; more;) {
         size_t got = at < 0 ? 0 : stream.readAt(block, kReadBlock, at);
@@ -57,6 +61,7 @@ int dwl_NorFsProcessData(File &stream, uint32_t hidden) {
             }
         }
         std::memmove(block - held, record, held);
+        if (!loop.advance(got)) return kErrCancelled;
     }
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include "driver/dewpb.h"
 #include "driver/inputs.h"
+#include "driver/output_files.h"
 #include "driver/state.h"
 #include "e2p/access.h"
 #include "flash/image_buffer.h"
@@ -28,15 +29,15 @@ struct InputStream {
     }
 };
 
-// Expands a compressed input into "<image folder>rai.tmp" and opens that as a
-// user FAT stream from its first byte.
+// Expands a compressed input into "<image folder>rai.tmp" (a unique name with
+// safe outputs) and opens that as a user FAT stream from its first byte.
 int openCompressed(const std::string &path, const std::string &imagePath, InputStream &in, std::string &msg) {
     File source(path, "rb");
     if (!source) {
         msg = strprintf("open %s fail", path.c_str());
         return -81;
     }
-    std::string temp = get_dir_prefix(imagePath) + "rai.tmp";
+    std::string temp = scratchPath(get_dir_prefix(imagePath), "rai.tmp");
     File expanded(temp, "wb");
     if (!expanded) {
         msg = strprintf("open %s fail", temp.c_str());
@@ -144,7 +145,7 @@ int mergeRAI(const std::vector<std::string> &raiFiles, OutputImage &out, uint8_t
         msg = "Init E2P fail";
         return -32;
     }
-    File image(out.imagePath, "w+b");
+    File image = openOutput(out.imagePath, "w+b");
     if (!image) {
         msg = strprintf("open %s fail", out.imagePath.c_str());
         return kRaiImageOpenFailed;

@@ -1,0 +1,32 @@
+// The one merge behind every entry. It refuses outputs that are inputs or
+// each other before anything is created, checks the inputs when asked, runs
+// the three merges in their fixed order, puts the outputs in place, and
+// turns every exception into a result code: nothing escapes to the host.
+#pragma once
+
+#include "driver/host_args.h"
+#include "driver/state.h"
+
+#include <cstdint>
+#include <string_view>
+
+namespace qv {
+
+struct MergeRequest {
+    const void *flashInfo = nullptr;
+    PathList images, patches, cus, e2pFiles;
+    uint8_t *e2pBase = nullptr;
+    uint32_t e2pBaseSize = 0;
+    uint8_t *e2pArea = nullptr;
+    uint32_t e2pAreaSize = 0;
+    int32_t eraseAll = 0;
+    std::string_view logPath;
+    CallControl control; // the defaults: a plain merge
+};
+
+// Returns 0 or a negative result code; on failure `message` receives the
+// text. The entries are filled as the merges produce them; with safe
+// outputs only when the whole merge succeeded.
+int32_t runMerge(const MergeRequest &request, const OutputSlots &outputs, const MessageSlot &message) noexcept;
+
+} // namespace qv
