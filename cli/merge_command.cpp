@@ -3,15 +3,10 @@
 #include "cli/commands.h"
 #include "cli/errors.h"
 #include "cli/merge_args.h"
-#include "cli/merge_output.h"
-#include "cli/pending_file.h"
+#include "cli/merge_run.h"
 
-#include <quorvel/quorvel.h>
-
-#include <chrono>
 #include <filesystem>
 #include <memory>
-#include <optional>
 
 namespace qvcli {
 namespace {
@@ -19,7 +14,8 @@ namespace {
 struct MergeOptions {
     MergeArgs flags;
     std::string manifest, outDir;
-    bool eraseAll = false, json = false, quiet = false;
+    bool eraseAll = false;
+    MergeSwitches switches;
 };
 
 MergeArgs collectArgs(const MergeOptions &o, bool eraseAllGiven) {
@@ -36,29 +32,6 @@ MergeArgs collectArgs(const MergeOptions &o, bool eraseAllGiven) {
     if (a.log.empty()) a.log = "quorvel.log";
     checkMergeArgs(a);
     return a;
-}
-
-int runMerge(const MergeArgs &a, const MergeOptions &o) {
-    Bytes flash = flashRecord(a);
-    Bytes base = readWholeFile(a.e2pBase, kE2pBound), area = readWholeFile(a.e2pArea, kE2pBound);
-    std::optional<PendingFile> areaOut;
-    if (!a.e2pAreaOut.empty()) areaOut.emplace(a.e2pAreaOut);
-    qv::MergeOutputs outs;
-    outs[qv::kCodeOutput].imagePath = a.outCode;
-    outs[qv::kE2pOutput].imagePath = a.outE2p;
-    outs[qv::kRaiOutput].imagePath = a.outRai;
-    std::string message;
-    const auto start = std::chrono::steady_clock::now();
-    const int32_t r = quorvel(flash.data(), &outs, a.images, a.patches, a.cus, base.data(), uint32_t(base.size()),
-                              area.data(), uint32_t(area.size()), a.e2pFiles, 0, a.eraseAll ? 1 : 0, message, a.log, 0);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (r != 0) {
-        reportMergeFailure(r, message, o.json);
-        return kExitFailed;
-    }
-    if (areaOut) areaOut->commit(area, false);
-    if (o.json || !o.quiet) printMergeOutputs(outs, le32(&flash[28]), seconds, o.json);
-    return kExitOk;
 }
 
 } // namespace
@@ -82,10 +55,15 @@ void addMergeCommand(CLI::App &app, int &status) {
     cmd->add_option("--out-rai", f.outRai, "RAI image to create");
     cmd->add_option("--log", f.log, "merge log (default quorvel.log)");
     CLI::Option *erase = cmd->add_flag("--erase-all", o->eraseAll, "start from an erased E2P area and base");
-    cmd->add_flag("--json", o->json, "print the outputs as JSON");
-    cmd->add_flag("--quiet,-q", o->quiet, "print nothing on success");
+    cmd->add_flag("--json", o->switches.json, "print the outputs as JSON");
+    cmd->add_flag("--quiet,-q", o->switches.quiet, "print nothing on success");
+    cmd->add_flag("--lenient", o->switches.lenient,
+                  "sort the inputs by their names and kind bytes alone and skip those not used (default: every "
+                  "named input must exist, be recognised and be used)");
+    cmd->add_flag("--sync", o->switches.sync, "flush the outputs to the disk before they replace earlier files");
     cmd->callback([o, erase, &status] {
-        status = guarded(o->json, [&] { return runMerge(collectArgs(*o, erase->count() > 0), *o); });
+        status = guarded(o->switches.json,
+                         [&] { return runMerge(collectArgs(*o, erase->count() > 0), o->switches); });
     });
 }
 
