@@ -109,6 +109,14 @@ void readClosing(ByteView b, CodeImage &img) {
                                hex(img.computedChecksum, 8) + " computed");
 }
 
+// A code section closed by its size-and-date record, checksum and end marker
+// (and the alignment fill) with nothing after them: the merge writes these
+// only before a CUS area, so the image was cut before it.
+bool cutBeforeCusArea(ByteView b) {
+    auto marker = markerBefore(b, b.size());
+    return marker && *marker >= kSizeDateLen + 4 && isSizeDate(&b[size_t(*marker - 4 - kSizeDateLen)]);
+}
+
 // Chunk headers inside a multi-chunk record's data.
 bool readChunks(ByteView b, CusRecord &r, CodeImage &img) {
     const uint64_t dataEnd = r.offset + 16 + r.length;
@@ -209,12 +217,19 @@ const char *recordKind(const Ident &ident) {
     return "CUS file";
 }
 
-bool looksLikeCodeImage(ByteView file) { return findCusf(file).has_value(); }
+bool looksLikeCodeImage(ByteView file) { return findCusf(file).has_value() || cutBeforeCusArea(file); }
 
 CodeImage readCodeImage(ByteView b) {
     CodeImage img;
     img.fileSize = b.size();
     auto cusf = findCusf(b);
+    if (!cusf && cutBeforeCusArea(b)) {
+        img.cusfOffset = b.size(); // where "CUSF" was to follow
+        readClosing(b, img);
+        img.problems.push_back("the image ends after the code end marker at " + hex(img.endMarkerOffset) +
+                               ": its CUS area is missing");
+        return img;
+    }
     if (!cusf) {
         img.codeLength = b.size();
         readCodeSection(b, img);

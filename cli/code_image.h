@@ -68,7 +68,8 @@ struct CodeImage {
 };
 
 CodeImage readCodeImage(ByteView file);
-// True when the bytes hold a CUS area that readCodeImage can find.
+// True when the bytes hold a CUS area that readCodeImage can find, or a code
+// section closed for one that does not follow.
 bool looksLikeCodeImage(ByteView file);
 // What the ident names: "DSP patch", "MCP tables" or "CUS file".
 const char *recordKind(const Ident &ident);

@@ -44,7 +44,7 @@ void addFlashInfoCommand(CLI::App &app, int &status) {
         ->type_name("FILE");
     cmd->add_flag("--quiet,-q", o->quiet, "print nothing on success");
     cmd->footer(kFlashInfoFooter);
-    cmd->callback([o, &status] { status = guarded([&] { return runFlashInfo(*o); }); });
+    cmd->callback([o, &status] { status = guarded(false, [&] { return runFlashInfo(*o); }); });
 }
 
 } // namespace qvcli

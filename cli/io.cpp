@@ -26,16 +26,33 @@ void reserveLarge(Bytes &b, size_t n) {
 
 } // namespace
 
-Bytes readWholeFile(const std::string &path) {
+namespace {
+
+// The size of a regular file, checked against the bound.
+uint64_t boundedSize(const std::string &path, const ReadBound &bound) {
+    namespace fs = std::filesystem;
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) throw InputError(path + " is a folder, not a file");
+    const fs::file_status st = fs::status(path, ec);
+    if (fs::is_directory(st)) throw InputError(path + " is a folder, not a file");
+    if (ec || !fs::exists(st)) throw InputError("cannot read " + path);
+    if (!fs::is_regular_file(st)) throw InputError(path + " is not a regular file");
+    const uintmax_t size = fs::file_size(path, ec);
+    if (ec) throw InputError("cannot read " + path);
+    if (size > bound.maxBytes)
+        throw InputError(path + " holds " + std::to_string(size) + " bytes, more than " + bound.what + " may (at most " +
+                         std::to_string(bound.maxBytes) + ")");
+    return size;
+}
+
+} // namespace
+
+Bytes readWholeFile(const std::string &path, const ReadBound &bound) {
+    const uint64_t size = boundedSize(path, bound);
     qv::File f(path, "rb");
     if (!f) throw InputError("cannot read " + path);
-    int64_t len = f.length();
-    if (len < 0) throw InputError("cannot read " + path);
     Bytes out;
-    reserveLarge(out, static_cast<size_t>(len));
-    out.resize(static_cast<size_t>(len));
+    reserveLarge(out, static_cast<size_t>(size));
+    out.resize(static_cast<size_t>(size));
     if (f.read(out.data(), out.size()) != out.size()) throw InputError("cannot read " + path);
     return out;
 }
@@ -47,8 +64,8 @@ void writeWholeFile(const std::string &path, const Bytes &data) {
     if (!f.close()) throw InputError("cannot write " + path);
 }
 
-std::string readTextFile(const std::string &path) {
-    Bytes b = readWholeFile(path);
+std::string readTextFile(const std::string &path, const ReadBound &bound) {
+    Bytes b = readWholeFile(path, bound);
     return std::string(b.begin(), b.end());
 }
 

@@ -7,6 +7,20 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cstring>
+
+namespace {
+
+// Whether --json was asked for anywhere on the command line: a line the
+// option parser refuses still gets its error as JSON.
+bool wantsJson(int argc, char **argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--json") == 0) return true;
+    return false;
+}
+
+} // namespace
+
 int main(int argc, char **argv) {
     CLI::App app{"quorvel: merge a firmware release into NOR flash images, and inspect them", "quorvel"};
     app.require_subcommand(1);
@@ -21,7 +35,9 @@ int main(int argc, char **argv) {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &e) {
         int code = app.exit(e);
-        return code == 0 ? qvcli::kExitOk : qvcli::kExitUsage;
+        if (code == 0) return qvcli::kExitOk;
+        if (wantsJson(argc, argv)) qvcli::printJsonError(qvcli::kExitUsage, e.what());
+        return qvcli::kExitUsage;
     }
     return status;
 }
