@@ -31,11 +31,15 @@ int runReport(const ReportOptions &o) {
 void addReportCommand(CLI::App &app, int &status) {
     auto o = std::make_shared<ReportOptions>();
     CLI::App *cmd = app.add_subcommand("report", "Write the release report (one HTML page) of a merged release");
-    cmd->add_option("--manifest", o->manifest, "release manifest (JSON) whose outputs were merged")->required();
-    cmd->add_option("--out-dir", o->outDir, "folder the merge put the manifest's outputs in (as for merge)");
-    cmd->add_option("-o,--output", o->out, "the page to write (default: report.html beside the outputs)");
+    cmd->add_option("--manifest", o->manifest, "release manifest (JSON) whose outputs were merged (required)")
+        ->required()
+        ->type_name("FILE");
+    cmd->add_option("--out-dir", o->outDir, "folder the merge put the manifest's outputs in (as for merge)")
+        ->type_name("DIR");
+    cmd->add_option("-o,--output", o->out, "the page to write (default: report.html beside the outputs)")
+        ->type_name("FILE");
     cmd->add_flag("--quiet,-q", o->quiet, "print nothing on success");
-    cmd->callback([o, &status] { status = guarded([&] { return runReport(*o); }); });
+    cmd->callback([o, &status] { status = guarded(false, [&] { return runReport(*o); }); });
 }
 
 } // namespace qvcli

@@ -31,7 +31,7 @@ void addProblems(ReleaseModel &m, const std::string &what, const std::vector<std
 std::optional<Bytes> readIfThere(const std::string &path) {
     std::error_code ec;
     if (path.empty() || !std::filesystem::is_regular_file(path, ec)) return std::nullopt;
-    return readWholeFile(path);
+    return readWholeFile(path, kImageBound);
 }
 
 void readFlash(ReleaseModel &m, const MergeArgs &a) {
@@ -70,7 +70,7 @@ Bytes mergedArea(const ReleaseModel &m, const MergeArgs &a, const Bytes &base) {
 void readE2p(ReleaseModel &m, const MergeArgs &a, Bytes &area) {
     attempt(m, "E2P image", [&] {
         const auto image = readIfThere(a.outE2p);
-        Bytes base = readWholeFile(a.e2pBase);
+        Bytes base = readWholeFile(a.e2pBase, kE2pBound);
         if (a.eraseAll) base.assign(base.size(), 0xFF);
         const bool interleaved = m.flash && m.flash->interleaved();
         if (image) {
