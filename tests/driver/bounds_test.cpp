@@ -36,17 +36,10 @@ std::string put(const std::string &path, const Bytes &data) {
     return path;
 }
 
-// A 16-byte input header with the kind byte at offset 9.
-Bytes header(uint8_t kind) {
-    Bytes b(16, 0);
-    b[9] = kind;
-    return b;
-}
-
 // A DSP patch file whose one patch, for the example's chip version 2, is
 // `size` bytes long.
 Bytes dspHead(uint32_t size) {
-    Bytes b = header(6);
+    Bytes b = withHeader(6, {});
     putStr(b, "PATC");
     put32(b, 17); // descriptor: head and one entry
     b.insert(b.end(), {1, 0x44, 0, 0, 0, 0, 0, 0});
@@ -58,7 +51,7 @@ Bytes dspHead(uint32_t size) {
 
 // An MCP file whose first table, `size` bytes, matches the example's memory part.
 Bytes mcpHead(uint32_t size) {
-    Bytes b = header(25);
+    Bytes b = withHeader(25, {});
     put32(b, size);
     put32(b, 8); // the DIDR pair right after magic and identifier
     b.resize(32, 0);
