@@ -13,8 +13,8 @@ namespace qv {
 namespace {
 
 constexpr const char *kName = "gen_cus";
-constexpr uint32_t kNoIdent = 0; // shown by the ident log line when no row matches
-constexpr int64_t kTagsSize = 8; // "WCUS" and the type tag
+constexpr uint32_t kNoIdent = 0;     // shown by the ident log line when no row matches
+constexpr int64_t kTagsSize = 8;     // "WCUS" and the type tag
 constexpr int64_t kChunkTagSize = 8; // "FRED" and L
 
 struct IdentRow {
