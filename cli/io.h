@@ -18,12 +18,15 @@ struct ReadBound {
     uint64_t maxBytes;
     const char *what;
 };
-// Manifests and flash descriptions: a few kilobytes in practice.
-inline constexpr ReadBound kJsonBound{uint64_t(16) << 20, "a JSON file"};
+// Manifests and flash descriptions: a few kilobytes in practice, some 200 KB
+// for a description of 4096 memory parts. Parsed JSON takes many times its text.
+inline constexpr ReadBound kJsonBound{uint64_t(1) << 20, "a JSON file"};
 // 48 + 80 bytes per memory part; more than 16 MB is refused as too large.
 inline constexpr ReadBound kRecordBound{uint64_t(1) << 24, "a FlashInfo record"};
-// The E2P base image and journal area: a few flash sectors at most.
-inline constexpr ReadBound kE2pBound{uint64_t(16) << 20, "an E2P buffer"};
+// The E2P base image and journal area. E2P addresses map one to one onto an
+// image only below 256 KB (512 KB of an interleaved image); 4 MB leaves room
+// eight times over and keeps the merge's four copies of them small.
+inline constexpr ReadBound kE2pBound{uint64_t(4) << 20, "an E2P buffer"};
 // An image to inspect: its sizes are 32-bit.
 inline constexpr ReadBound kImageBound{0xFFFFFFFFu, "an image"};
 
