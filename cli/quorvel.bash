@@ -13,8 +13,7 @@ _quorvel() {
         --kind) COMPREPLY=($(compgen -W "code e2p rai flashinfo" -- "$cur")); return ;;
         --rai-base | --trace-version | --sector-size | --sectors) return ;;
         --manifest | --flash-info | --image | --patch | --cus | --e2p-file | --e2p-base | --e2p-area | \
-            --e2p-area-out | --out-code | --out-e2p | --out-rai | --log | --report | --from | -o | --output | \
-            --base)
+            --e2p-area-out | --out-code | --out-e2p | --out-rai | --log | --report | --from | -o | --output)
             COMPREPLY=($(compgen -f -- "$cur")); return ;;
     esac
 
@@ -25,7 +24,7 @@ _quorvel() {
                      --e2p-area --e2p-area-out --out-code --out-e2p --out-rai --log --erase-all
                      --lenient --sync --report --json -q --quiet -h --help" ;;
         flashinfo) flags="--from -o --output -q --quiet -h --help" ;;
-        inspect) flags="--kind --e2p-base --rai-base --base --flash-info --e2p-area --trace-version
+        inspect) flags="--kind --e2p-base --rai-base --flash-info --e2p-area --trace-version
                        --sector-size --sectors --interleaved --extract-fat --json -q --quiet -h --help" ;;
         report) flags="--manifest -o --output -h --help" ;;
     esac
