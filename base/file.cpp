@@ -31,8 +31,10 @@ template <class Step> size_t transferAt(size_t n, Step step) {
 
 } // namespace
 
-File::File(const std::string &path, const char *mode, FileSystem *fs)
-    : f_(std::fopen(path.c_str(), mode)), path_(path), fs_(fs), writable_(std::strpbrk(mode, "wa+") != nullptr) {
+File::File(const std::string &path, const char *mode, FileSystem *fs) : File(path, mode, path, fs) {}
+
+File::File(const std::string &path, const char *mode, const std::string &openedPath, FileSystem *fs)
+    : f_(std::fopen(openedPath.c_str(), mode)), path_(path), fs_(fs), writable_(std::strpbrk(mode, "wa+") != nullptr) {
     if (f_ && !writable_) {
         buf_ = std::make_unique<char[]>(kReadBuffer);
         if (std::setvbuf(f_, buf_.get(), _IOFBF, kReadBuffer) != 0) buf_.reset();

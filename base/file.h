@@ -26,6 +26,9 @@ public:
     File() = default;
     // Opens `path`; `fs` (none: the disk) is asked before each output operation.
     File(const std::string &path, const char *mode, FileSystem *fs = nullptr);
+    // Opens `openedPath` and names `path`: an output written under another
+    // name until it is complete.
+    File(const std::string &path, const char *mode, const std::string &openedPath, FileSystem *fs = nullptr);
     File(File &&other) noexcept;
     File &operator=(File &&other) noexcept;
     File(const File &) = delete;

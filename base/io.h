@@ -1,15 +1,29 @@
-// What every layer of a call writes through: the call's log and the file
-// system its outputs go to.
+// What every layer of a call writes through: the call's log, the file
+// system its outputs go to, the output files it opened, and the host's hold
+// on the call (its step, progress and cancel flag).
 #pragma once
 
+#include "base/call_control.h"
 #include "base/file.h"
 #include "base/log.h"
+#include "base/output_files.h"
+
+#include <string>
 
 namespace qv {
 
 struct Io {
     MergeLog log;
     FileSystem *fs = nullptr; // none: the disk
+    CallControl call;         // the host's options of the call and its current step
+    OutputFiles outputs;      // the output images as the merges open them
+
+    // Opens the output image `path` of the call (see OutputFiles::open).
+    File openOutput(const std::string &path, const char *mode) { return outputs.open(path, mode, fs); }
+    // A scratch file of the call (see OutputFiles::scratch).
+    std::string scratchPath(const std::string &dirPrefix, const char *name) {
+        return outputs.scratch(dirPrefix, name);
+    }
 };
 
 } // namespace qv

@@ -13,13 +13,13 @@ constexpr uint32_t kHeaderTail = 0xFFFFFFF0;
 constexpr size_t kSizeDateLen = 28;
 constexpr uint64_t kVersionAddr1At = 0x1094 - 16, kVersionAddrAt = 0x10A0 - 16;
 
-bool tagAt(const Bytes &b, uint64_t at, const char *tag) {
+bool tagAt(ByteView b, uint64_t at, const char *tag) {
     return at + 4 <= b.size() && std::memcmp(&b[size_t(at)], tag, 4) == 0;
 }
 
-uint32_t wordAt(const Bytes &b, uint64_t at) { return le32(&b[size_t(at)]); }
+uint32_t wordAt(ByteView b, uint64_t at) { return le32(&b[size_t(at)]); }
 
-Ident identAt(const Bytes &b, uint64_t at) {
+Ident identAt(ByteView b, uint64_t at) {
     Ident id;
     std::memcpy(id.data(), &b[size_t(at)], 4);
     return id;
@@ -51,7 +51,7 @@ bool isSizeDate(const uint8_t *p) {
 
 // Marker offset before a "CUSF" at `cusf`: the marker holds no 0xFF byte, so
 // the run of 0xFF bytes before "CUSF" is the alignment fill (at most 1023).
-std::optional<uint64_t> markerBefore(const Bytes &b, uint64_t cusf) {
+std::optional<uint64_t> markerBefore(ByteView b, uint64_t cusf) {
     uint64_t at = cusf;
     while (at > 0 && b[size_t(at - 1)] == 0xFF && cusf - at < 1023) --at;
     if (at >= 4 && (wordAt(b, at - 4) == kMarker || wordAt(b, at - 4) == kMarkerHigh)) return at - 4;
@@ -60,18 +60,22 @@ std::optional<uint64_t> markerBefore(const Bytes &b, uint64_t cusf) {
 
 // Offset of "CUSF" followed by the word (its own offset + 4); the first one
 // with a code end marker before it wins.
-std::optional<uint64_t> findCusf(const Bytes &b) {
+std::optional<uint64_t> findCusf(ByteView b) {
     if (b.size() >= 8 && tagAt(b, 0, "CUSF")) return 0;
     std::optional<uint64_t> first;
     for (uint64_t at = 4; at + 8 <= b.size(); ++at) {
-        if (b[size_t(at)] != 'C' || !tagAt(b, at, "CUSF") || wordAt(b, at + 4) != at + 4) continue;
+        // Straight to the next 'C': a code section is hundreds of megabytes.
+        const void *c = std::memchr(&b[size_t(at)], 'C', size_t(b.size() - 7 - at));
+        if (!c) break;
+        at = uint64_t(static_cast<const uint8_t *>(c) - b.data());
+        if (!tagAt(b, at, "CUSF") || wordAt(b, at + 4) != at + 4) continue;
         if (markerBefore(b, at)) return at;
         if (!first) first = at;
     }
     return first;
 }
 
-void readCodeSection(const Bytes &b, CodeImage &img) {
+void readCodeSection(ByteView b, CodeImage &img) {
     img.codeXor = xorWords(0, b.data(), img.codeLength / 4);
     if (img.codeLength >= kVersionAddr1At + 4) img.versionAddr1 = wordAt(b, kVersionAddr1At);
     if (img.codeLength >= kVersionAddrAt + 4) img.versionAddr = wordAt(b, kVersionAddrAt);
@@ -79,7 +83,7 @@ void readCodeSection(const Bytes &b, CodeImage &img) {
 
 // The code section's closing: size-and-date record, checksum, end marker,
 // alignment fill. Without them the CUS area has no code section before it.
-void readClosing(const Bytes &b, CodeImage &img) {
+void readClosing(ByteView b, CodeImage &img) {
     auto marker = markerBefore(b, img.cusfOffset);
     if (!marker) {
         img.problems.push_back("no code end marker before \"CUSF\" at " + hex(img.cusfOffset));
@@ -105,8 +109,16 @@ void readClosing(const Bytes &b, CodeImage &img) {
                                hex(img.computedChecksum, 8) + " computed");
 }
 
+// A code section closed by its size-and-date record, checksum and end marker
+// (and the alignment fill) with nothing after them: the merge writes these
+// only before a CUS area, so the image was cut before it.
+bool cutBeforeCusArea(ByteView b) {
+    auto marker = markerBefore(b, b.size());
+    return marker && *marker >= kSizeDateLen + 4 && isSizeDate(&b[size_t(*marker - 4 - kSizeDateLen)]);
+}
+
 // Chunk headers inside a multi-chunk record's data.
-bool readChunks(const Bytes &b, CusRecord &r, CodeImage &img) {
+bool readChunks(ByteView b, CusRecord &r, CodeImage &img) {
     const uint64_t dataEnd = r.offset + 16 + r.length;
     uint64_t at = r.offset + 16 + r.firstChunk;
     while (at < dataEnd) {
@@ -128,7 +140,7 @@ bool readChunks(const Bytes &b, CusRecord &r, CodeImage &img) {
 }
 
 // One record at `at`; false (with the break noted) when none is there.
-bool readRecord(const Bytes &b, uint64_t at, CodeImage &img) {
+bool readRecord(ByteView b, uint64_t at, CodeImage &img) {
     if (at + 16 > b.size() || wordAt(b, at + 12) != kHeaderTail) {
         img.brokenAt = at;
         img.problems.push_back("broken chain at " + hex(at) + ": no record header");
@@ -161,7 +173,7 @@ bool readRecord(const Bytes &b, uint64_t at, CodeImage &img) {
 }
 
 // After the records: nothing, or a closing fill of 0xFF bytes and "MCUS".
-void readClosingFill(const Bytes &b, CodeImage &img) {
+void readClosingFill(ByteView b, CodeImage &img) {
     const uint64_t at = img.recordsEnd;
     if (at == b.size()) return;
     uint64_t fillEnd = at;
@@ -180,12 +192,12 @@ void readClosingFill(const Bytes &b, CodeImage &img) {
 }
 
 // True when only 0xFF bytes, with or without "MCUS" after them, follow `at`.
-bool onlyFillFollows(const Bytes &b, uint64_t at) {
+bool onlyFillFollows(ByteView b, uint64_t at) {
     while (at < b.size() && b[size_t(at)] == 0xFF) ++at;
     return at == b.size() || (at + 4 == b.size() && tagAt(b, at, "MCUS"));
 }
 
-void readRecords(const Bytes &b, CodeImage &img) {
+void readRecords(ByteView b, CodeImage &img) {
     uint64_t at = img.cusfOffset + 8;
     img.recordsEnd = at;
     while (at < b.size()) {
@@ -205,12 +217,19 @@ const char *recordKind(const Ident &ident) {
     return "CUS file";
 }
 
-bool looksLikeCodeImage(const Bytes &file) { return findCusf(file).has_value(); }
+bool looksLikeCodeImage(ByteView file) { return findCusf(file).has_value() || cutBeforeCusArea(file); }
 
-CodeImage readCodeImage(const Bytes &b) {
+CodeImage readCodeImage(ByteView b) {
     CodeImage img;
     img.fileSize = b.size();
     auto cusf = findCusf(b);
+    if (!cusf && cutBeforeCusArea(b)) {
+        img.cusfOffset = b.size(); // where "CUSF" was to follow
+        readClosing(b, img);
+        img.problems.push_back("the image ends after the code end marker at " + hex(img.endMarkerOffset) +
+                               ": its CUS area is missing");
+        return img;
+    }
     if (!cusf) {
         img.codeLength = b.size();
         readCodeSection(b, img);

@@ -1,7 +1,7 @@
 // Reading a code image back: the code section, the size-and-date record and
 // its checksum, the code end marker, and the CUS area as the chain of
 // address/data records the merge appended ("CUSF", the records, the closing
-// fill and "MCUS"). Reads only the file's bytes.
+// fill and "MCUS"). Reads only the file's bytes, held in memory or mapped.
 #pragma once
 
 #include "cli/io.h"
@@ -67,9 +67,10 @@ struct CodeImage {
     bool checksumMatches() const { return storedChecksum && *storedChecksum == computedChecksum; }
 };
 
-CodeImage readCodeImage(const Bytes &file);
-// True when the bytes hold a CUS area that readCodeImage can find.
-bool looksLikeCodeImage(const Bytes &file);
+CodeImage readCodeImage(ByteView file);
+// True when the bytes hold a CUS area that readCodeImage can find, or a code
+// section closed for one that does not follow.
+bool looksLikeCodeImage(ByteView file);
 // What the ident names: "DSP patch", "MCP tables" or "CUS file".
 const char *recordKind(const Ident &ident);
 

@@ -10,5 +10,6 @@ namespace qvcli {
 void addMergeCommand(CLI::App &app, int &status);
 void addFlashInfoCommand(CLI::App &app, int &status);
 void addInspectCommand(CLI::App &app, int &status);
+void addReportCommand(CLI::App &app, int &status);
 
 } // namespace qvcli

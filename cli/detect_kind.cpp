@@ -25,12 +25,12 @@ bool looksLikeFlashInfo(const Bytes &b) {
 
 } // namespace
 
-FileKind detectKind(const Bytes &b) {
+std::optional<FileKind> detectKind(const Bytes &b) {
     if (looksLikeFlashInfo(b)) return FileKind::FlashInfo;
     if (looksLikeCodeImage(b)) return FileKind::Code;
     if (looksLikeRaiImage(b)) return FileKind::Rai;
     if (looksLikeE2pImage(b)) return FileKind::E2p;
-    return FileKind::Code;
+    return std::nullopt;
 }
 
 std::optional<FileKind> kindFromName(const std::string &name) {

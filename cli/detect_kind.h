@@ -1,6 +1,6 @@
 // Telling what a file holds from its bytes: a FlashInfo record, a code image
-// with a CUS area, an RAI image, an E2P image; anything else is taken as a
-// code image of the code section alone.
+// with a CUS area (or cut before it), an RAI image, an E2P image. Anything
+// else, a code image of the code section alone included, is not recognised.
 #pragma once
 
 #include "cli/io.h"
@@ -12,7 +12,7 @@ namespace qvcli {
 
 enum class FileKind { Code, E2p, Rai, FlashInfo };
 
-FileKind detectKind(const Bytes &file);
+std::optional<FileKind> detectKind(const Bytes &file);
 std::optional<FileKind> kindFromName(const std::string &name);
 const char *kindName(FileKind k);
 

@@ -53,7 +53,7 @@ bool readRecord(const E2pView &v, uint32_t at, JournalRecord &r, std::string &wh
 
 void readEndMark(const E2pView &v, Journal &j) {
     j.endMarkOk = j.logicalSize >= 2 && v.word(j.logicalSize - 2, j.endMark) && j.endMark == 0x7FFF;
-    if (!j.endMarkOk) j.problems.push_back("no end mark (FF 7F) in the last two logical bytes");
+    if (!j.endMarkOk && !j.erased) j.problems.push_back("no end mark (FF 7F) in the last two logical bytes");
     for (uint64_t x = j.endAt; x + 2 < j.logicalSize; ++x) {
         uint8_t b = 0xFF;
         v.byte(x, b);
@@ -68,6 +68,7 @@ void readEndMark(const E2pView &v, Journal &j) {
 
 Journal readJournal(const E2pView &v) {
     Journal j;
+    j.erased = v.erased();
     j.imageSize = v.imageSize();
     j.logicalSize = v.logicalSize();
     j.interleaved = v.interleaved();

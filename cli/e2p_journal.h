@@ -32,6 +32,7 @@ struct Journal {
     uint32_t endAt = 0;     // logical address where the journal ends
     std::string endReason;  // why it ends there
     bool endMarkOk = false; // FF 7F in the last two logical bytes
+    bool erased = false;    // every byte 0xFF: an erased area, an empty journal without end mark
     uint16_t endMark = 0;
     uint32_t notErasedAfterEnd = 0; // bytes other than 0xFF between the end and the end mark
     std::vector<std::string> problems;

@@ -1,5 +1,7 @@
 #include "cli/e2p_view.h"
 
+#include <algorithm>
+
 namespace qvcli {
 namespace {
 
@@ -19,6 +21,10 @@ bool E2pView::word(uint64_t x, uint16_t &v) const {
     if (!read(x, 2, b)) return false;
     v = le16(b);
     return true;
+}
+
+bool E2pView::erased() const {
+    return !image_.empty() && std::all_of(image_.begin(), image_.end(), [](uint8_t b) { return b == 0xFF; });
 }
 
 bool e2pWrite(Bytes &image, bool interleaved, uint64_t limit, uint64_t x, const uint8_t *src, uint32_t n) {

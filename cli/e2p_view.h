@@ -24,6 +24,8 @@ public:
     bool read(uint64_t x, uint32_t n, uint8_t *dst) const;
     bool byte(uint64_t x, uint8_t &v) const { return read(x, 1, &v); }
     bool word(uint64_t x, uint16_t &v) const;
+    // True when the image holds bytes and every one of them is 0xFF.
+    bool erased() const;
 
 private:
     const Bytes &image_;

@@ -1,17 +1,19 @@
 #include "cli/errors.h"
 
+#include "cli/json_fields.h"
+
 #include <cstdio>
 
 namespace qvcli {
 
-int reportInputError(const InputError &e) {
-    std::fprintf(stderr, "error: %s\n", e.what());
-    return kExitFailed;
+void printJsonError(long code, const std::string &message) {
+    std::printf("%s\n", dumpJson(Json{{"error", {{"code", code}, {"message", message}}}}).c_str());
 }
 
-int reportUsageError(const UsageError &e) {
-    std::fprintf(stderr, "error: %s\n", e.what());
-    return kExitUsage;
+int reportError(int status, const std::string &message, bool json) {
+    std::fprintf(stderr, "error: %s\n", message.c_str());
+    if (json) printJsonError(status, message);
+    return status;
 }
 
 } // namespace qvcli

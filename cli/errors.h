@@ -1,9 +1,13 @@
 // How the command fails. Every subcommand reports through these two
 // exceptions, which main turns into a message on stderr and an exit status:
 // 1 for a failed merge or an input file that cannot be read or is not what
-// it should be, 2 for a wrong command line, manifest or JSON value.
+// it should be, 2 for a wrong command line, manifest or JSON value. With
+// --json the error is also printed on stdout as
+// {"error": {"code": CODE, "message": MESSAGE}}: CODE is the library's
+// negative result for a failed merge, else the exit status.
 #pragma once
 
+#include <exception>
 #include <stdexcept>
 #include <string>
 
@@ -24,18 +28,24 @@ struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Print "error: MESSAGE" on stderr and give the exit status of the failure.
-int reportInputError(const InputError &e);
-int reportUsageError(const UsageError &e);
+// Prints "error: MESSAGE" on stderr (and the JSON error with `json`) and
+// returns `status`.
+int reportError(int status, const std::string &message, bool json);
+// The JSON error alone, on stdout.
+void printJsonError(long code, const std::string &message);
 
-// Runs one subcommand body and turns the two exceptions into its exit status.
-template <class Body> int guarded(Body &&body) {
+// Runs one subcommand body and turns its exceptions into its exit status:
+// UsageError 2, InputError and anything else that escapes (out of memory
+// included) 1.
+template <class Body> int guarded(bool json, Body &&body) {
     try {
         return body();
     } catch (const UsageError &e) {
-        return reportUsageError(e);
+        return reportError(kExitUsage, e.what(), json);
     } catch (const InputError &e) {
-        return reportInputError(e);
+        return reportError(kExitFailed, e.what(), json);
+    } catch (const std::exception &e) {
+        return reportError(kExitFailed, e.what(), json);
     }
 }
 

@@ -1,7 +1,6 @@
 #include "cli/errors.h"
 #include "cli/fat_extract.h"
 #include "cli/format.h"
-#include "cli/geometry.h"
 #include "cli/examine.h"
 #include "cli/report.h"
 
@@ -34,7 +33,7 @@ struct RaiPlace {
     std::optional<PartitionMap> map;
 };
 
-// Where the RAI area lies: from --sector-size (and --base), or from the
+// Where the RAI area lies: from --sector-size (and --rai-base), or from the
 // partition map of the flash description and the merged E2P area.
 RaiPlace raiPlace(const InspectOptions &o) {
     RaiPlace p;
@@ -43,19 +42,16 @@ RaiPlace raiPlace(const InspectOptions &o) {
         p.layout.sectorSize = uint32_t(optionNumber(o.sectorSize, "--sector-size", uint64_t(1) << 31));
         if (!validSectorSize(p.layout.sectorSize))
             throw UsageError("--sector-size: " + o.sectorSize + " is not a power of two of at least 64");
-        p.layout.base = o.base.empty() ? 0 : uint32_t(optionNumber(o.base, "--base", 0xFFFFFFFF));
+        p.layout.base = o.raiBase.empty() ? 0 : uint32_t(optionNumber(o.raiBase, "--rai-base", 0xFFFFFFFF));
     } else if (!o.flashInfo.empty() && !o.e2pArea.empty()) {
         const FlashDesc d = loadFlashDesc(o.flashInfo);
-        const Bytes area = readWholeFile(o.e2pArea);
+        const Bytes area = readWholeFile(o.e2pArea, kE2pBound);
         const uint32_t version = o.traceVersion.empty() ? d.versionAddr1 >> 24
                                                         : uint32_t(optionNumber(o.traceVersion, "--trace-version", 255));
         p.map = computePartitionMap(d, E2pView(area, d.interleaved()), version);
-        const Geometry g(d);
-        p.layout.base = o.base.empty() ? p.map->raiBase : uint32_t(optionNumber(o.base, "--base", 0xFFFFFFFF));
-        const auto shift = g.shiftAt(p.layout.base);
-        if (!shift) throw InputError("the RAI base " + hex(p.layout.base) + " lies in no region of the flash");
-        p.layout.sectorSize = uint32_t(1) << *shift;
-        p.layout.sectors = g.sectorCount(p.map->raiBase, p.map->raiLength).value_or(0);
+        const uint32_t base = o.raiBase.empty() ? p.map->raiBase : uint32_t(optionNumber(o.raiBase, "--rai-base", 0xFFFFFFFF));
+        p.layout = raiLayoutAt(d, *p.map, base);
+        p.layout.interleaved = interleavedLayout(o, false);
     } else {
         throw UsageError("an RAI image needs --flash-info and --e2p-area (to place the area), or --sector-size");
     }
@@ -71,14 +67,14 @@ int inspectFlashInfo(const Bytes &file, const InspectOptions &o) {
     const FlashDesc d = o.file.ends_with(".json") ? loadFlashDesc(o.file) : decodeFlashDesc(file, o.file);
     const size_t size = o.file.ends_with(".json") ? encodeFlashDesc(d).size() : file.size();
     if (o.json) printJson(flashDescReportJson(d, o.file, size));
-    else printFlashDesc(d, o.file, size);
+    else if (!o.quiet) printFlashDesc(d, o.file, size);
     return finishReport(flashDescProblems(d));
 }
 
 int inspectCode(const Bytes &file, const InspectOptions &o) {
     const CodeImage img = readCodeImage(file);
     if (o.json) printJson(codeImageJson(img, o.file));
-    else printCodeImage(img, o.file);
+    else if (!o.quiet) printCodeImage(img, o.file);
     return finishReport(img.problems);
 }
 
@@ -86,9 +82,9 @@ int inspectE2p(const Bytes &file, const InspectOptions &o) {
     const bool interleaved = interleavedLayout(o, e2pLayoutFromMark(file));
     const Journal j = readJournal(E2pView(file, interleaved));
     std::optional<std::vector<ChangedBlock>> changed;
-    if (!o.base.empty()) changed = replayJournal(j, readWholeFile(o.base), interleaved);
+    if (!o.e2pBase.empty()) changed = replayJournal(j, readWholeFile(o.e2pBase, kE2pBound), interleaved);
     if (o.json) printJson(journalJson(j, o.file, changed));
-    else printJournal(j, o.file, changed);
+    else if (!o.quiet) printJournal(j, o.file, changed);
     return finishReport(j.problems);
 }
 
@@ -104,7 +100,7 @@ int inspectRai(const Bytes &file, const InspectOptions &o) {
                               {"hidden", fat->hiddenPath},       {"hiddenSectors", fat->hiddenSectors},
                               {"otherItems", fat->otherItems}};
         printJson(j);
-    } else {
+    } else if (!o.quiet) {
         printRaiImage(img, o.file, place.map);
         if (fat)
             std::printf("extracted: %s (%u sectors), %s (%u sectors)%s\n", fat->userPath.c_str(), fat->userSectors,

@@ -8,7 +8,6 @@
 namespace qvcli {
 namespace {
 
-constexpr uint32_t kUserBase = 0xCAA00000, kHiddenBase = 0xCAB00000, kRangeEnd = 0xCAC00000;
 constexpr uint8_t kUserKind = 22, kHiddenKind = 23;
 constexpr size_t kSectorBytes = 512;
 
@@ -34,13 +33,12 @@ FatExtract extractFat(const RaiImage &img, const std::string &dir) {
     for (const RaiSector &s : img.sectors) {
         for (const RaiItem &it : s.items) {
             if (!it.valid) continue;
-            const bool fsSector = it.data.size() == kSectorBytes && it.id >= kUserBase && it.id < kRangeEnd;
-            if (!fsSector) {
+            const FatSector f = fatSectorOf(it.id);
+            if (it.data.size() != kSectorBytes || f.image == FatImage::None) {
                 ++r.otherItems;
                 continue;
             }
-            if (it.id < kHiddenBase) user[it.id - kUserBase] = &it.data;
-            else hidden[it.id - kHiddenBase] = &it.data;
+            (f.image == FatImage::User ? user : hidden)[f.number] = &it.data;
         }
     }
     std::error_code ec;

@@ -1,6 +1,7 @@
 #include "cli/flash_desc.h"
 
 #include "cli/errors.h"
+#include "cli/format.h"
 
 #include <algorithm>
 
@@ -92,26 +93,26 @@ FlashDesc flashDescFromJson(const Json &j, const std::string &field) {
 
 Json flashDescToJson(const FlashDesc &d) {
     Json j = Json::object();
-    j["chipId"] = d.chipId;
+    j["chipId"] = hex(d.chipId, 4);
     j["chipSubId"] = d.chipSubId;
     j["options"] = d.options;
     j["sizeIn64KB"] = d.sizeIn64KB;
     j["regions"] = Json::array();
     for (const FlashRegion &r : d.regions) {
         Json jr = Json::object();
-        if (r.shift < 32) jr["sectorSize"] = uint64_t(1) << r.shift;
+        if (r.shift < 32) jr["sectorSize"] = hex(uint64_t(1) << r.shift);
         else jr["shift"] = r.shift;
         jr["count"] = r.count;
         j["regions"].push_back(jr);
     }
-    j["baseAddress"] = d.baseAddress;
-    j["cusOffset"] = d.cusOffset;
-    j["versionAddr"] = d.versionAddr;
-    j["versionAddr1"] = d.versionAddr1;
+    j["baseAddress"] = hex(d.baseAddress, 8);
+    j["cusOffset"] = hex(d.cusOffset, 8);
+    j["versionAddr"] = hex(d.versionAddr, 8);
+    j["versionAddr1"] = hex(d.versionAddr1, 8);
     j["memParts"] = Json::array();
-    for (const FlashMemPart &m : d.memParts) j["memParts"].push_back({{"id", m.id}, {"didr", m.didr}});
+    for (const FlashMemPart &m : d.memParts) j["memParts"].push_back({{"id", hex(m.id, 8)}, {"didr", hex(m.didr, 4)}});
     j["interleaved"] = d.interleaved();
-    if ((d.flags & ~1u) != 0) j["flags"] = d.flags;
+    if ((d.flags & ~1u) != 0) j["flags"] = hex(d.flags, 8);
     return j;
 }
 
@@ -141,10 +142,20 @@ Bytes encodeFlashDesc(const FlashDesc &d) {
     return b;
 }
 
-FlashDesc decodeFlashDesc(const Bytes &record, const std::string &path) {
+std::optional<std::string> recordShortfall(const Bytes &record) {
     if (record.size() < kRecordMinSize)
-        throw InputError(path + ": a FlashInfo record holds at least " + std::to_string(kRecordMinSize) +
-                         " bytes, this one " + std::to_string(record.size()));
+        return "a FlashInfo record holds at least " + std::to_string(kRecordMinSize) + " bytes, this one " +
+               std::to_string(record.size());
+    const uint32_t parts = le32(&record[44]);
+    const uint64_t need = kMemPartsOffset + uint64_t(kMemPartSize) * parts;
+    if (need > record.size())
+        return "memPartCount " + std::to_string(parts) + " needs " + std::to_string(need) + " bytes, the record has " +
+               std::to_string(record.size());
+    return std::nullopt;
+}
+
+FlashDesc decodeFlashDesc(const Bytes &record, const std::string &path) {
+    if (auto why = recordShortfall(record)) throw InputError(path + ": " + *why);
     const uint8_t *p = record.data();
     FlashDesc d;
     d.chipId = le16(p + 2);
@@ -159,10 +170,6 @@ FlashDesc decodeFlashDesc(const Bytes &record, const std::string &path) {
     d.versionAddr = le32(p + 36);
     d.versionAddr1 = le32(p + 40);
     d.memPartCount = le32(p + 44);
-    const uint64_t need = kMemPartsOffset + uint64_t(kMemPartSize) * d.memPartCount;
-    if (need > record.size())
-        throw InputError(path + ": memPartCount " + std::to_string(d.memPartCount) + " needs " +
-                         std::to_string(need) + " bytes, the record has " + std::to_string(record.size()));
     for (uint32_t i = 0; i < d.memPartCount; ++i)
         d.memParts.push_back({le32(p + kMemPartsOffset + kMemPartSize * i),
                               le16(p + kMemPartsOffset + kMemPartSize * i + 76)});
@@ -172,14 +179,14 @@ FlashDesc decodeFlashDesc(const Bytes &record, const std::string &path) {
 
 FlashDesc loadFlashDesc(const std::string &path) {
     if (endsWith(path, ".json")) {
-        const Json j = parseJson(readTextFile(path), path);
+        const Json j = parseJson(readTextFile(path, kJsonBound), path);
         try {
             return flashDescFromJson(j, "");
         } catch (const UsageError &e) {
             throw UsageError(path + ": " + e.what());
         }
     }
-    return decodeFlashDesc(readWholeFile(path), path);
+    return decodeFlashDesc(readWholeFile(path, kRecordBound), path);
 }
 
 } // namespace qvcli

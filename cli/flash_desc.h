@@ -7,6 +7,7 @@
 #include "cli/json_fields.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,13 +44,17 @@ inline constexpr size_t kMemPartSize = 80;
 // From the JSON description; `field` is the description's own name in
 // messages ("" at the top of a file, "flashInfo" inside a manifest).
 FlashDesc flashDescFromJson(const Json &j, const std::string &field);
-// The JSON description; flashDescFromJson gives the same description back.
+// The JSON description, addresses, sizes, identifiers and flags as "0x..."
+// strings; flashDescFromJson gives the same description back.
 Json flashDescToJson(const FlashDesc &d);
 
 // The binary record: at least 120 bytes, and room for every memory part.
 Bytes encodeFlashDesc(const FlashDesc &d);
+// What the record lacks: it is shorter than its fields (the memory parts
+// included), or nothing.
+std::optional<std::string> recordShortfall(const Bytes &record);
 // Reads a record. Throws InputError naming `path` when the record is shorter
-// than its fields (the memory parts included).
+// than its fields.
 FlashDesc decodeFlashDesc(const Bytes &record, const std::string &path);
 
 // Loads a flash description from a file: a JSON description when the name

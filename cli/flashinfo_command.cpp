@@ -3,6 +3,7 @@
 #include "cli/commands.h"
 #include "cli/errors.h"
 #include "cli/flash_desc.h"
+#include "cli/help_text.h"
 
 #include <cstdio>
 #include <memory>
@@ -35,11 +36,15 @@ void addFlashInfoCommand(CLI::App &app, int &status) {
     auto o = std::make_shared<FlashInfoOptions>();
     CLI::App *cmd = app.add_subcommand(
         "flashinfo", "Write a FlashInfo record from a JSON flash description (or the description from a record)");
-    cmd->add_option("--from", o->from, "JSON flash description (.json) or binary FlashInfo record")->required();
+    cmd->add_option("--from", o->from, "JSON flash description (.json) or binary FlashInfo record")
+        ->required()
+        ->type_name("FILE");
     cmd->add_option("-o,--output", o->out, "record to write; a name ending in .json gets the JSON description")
-        ->required();
+        ->required()
+        ->type_name("FILE");
     cmd->add_flag("--quiet,-q", o->quiet, "print nothing on success");
-    cmd->callback([o, &status] { status = guarded([&] { return runFlashInfo(*o); }); });
+    cmd->footer(kFlashInfoFooter);
+    cmd->callback([o, &status] { status = guarded(false, [&] { return runFlashInfo(*o); }); });
 }
 
 } // namespace qvcli

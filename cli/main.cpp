@@ -1,21 +1,43 @@
 // The quorvel command: subcommands over the library.
 #include "cli/commands.h"
 #include "cli/errors.h"
+#include "cli/help_text.h"
+
+#include <quorvel/quorvel.h>
 
 #include <CLI/CLI.hpp>
 
+#include <cstring>
+
+namespace {
+
+// Whether --json was asked for anywhere on the command line: a line the
+// option parser refuses still gets its error as JSON.
+bool wantsJson(int argc, char **argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--json") == 0) return true;
+    return false;
+}
+
+} // namespace
+
 int main(int argc, char **argv) {
-    CLI::App app{"quorvel: merge a firmware release into NOR flash images, and inspect them"};
+    CLI::App app{"quorvel: merge a firmware release into NOR flash images, and inspect them", "quorvel"};
     app.require_subcommand(1);
+    app.set_version_flag("-V,--version", std::string("quorvel ") + quorvel_version(), "print the version and exit");
     int status = qvcli::kExitOk;
     qvcli::addMergeCommand(app, status);
     qvcli::addFlashInfoCommand(app, status);
     qvcli::addInspectCommand(app, status);
+    qvcli::addReportCommand(app, status);
+    app.footer(qvcli::kMainFooter); // after the subcommands, which would take it over
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &e) {
         int code = app.exit(e);
-        return code == 0 ? qvcli::kExitOk : qvcli::kExitUsage;
+        if (code == 0) return qvcli::kExitOk;
+        if (wantsJson(argc, argv)) qvcli::printJsonError(qvcli::kExitUsage, e.what());
+        return qvcli::kExitUsage;
     }
     return status;
 }

@@ -35,7 +35,7 @@ void readOutputs(const Json &j, const std::string &outDir, MergeArgs &a) {
 } // namespace
 
 MergeArgs loadManifest(const std::string &path, const std::string &outDir) {
-    const Json j = parseJson(readTextFile(path), path);
+    const Json j = parseJson(readTextFile(path, kJsonBound), path);
     const std::string dir = directoryOf(path);
     const std::string out = outDir.empty() ? dir : outDir;
     MergeArgs a;

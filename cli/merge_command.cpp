@@ -2,13 +2,10 @@
 // manifest with flags over it; prints the three outputs and the time taken.
 #include "cli/commands.h"
 #include "cli/errors.h"
-#include "cli/flash_desc.h"
+#include "cli/help_text.h"
 #include "cli/merge_args.h"
-#include "cli/merge_output.h"
+#include "cli/merge_run.h"
 
-#include <quorvel/quorvel.h>
-
-#include <chrono>
 #include <filesystem>
 #include <memory>
 
@@ -18,29 +15,9 @@ namespace {
 struct MergeOptions {
     MergeArgs flags;
     std::string manifest, outDir;
-    bool eraseAll = false, json = false, quiet = false;
+    bool eraseAll = false;
+    MergeSwitches switches;
 };
-
-// The record the library reads: padded with zeros to cover every field it
-// reads (the memory-part entries included), as a host's buffer would be.
-Bytes flashRecord(const MergeArgs &a) {
-    if (a.flashInfoRecord) return *a.flashInfoRecord;
-    if (a.flashInfoPath.ends_with(".json")) return encodeFlashDesc(loadFlashDesc(a.flashInfoPath));
-    Bytes b = readWholeFile(a.flashInfoPath);
-    if (b.size() < kRecordMinSize) b.resize(kRecordMinSize, 0);
-    const uint64_t parts = le32(&b[44]);
-    const uint64_t need = kMemPartsOffset + parts * kMemPartSize;
-    if (need > (uint64_t(1) << 24))
-        throw InputError(a.flashInfoPath + ": memPartCount " + std::to_string(parts) + " is too large");
-    if (b.size() < need) b.resize(size_t(need), 0);
-    return b;
-}
-
-Bytes e2pBuffer(const std::string &path) {
-    Bytes b = readWholeFile(path);
-    if (b.size() > UINT32_MAX) throw InputError(path + " is larger than 4 GB");
-    return b;
-}
 
 MergeArgs collectArgs(const MergeOptions &o, bool eraseAllGiven) {
     MergeArgs a = o.flags;
@@ -54,32 +31,8 @@ MergeArgs collectArgs(const MergeOptions &o, bool eraseAllGiven) {
         throw UsageError("--out-dir: only applies to the outputs of a manifest (--manifest)");
     }
     if (a.log.empty()) a.log = "quorvel.log";
-    if (a.flashInfoPath.empty() && !a.flashInfoRecord)
-        throw UsageError("--flash-info: required (or \"flashInfo\" in the manifest)");
-    if (a.e2pBase.empty()) throw UsageError("--e2p-base: required (or \"e2pBase\" in the manifest)");
-    if (a.e2pArea.empty()) throw UsageError("--e2p-area: required (or \"e2pArea\" in the manifest)");
+    checkMergeArgs(a);
     return a;
-}
-
-int runMerge(const MergeArgs &a, const MergeOptions &o) {
-    Bytes flash = flashRecord(a);
-    Bytes base = e2pBuffer(a.e2pBase), area = e2pBuffer(a.e2pArea);
-    qv::MergeOutputs outs;
-    outs[qv::kCodeOutput].imagePath = a.outCode;
-    outs[qv::kE2pOutput].imagePath = a.outE2p;
-    outs[qv::kRaiOutput].imagePath = a.outRai;
-    std::string message;
-    const auto start = std::chrono::steady_clock::now();
-    const int32_t r = quorvel(flash.data(), &outs, a.images, a.patches, a.cus, base.data(), uint32_t(base.size()),
-                              area.data(), uint32_t(area.size()), a.e2pFiles, 0, a.eraseAll ? 1 : 0, message, a.log, 0);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (r != 0) {
-        reportMergeFailure(r, message, o.json);
-        return kExitFailed;
-    }
-    if (!a.e2pAreaOut.empty()) writeWholeFile(a.e2pAreaOut, area);
-    if (!o.quiet) printMergeOutputs(outs, le32(&flash[28]), seconds, o.json);
-    return kExitOk;
 }
 
 } // namespace
@@ -88,25 +41,40 @@ void addMergeCommand(CLI::App &app, int &status) {
     auto o = std::make_shared<MergeOptions>();
     CLI::App *cmd = app.add_subcommand("merge", "Merge a release into the code, E2P and RAI images");
     MergeArgs &f = o->flags;
-    cmd->add_option("--manifest", o->manifest, "release manifest (JSON); flags given beside it override it");
-    cmd->add_option("--out-dir", o->outDir, "folder for the manifest's outputs (default: the manifest's folder)");
-    cmd->add_option("--flash-info", f.flashInfoPath, "FlashInfo record, or a flash description ending in .json");
-    cmd->add_option("--image", f.images, "code file or RAI input (repeatable, order kept)");
-    cmd->add_option("--patch", f.patches, "DSP patch or MCP file (repeatable)");
-    cmd->add_option("--cus", f.cus, "CUS file (repeatable, packed in this order)");
-    cmd->add_option("--e2p-file", f.e2pFiles, "E2P description file (repeatable)");
-    cmd->add_option("--e2p-base", f.e2pBase, "E2P base image (sized by its file)");
-    cmd->add_option("--e2p-area", f.e2pArea, "E2P journal area (sized by its file)");
-    cmd->add_option("--e2p-area-out", f.e2pAreaOut, "where to write the merged E2P area");
-    cmd->add_option("--out-code", f.outCode, "code image to create");
-    cmd->add_option("--out-e2p", f.outE2p, "E2P image to create");
-    cmd->add_option("--out-rai", f.outRai, "RAI image to create");
-    cmd->add_option("--log", f.log, "merge log (default quorvel.log)");
+    cmd->add_option("--manifest", o->manifest, "release manifest (JSON); flags given beside it override it")
+        ->type_name("FILE");
+    cmd->add_option("--out-dir", o->outDir, "folder for the manifest's outputs (default: the manifest's folder)")
+        ->type_name("DIR");
+    cmd->add_option("--flash-info", f.flashInfoPath,
+                    "FlashInfo record, or a flash description ending in .json (required without a manifest)")
+        ->type_name("FILE");
+    cmd->add_option("--image", f.images, "code file or RAI input (repeatable, order kept)")->type_name("FILE");
+    cmd->add_option("--patch", f.patches, "DSP patch or MCP file (repeatable)")->type_name("FILE");
+    cmd->add_option("--cus", f.cus, "CUS file (repeatable, packed in this order)")->type_name("FILE");
+    cmd->add_option("--e2p-file", f.e2pFiles, "E2P description file (repeatable)")->type_name("FILE");
+    cmd->add_option("--e2p-base", f.e2pBase, "E2P base image, sized by its file (required without a manifest)")
+        ->type_name("FILE");
+    cmd->add_option("--e2p-area", f.e2pArea, "E2P journal area, sized by its file (required without a manifest)")
+        ->type_name("FILE");
+    cmd->add_option("--e2p-area-out", f.e2pAreaOut, "where to write the merged E2P area")->type_name("FILE");
+    cmd->add_option("--out-code", f.outCode, "code image to create")->type_name("FILE");
+    cmd->add_option("--out-e2p", f.outE2p, "E2P image to create")->type_name("FILE");
+    cmd->add_option("--out-rai", f.outRai, "RAI image to create")->type_name("FILE");
+    cmd->add_option("--log", f.log, "merge log (default: quorvel.log)")->type_name("FILE");
+    cmd->add_option("--report", o->switches.report, "also write the release report (one HTML page) here, after a failed merge too")
+        ->type_name("FILE");
     CLI::Option *erase = cmd->add_flag("--erase-all", o->eraseAll, "start from an erased E2P area and base");
-    cmd->add_flag("--json", o->json, "print the outputs as JSON");
-    cmd->add_flag("--quiet,-q", o->quiet, "print nothing on success");
+    cmd->add_flag("--json", o->switches.json, "print the outputs as JSON");
+    cmd->add_flag("--quiet,-q", o->switches.quiet, "print nothing on success");
+    cmd->add_flag("--lenient", o->switches.lenient,
+                  "sort the inputs by their names and kind bytes alone and skip those not used (default: every "
+                  "named input must exist, be recognised and be used)");
+    cmd->add_flag("--sync", o->switches.sync, "flush the outputs to the disk before they replace earlier files");
+    cmd->footer(kMergeFooter);
     cmd->callback([o, erase, &status] {
-        status = guarded([&] { return runMerge(collectArgs(*o, erase->count() > 0), *o); });
+        o->switches.manifest = o->manifest;
+        status = guarded(o->switches.json,
+                         [&] { return runMerge(collectArgs(*o, erase->count() > 0), o->switches); });
     });
 }
 

@@ -1,5 +1,6 @@
 #include "cli/merge_output.h"
 
+#include "cli/errors.h"
 #include "cli/format.h"
 #include "cli/json_fields.h"
 
@@ -62,7 +63,7 @@ void printMergeOutputs(const qv::MergeOutputs &outs, uint32_t baseAddress, doubl
 
 void reportMergeFailure(int32_t code, const std::string &message, bool json) {
     std::fprintf(stderr, "error %d: %s\n", code, message.c_str());
-    if (json) std::printf("%s\n", dumpJson(Json({{"result", code}, {"message", message}})).c_str());
+    if (json) printJsonError(code, message);
 }
 
 } // namespace qvcli

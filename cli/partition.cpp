@@ -88,4 +88,16 @@ PartitionMap computePartitionMap(const FlashDesc &d, const E2pView &e2p, uint32_
     return m;
 }
 
+RaiLayout raiLayoutAt(const FlashDesc &d, const PartitionMap &m, uint32_t base) {
+    const Geometry g(d);
+    const auto shift = g.shiftAt(base);
+    if (!shift) throw InputError("the RAI base " + hex(base) + " lies in no region of the flash");
+    RaiLayout l;
+    l.base = base;
+    l.sectorSize = uint32_t(1) << *shift;
+    l.sectors = g.sectorCount(m.raiBase, m.raiLength).value_or(0);
+    l.interleaved = d.interleaved();
+    return l;
+}
+
 } // namespace qvcli

@@ -6,6 +6,7 @@
 
 #include "cli/e2p_view.h"
 #include "cli/flash_desc.h"
+#include "cli/rai_image.h"
 
 #include <cstdint>
 #include <string>
@@ -29,5 +30,10 @@ struct PartitionMap {
 // be walked, or a trace area that runs out of the bank). `traceVersion` is
 // the top byte of the version word the merge used.
 PartitionMap computePartitionMap(const FlashDesc &d, const E2pView &e2p, uint32_t traceVersion);
+
+// The RAI area of the map read from `base` (the map's RAI base, unless told
+// otherwise): sectors of the size found there, as many as the map gives, in
+// the flash's layout. Throws InputError when `base` lies in no region.
+RaiLayout raiLayoutAt(const FlashDesc &d, const PartitionMap &m, uint32_t base);
 
 } // namespace qvcli

@@ -72,6 +72,7 @@ bool readItems(const Reader &r, uint64_t end, RaiSector &s) {
         if (it.valid && ((w0 >> 6) & 0x3F) != ((p / 4) & 0x3F))
             s.problem = "item at offset " + hex(p) + " carries offset bits of another place";
         it.id = r.word(p + 4);
+        it.data.reserve(it.length - 4u);
         for (uint32_t i = 0; i + 4 < it.length; ++i) it.data.push_back(r.byte(p + 8 + i));
         s.items.push_back(std::move(it));
         p += 4ull * s.items.back().words();
@@ -130,6 +131,13 @@ void addTotals(RaiImage &img) {
 }
 
 } // namespace
+
+FatSector fatSectorOf(uint32_t id) {
+    constexpr uint32_t kUserBase = 0xCAA00000, kHiddenBase = 0xCAB00000, kRangeEnd = 0xCAC00000;
+    if (id >= kUserBase && id < kHiddenBase) return {FatImage::User, id - kUserBase};
+    if (id >= kHiddenBase && id < kRangeEnd) return {FatImage::Hidden, id - kHiddenBase};
+    return {};
+}
 
 bool validSectorSize(uint32_t size) { return size >= 64 && (size & (size - 1)) == 0; }
 

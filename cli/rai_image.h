@@ -53,6 +53,15 @@ struct RaiImage {
     std::vector<std::string> problems;
 };
 
+// The file system an item identifier names a sector of: the user FAT from
+// 0xCAA00000, the hidden FAT from 0xCAB00000, each up to 1 M sectors.
+enum class FatImage { User, Hidden, None };
+struct FatSector {
+    FatImage image = FatImage::None;
+    uint32_t number = 0; // the sector's number in its file system
+};
+FatSector fatSectorOf(uint32_t id);
+
 // A power of two of at least 64 bytes.
 bool validSectorSize(uint32_t size);
 // Throws InputError when the layout does not fit the file.

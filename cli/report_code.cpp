@@ -50,7 +50,9 @@ void printCodeImage(const CodeImage &img, const std::string &path) {
     std::printf("code image: %s (%llu bytes)\n", path.c_str(), static_cast<unsigned long long>(img.fileSize));
     if (!img.cusOnly) printCodeSection(img);
     if (!img.hasCusArea) {
-        std::printf("CUS area: none (the image is the code section alone)\n");
+        printClosing(img);
+        std::printf(img.endMarker ? "CUS area: missing (the image ends with the code section's closing)\n"
+                                  : "CUS area: none (the image is the code section alone)\n");
         printProblems(img.problems);
         return;
     }

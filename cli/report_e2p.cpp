@@ -43,8 +43,10 @@ void printJournal(const Journal &j, const std::string &path, const std::optional
     std::printf("journal ends at %s: %s\n", hex(j.endAt, 4).c_str(), j.endReason.c_str());
     if (j.notErasedAfterEnd)
         std::printf("  %u bytes after the journal's end are not erased\n", j.notErasedAfterEnd);
-    std::printf("end mark at %s: %s\n", hex(j.logicalSize >= 2 ? j.logicalSize - 2 : 0, 4).c_str(),
-                j.endMarkOk ? "FF 7F" : ("missing (" + hex(j.endMark, 4) + ")").c_str());
+    const std::string mark = j.endMarkOk ? "FF 7F"
+                             : j.erased  ? "none: the area is erased (an empty journal)"
+                                         : "missing (" + hex(j.endMark, 4) + ")";
+    std::printf("end mark at %s: %s\n", hex(j.logicalSize >= 2 ? j.logicalSize - 2 : 0, 4).c_str(), mark.c_str());
     if (changed) printChanged(*changed);
     printProblems(j.problems);
 }
@@ -65,6 +67,7 @@ Json journalJson(const Journal &j, const std::string &path, const std::optional<
     out["endAt"] = j.endAt;
     out["endReason"] = j.endReason;
     out["endMark"] = j.endMarkOk;
+    out["erased"] = j.erased;
     out["notErasedAfterEnd"] = j.notErasedAfterEnd;
     if (changed) {
         out["changedBlocks"] = Json::array();

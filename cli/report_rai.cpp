@@ -6,14 +6,12 @@
 namespace qvcli {
 namespace {
 
-constexpr uint32_t kUserBase = 0xCAA00000, kHiddenBase = 0xCAB00000, kRangeEnd = 0xCAC00000;
-
 std::string sectors(uint32_t n) { return std::to_string(n) + (n == 1 ? " sector" : " sectors"); }
 
 std::string idNote(uint32_t id) {
-    if (id >= kUserBase && id < kHiddenBase) return "user FAT sector " + std::to_string(id - kUserBase);
-    if (id >= kHiddenBase && id < kRangeEnd) return "hidden FAT sector " + std::to_string(id - kHiddenBase);
-    return "";
+    const FatSector f = fatSectorOf(id);
+    if (f.image == FatImage::None) return "";
+    return (f.image == FatImage::User ? "user FAT sector " : "hidden FAT sector ") + std::to_string(f.number);
 }
 
 void printMap(const PartitionMap &m) {

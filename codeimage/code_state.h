@@ -8,8 +8,13 @@
 #include "flash/flash_state.h"
 
 #include <cstdint>
+#include <string>
 
 namespace qv {
+
+// The write limit of the CUS records when no merge set one: 4 GiB, the most
+// that the records' 32-bit offsets can name.
+inline constexpr uint64_t kNoAdWriteLimit = uint64_t(1) << 32;
 
 struct CodeState {
     CodeState(Io &io, FlashState &flash, E2pState &e2p) : io(io), flash(flash), e2p(e2p) {}
@@ -18,7 +23,10 @@ struct CodeState {
     FlashState &flash;
     E2pState &e2p;
     uint32_t adWriteAddr = 0;   // AD_write_addr
-    uint32_t raiLowerbound = 0; // RAI_lowerbound
+    uint64_t adWriteLimit = kNoAdWriteLimit; // output offset no record may pass (the flash size)
+    uint32_t raiLowerbound = 0;              // RAI_lowerbound
+    uint64_t codeImageEnd = 0;               // flash address past a code image without CUS area; 0: none
+    std::string codeImagePath;               // that image, for the RAI merge's refusal
 };
 
 } // namespace qv

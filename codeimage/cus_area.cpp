@@ -41,7 +41,7 @@ int closeCodeSection(CodeState &ci, File &image, const CodeSection &code, const 
     if (!code.compressed) {
         std::vector<uint8_t> record;
         uint32_t length = 0;
-        if (!SendBinaryFileSizeAndDate(code.path, record, length)) {
+        if (!SendBinaryFileSizeAndDate(code.path, record, length, ci.io.call.recordedTime)) {
             msg = "SendBinaryFileSizeAndDate() function error";
             return -143;
         }

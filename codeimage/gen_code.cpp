@@ -1,7 +1,9 @@
 #include "codeimage/gen_code.h"
 
 #include "base/bytes.h"
+#include "base/call_codes.h"
 #include "base/page_block.h"
+#include "codeimage/result_codes.h"
 
 #include <algorithm>
 
@@ -13,22 +15,27 @@ uint32_t xor_words(uint32_t seed, const void *words, uint32_t count) {
     return seed;
 }
 
-int gen_code(File &in, File &out, uint32_t &checksum) {
+int gen_code(CallControl &call, File &in, File &out, uint32_t &checksum, uint64_t limit) {
     if (!in.seek(kCodeHeaderSize)) return -34;
+    if (int64_t length = in.length() - kCodeHeaderSize; length > 0 && uint64_t(length) > limit)
+        return kErrCodeTooLarge;
     // Room for the whole section is set aside first, and each block is read
     // at its offset and written past both streams' buffers: the copy then
     // costs little more than the kernel's own copy of the file.
     out.reserveTo(uint64_t(std::max<int64_t>(out.tell() + in.length() - kCodeHeaderSize, 0)));
     PageBlock block(kCodeBlockSize);
+    LongLoop loop(call, uint64_t(std::max<int64_t>(in.length() - kCodeHeaderSize, 0)));
     uint32_t sum = 0;
     size_t n = 0;
     int64_t at = kCodeHeaderSize;
     do {
         // A read error ends the copy like the end of the file.
         n = in.readAt(block.data(), block.size(), at);
+        if (uint64_t(at - kCodeHeaderSize) + n > limit) return kErrCodeGrewPastFlash;
         at += int64_t(n);
         sum = xor_words(sum, block.data(), uint32_t(n / 4));
         if (out.writeThrough(block.data(), n) < n) return -41;
+        if (!loop.advance(n)) return kErrCancelled;
     } while (n == kCodeBlockSize);
     checksum = sum;
     return 0;

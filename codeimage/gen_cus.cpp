@@ -2,18 +2,21 @@
 
 #include "codeimage/ad_write.h"
 #include "base/bytes.h"
-#include "codeimage/result_codes.h"
 #include "base/log.h"
+#include "codeimage/copy_range.h"
+#include "codeimage/result_codes.h"
 
+#include <algorithm>
 #include <cstring>
-#include <new>
+#include <functional>
 
 namespace qv {
 namespace {
 
 constexpr const char *kName = "gen_cus";
-constexpr uint32_t kStagingReserve = 65536;
-constexpr uint32_t kNoIdent = 0; // shown by the ident log line when no row matches
+constexpr uint32_t kNoIdent = 0;     // shown by the ident log line when no row matches
+constexpr int64_t kTagsSize = 8;     // "WCUS" and the type tag
+constexpr int64_t kChunkTagSize = 8; // "FRED" and L
 
 struct IdentRow {
     uint8_t fileType;
@@ -28,23 +31,42 @@ constexpr IdentRow kIdentTable[] = {
 
 bool tagIs(const uint8_t *tag, const char *text) { return std::memcmp(tag, text, 4) == 0; }
 
-void append(std::vector<uint8_t> &v, const uint8_t *p, size_t n) { v.insert(v.end(), p, p + n); }
+// Called for each chunk: its index, where its data starts and its length L.
+// False stops the walk.
+using ChunkVisit = std::function<bool(uint32_t index, int64_t dataAt, uint32_t length)>;
 
-void appendChunkHeader(std::vector<uint8_t> &v, uint32_t length, const uint8_t ident[4]) {
-    uint8_t h[kChunkHeaderSize];
+// Walks the chunks from past the tags, also for a payload that is not a WCUS
+// file; true when they end exactly at the payload's end.
+bool walkChunks(CusFile &cus, const ChunkVisit &visit) {
+    int64_t at = cus.start + kTagsSize;
+    bool complete = false;
+    for (uint32_t index = 0; at < cus.end; ++index) {
+        uint8_t tag[kChunkTagSize];
+        if (cus.end - at < kChunkTagSize || cus.file.readAt(tag, sizeof tag, at) < sizeof tag ||
+            !tagIs(tag, "FRED"))
+            return false;
+        const uint32_t length = le32(tag + 4);
+        at += kChunkTagSize;
+        if (length > cus.end - at || !visit(index, at, length)) return false;
+        at += length;
+        complete = at == cus.end;
+    }
+    return complete;
+}
+
+void putChunkHeader(uint8_t h[kChunkHeaderSize], uint32_t length, const uint8_t ident[4]) {
     putLe32(h, length + kChunkHeaderSize);
     std::memcpy(h + 4, ident, 4);
     putLe32(h + 8, length);
     putLe32(h + 12, kRecordTail);
-    append(v, h, sizeof h);
 }
 
 } // namespace
 
-uint8_t cus_get_file_type(const uint8_t *payload, size_t length, uint8_t chunkIdent[4]) {
+uint8_t cus_get_file_type(const uint8_t *head, size_t length, uint8_t chunkIdent[4]) {
     std::memset(chunkIdent, 0xFF, 4);
-    if (length < 8 || !tagIs(payload, "WCUS")) return kCusTypeNotWcus;
-    const uint8_t *tag = payload + 4;
+    if (length < 8 || !tagIs(head, "WCUS")) return kCusTypeNotWcus;
+    const uint8_t *tag = head + 4;
     if (tagIs(tag, "CUST")) return 0;
     if (tagIs(tag, "JAVA")) return 2;
     if (tagIs(tag, "THEM")) return 4;
@@ -66,27 +88,6 @@ bool cus_find_ident(uint8_t fileType, uint32_t &ident) {
     return false;
 }
 
-int cus_stage_chunks(const uint8_t *payload, size_t length, std::vector<uint8_t> &staging, CusFigures &fig) {
-    uint8_t ident[4];
-    fig.fileType = cus_get_file_type(payload, length, ident);
-    size_t at = 8; // past "WCUS" and the type tag, whatever the type
-    bool first = true, complete = false;
-    while (at < length) {
-        if (length - at < 8 || !tagIs(payload + at, "FRED")) break;
-        uint32_t chunk = le32(payload + at + 4);
-        at += 8;
-        if (first) fig.chunkSize = chunk;
-        else appendChunkHeader(staging, chunk, ident);
-        first = false;
-        if (chunk > length - at) break;
-        append(staging, payload + at, chunk);
-        at += chunk;
-        complete = at == length;
-    }
-    fig.dataLen = uint32_t(staging.size());
-    return complete ? 1 : 0;
-}
-
 int cus_has_container(const std::string &path) {
     File f(path, "rb");
     uint8_t magic[4];
@@ -94,29 +95,48 @@ int cus_has_container(const std::string &path) {
     return tagIs(magic, "MSTM") || tagIs(magic, "MSTE") ? 1 : 0;
 }
 
-int cus_load_file(const std::string &path, std::vector<uint8_t> &staging, CusFigures &fig) {
-    uint32_t start = cus_has_container(path) ? kContainerHeaderSize : 0;
-    File f(path, "rb");
-    if (!f) return 0;
-    int64_t fileLength = f.length();
-    // The record's length is a 32-bit value: a larger payload cannot be one.
-    if (fileLength < int64_t(start) || fileLength - start > int64_t(UINT32_MAX - kStagingReserve)) return 0;
-    size_t length = size_t(fileLength - start);
-    std::vector<uint8_t> payload(length);
-    if (!f.seek(start) || f.read(payload.data(), length) < length) return 0;
-    staging.clear();
-    staging.reserve(length + kStagingReserve);
-    return cus_stage_chunks(payload.data(), length, staging, fig);
+int cus_load_file(const std::string &path, CusFile &cus) {
+    cus.start = cus_has_container(path) ? kContainerHeaderSize : 0;
+    cus.file = File(path, "rb");
+    cus.end = cus.file ? cus.file.length() : -1;
+    if (cus.end < cus.start) return 0;
+    const int64_t length = cus.end - cus.start;
+    uint8_t head[kTagsSize] = {};
+    const size_t headBytes = size_t(std::min(kTagsSize, length));
+    if (cus.file.readAt(head, headBytes, cus.start) < headBytes) return 0;
+    cus.fig = CusFigures{};
+    cus.fig.fileType = cus_get_file_type(head, size_t(length), cus.chunkIdent);
+    // The record's length is a 32-bit value: larger data cannot be one.
+    uint64_t dataLen = 0;
+    const bool complete = walkChunks(cus, [&](uint32_t index, int64_t, uint32_t chunk) {
+        if (index == 0) cus.fig.chunkSize = chunk;
+        dataLen += (index == 0 ? 0 : kChunkHeaderSize) + uint64_t(chunk);
+        return dataLen <= UINT32_MAX;
+    });
+    cus.fig.dataLen = uint32_t(dataLen);
+    return complete ? 1 : 0;
+}
+
+int cus_stage_chunks(CallControl &call, CusFile &cus, File &out) {
+    uint64_t written = 0;
+    const bool complete = walkChunks(cus, [&](uint32_t index, int64_t dataAt, uint32_t length) {
+        if (index > 0) {
+            uint8_t h[kChunkHeaderSize];
+            putChunkHeader(h, length, cus.chunkIdent);
+            if (out.write(h, sizeof h) != sizeof h) return false;
+            written += kChunkHeaderSize;
+        }
+        written += length;
+        return copyRange(call, cus.file, dataAt, length, out);
+    });
+    if (out.failed()) return 0; // the caller reports the write
+    return complete && written == cus.fig.dataLen ? 0 : -246;
 }
 
 int gen_cus(CodeState &ci, const std::string &path, File &out) {
-    std::vector<uint8_t> staging;
-    CusFigures fig;
-    try {
-        if (!cus_load_file(path, staging, fig)) return -246;
-    } catch (const std::bad_alloc &) {
-        return kErrCusNoMemory;
-    }
+    CusFile cus;
+    if (!cus_load_file(path, cus)) return -246;
+    const CusFigures &fig = cus.fig;
     logValue(ci.io.log, kName, "cus_file_type", fig.fileType);
     logValue(ci.io.log, kName, "cus_chunk_size", fig.chunkSize);
     logValue(ci.io.log, kName, "cus_data_len", fig.dataLen);
@@ -124,7 +144,9 @@ int gen_cus(CodeState &ci, const std::string &path, File &out) {
     bool found = cus_find_ident(fig.fileType, ident);
     logValue(ci.io.log, kName, "ident", ident);
     if (!found) return -264;
-    return fms_adWrite(ci, staging.data(), fig.dataLen, ident, fig.chunkSize, out) ? -270 : 0;
+    int r = fms_adWrite(
+        ci, [&](File &o) { return cus_stage_chunks(ci.io.call, cus, o); }, fig.dataLen, ident, fig.chunkSize, out);
+    return r == -53 ? -270 : r;
 }
 
 } // namespace qv

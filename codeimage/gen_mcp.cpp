@@ -2,17 +2,16 @@
 
 #include "codeimage/ad_write.h"
 #include "base/bytes.h"
+#include "codeimage/copy_range.h"
 #include "codeimage/result_codes.h"
 #include "base/log.h"
-
-#include <new>
-#include <vector>
 
 namespace qv {
 namespace {
 
 constexpr const char *kName = "gen_mcp";
 constexpr int64_t kSizesAt = 16;
+constexpr int64_t kTablesAt = 32;
 constexpr uint32_t kTableHead = 8; // magic and identifier
 
 struct Layout {
@@ -30,39 +29,80 @@ int checkLayout(const Layout &l, uint32_t count) {
     return 0;
 }
 
-// True (and logged) at the first memory part that the table matches.
-bool matchesPart(CodeState &ci, const uint8_t *table, const Layout &l, uint32_t count, const FlashInfo &fi) {
-    uint32_t id = le32(table + 4);
-    uint16_t value = le16(table + l.didrAt);
-    uint16_t mask = le16(table + l.didrAt + 2);
+// True at the first memory part that the table matches (logged when `log`).
+bool matchesPart(MergeLog &log, const uint8_t head[kTableHead], const uint8_t didr[4], uint32_t count,
+                 const FlashInfo &fi, bool logged) {
+    uint32_t id = le32(head + 4);
+    uint16_t value = le16(didr);
+    uint16_t mask = le16(didr + 2);
     for (uint32_t i = 0; i < count; ++i) {
         if (id == fi.memPartId(i) && value == (fi.memPartDidr(i) & mask)) {
-            logf(ci.io.log, kName, "Found id - %x - in the table", fi.memPartId(i));
+            if (logged) logf(log, kName, "Found id - %x - in the table", fi.memPartId(i));
             return true;
         }
     }
     return false;
 }
 
-// Reads tables into `buf` until `count` are kept or the file ends; -74 on a
-// table without the magic. The buffer grows one table at a time and only when
-// the file still holds a whole table, so a table size taken from the file
-// never makes it larger than the file. Stores the number kept.
-int selectTables(CodeState &ci, File &mcp, const Layout &l, uint32_t count, const FlashInfo &fi,
-                 std::vector<uint8_t> &buf, uint32_t &kept) {
-    kept = 0;
-    const int64_t end = mcp.length();
-    while (kept < count) {
-        if (end - mcp.tell() < int64_t(l.tableSize)) break; // a partial table ends the reading
-        buf.resize(size_t(kept + 1) * l.tableSize);
-        uint8_t *table = buf.data() + size_t(kept) * l.tableSize;
-        if (mcp.read(table, l.tableSize) < l.tableSize) break;
-        uint32_t magic = le32(table);
-        if (magic != kMcpMagic) {
-            logf(ci.io.log, kName, "wrong magic number:0x%x", magic);
-            return -74;
+// Walks the tables from offset 32 and stops at each one kept. Only a table's
+// head and DIDR pair are read here: the kept tables go into the record
+// straight from the file, so no table size taken from the file decides an
+// allocation.
+class TableWalk {
+public:
+    TableWalk(MergeLog &log, File &mcp, const Layout &l, uint32_t count, const FlashInfo &fi)
+        : log_(log), mcp_(mcp), l_(l), count_(count), fi_(fi), end_(mcp.length()) {}
+
+    // 1 with the offset of the next kept table in `at`; 0 when the file ends
+    // before one (a partial table ends the reading); -74 at a table without
+    // the magic, logged when `log`.
+    int next(int64_t &at, bool log) {
+        uint8_t head[kTableHead], didr[4];
+        while (end_ - pos_ >= int64_t(l_.tableSize)) {
+            at = pos_;
+            pos_ += l_.tableSize;
+            if (mcp_.readAt(head, sizeof head, at) < sizeof head ||
+                mcp_.readAt(didr, sizeof didr, at + l_.didrAt) < sizeof didr)
+                return 0;
+            if (uint32_t magic = le32(head); magic != kMcpMagic) {
+                if (log) logf(log_, kName, "wrong magic number:0x%x", magic);
+                return -74;
+            }
+            if (matchesPart(log_, head, didr, count_, fi_, log)) return 1;
         }
-        if (matchesPart(ci, table, l, count, fi)) ++kept;
+        return 0;
+    }
+
+private:
+    MergeLog &log_;
+    File &mcp_;
+    const Layout &l_;
+    uint32_t count_;
+    const FlashInfo &fi_;
+    int64_t end_;
+    int64_t pos_ = kTablesAt;
+};
+
+// Counts the kept tables until `count` are found or the file ends; -74 on a
+// table without the magic.
+int selectTables(MergeLog &log, File &mcp, const Layout &l, uint32_t count, const FlashInfo &fi, uint32_t &kept) {
+    TableWalk walk(log, mcp, l, count, fi);
+    int64_t at = 0;
+    for (kept = 0; kept < count; ++kept) {
+        int r = walk.next(at, true);
+        if (r <= 0) return r;
+    }
+    return 0;
+}
+
+// Writes the kept tables onto `out`, walking the file again.
+int copyTables(CallControl &call, MergeLog &log, File &mcp, const Layout &l, uint32_t count, const FlashInfo &fi,
+               File &out) {
+    TableWalk walk(log, mcp, l, count, fi);
+    int64_t at = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (walk.next(at, false) != 1) return kErrMcpReread;
+        if (!copyRange(call, mcp, at, l.tableSize, out)) return out.failed() ? 0 : kErrMcpReread;
     }
     return 0;
 }
@@ -88,19 +128,16 @@ int gen_mcp(CodeState &ci, File &mcp, File &out, uint32_t memPartCount, const Fl
     if (int r = checkLayout(l, memPartCount)) return r;
 
     const uint32_t total = l.tableSize * memPartCount;
-    std::vector<uint8_t> buf;
     uint32_t kept = 0;
-    try {
-        if (int r = selectTables(ci, mcp, l, memPartCount, flashInfo, buf, kept)) return r;
-    } catch (const std::bad_alloc &) {
-        logf(ci.io.log, kName, "Fail to allocate memory for all mcp tables");
-        return -59;
-    }
+    if (int r = selectTables(ci.io.log, mcp, l, memPartCount, flashInfo, kept)) return r;
     if (kept < memPartCount) {
         logf(ci.io.log, kName, "Fail to find all tables");
         return -102;
     }
-    if (int r = fms_adWrite(ci, buf.data(), total, fourcc("MPRM"), total, out)) {
+    const RecordData tables = [&](File &o) {
+        return copyTables(ci.io.call, ci.io.log, mcp, l, memPartCount, flashInfo, o);
+    };
+    if (int r = fms_adWrite(ci, tables, total, fourcc("MPRM"), total, out)) {
         logf(ci.io.log, kName, "fail to write mcp table to CUS");
         return r;
     }

@@ -16,10 +16,13 @@ inline constexpr uint32_t kMcpMagic = 0x0000BABE;
 
 // Keeps the first `memPartCount` tables that match an entry of the memory
 // parts of `flashInfo` (same identifier, DIDR value == didr & DIDR mask) and
-// appends them to `out`. Returns 0 or a negative code: -39, -46, -59, -74,
-// -102, -53, or one of the refusals of result_codes.h when the table size or
-// the DIDR offset would make a table read fall outside the table. Nothing is
-// written before the record.
+// appends them to `out`. Returns 0 or a negative code: -39, -46, -74, -102,
+// -53, or one of the refusals of result_codes.h when the table size or the
+// DIDR offset would make a table read fall outside the table, the record
+// would pass the flash, or the tables read differently the second time.
+// Nothing is written before the record. The tables are chosen in one walk
+// over the file and copied into the record in a second one; no table is
+// held in memory.
 int gen_mcp(CodeState &ci, File &mcp, File &out, uint32_t memPartCount, const FlashInfo &flashInfo);
 
 } // namespace qv

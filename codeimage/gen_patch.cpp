@@ -2,12 +2,12 @@
 
 #include "codeimage/ad_write.h"
 #include "base/bytes.h"
+#include "codeimage/copy_range.h"
 #include "codeimage/result_codes.h"
 #include "base/log.h"
 
+#include <algorithm>
 #include <cstring>
-#include <memory>
-#include <new>
 
 namespace qv {
 namespace {
@@ -19,30 +19,53 @@ constexpr int64_t kPatchBase = 16;    // patch offsets count from here
 constexpr uint32_t kDescriptorHeader = 4;
 constexpr int kWantedFixed = 254;
 
-using Buffer = std::unique_ptr<uint8_t[]>;
+// The part of the descriptor area held in memory: its 4-byte head and up to
+// 255 patch entries, to the start of the id map that 255 entries would
+// give. The id map is read from the file as it is searched, so a descriptor
+// length taken from the file never decides an allocation.
+constexpr uint32_t kDescriptorHeld = (kDescriptorHeader + kPatchEntrySize * 255 + 15) & ~15u;
+constexpr uint32_t kIdMapBlock = 128; // id map entries read at a time
 
-Buffer allocate(uint32_t n) { return Buffer(new (std::nothrow) uint8_t[n ? n : 1]); }
+struct Descriptor {
+    uint32_t length = 0; // L
+    uint8_t head[kDescriptorHeld];
+};
 
-// Reads the L bytes of the descriptor area, refusing an area that the file
-// does not hold.
-int readDescriptor(File &dsp, uint32_t length, int64_t fileLength, Buffer &desc) {
-    if (kDescriptorAt + int64_t(length) > fileLength) return kErrDspDescriptorPastEnd;
-    desc = allocate(length);
-    if (!desc) return -87;
-    if (!dsp.seek(kDescriptorAt) || dsp.read(desc.get(), length) < length) return kErrDspDescriptorPastEnd;
-    if (length < kDescriptorHeader) return kErrDspDescriptorShort;
-    return desc[0] == 1 ? 0 : -94;
+// Reads the head of the L-byte descriptor area, refusing an area that the
+// file does not hold.
+int readDescriptor(File &dsp, int64_t fileLength, Descriptor &desc) {
+    if (kDescriptorAt + int64_t(desc.length) > fileLength) return kErrDspDescriptorPastEnd;
+    const uint32_t held = std::min(desc.length, kDescriptorHeld);
+    if (dsp.readAt(desc.head, held, kDescriptorAt) < held) return kErrDspDescriptorPastEnd;
+    if (desc.length < kDescriptorHeader) return kErrDspDescriptorShort;
+    return desc.head[0] == 1 ? 0 : -94;
+}
+
+// Chip version of the first id map entry for (`chipId`, `subId`), the map
+// read block by block from the file; -1 when none matches, -2 when the file
+// ends inside the map.
+int findInIdMap(File &dsp, int64_t mapAt, uint32_t count, uint16_t chipId, uint16_t subId) {
+    uint8_t block[kIdMapBlock * kIdMapEntrySize];
+    for (uint32_t done = 0; done < count;) {
+        const uint32_t n = std::min(count - done, kIdMapBlock);
+        if (dsp.readAt(block, n * kIdMapEntrySize, mapAt + int64_t(done) * kIdMapEntrySize) < n * kIdMapEntrySize)
+            return -2;
+        if (int v = dsp_find_chip_ver(block, n, chipId, subId); v >= 0) return v;
+        done += n;
+    }
+    return -1;
 }
 
 // The chip version to look for, from the descriptor's flags.
-int wantedId(const uint8_t *desc, uint32_t length, uint16_t chipId, uint16_t subId, int &wanted) {
-    uint8_t flags = desc[2];
+int wantedId(File &dsp, const Descriptor &desc, uint16_t chipId, uint16_t subId, int &wanted) {
+    uint8_t flags = desc.head[2];
     if (flags & 2) {
         wanted = kWantedFixed;
     } else if (flags & 1) {
-        uint32_t m = (kDescriptorHeader + kPatchEntrySize * desc[1] + 15) & ~15u;
-        if (length < m + 16) return kErrDspIdMapOutside;
-        wanted = dsp_find_chip_ver(desc + m, (length - m - 16) / kIdMapEntrySize, chipId, subId);
+        uint32_t m = (kDescriptorHeader + kPatchEntrySize * desc.head[1] + 15) & ~15u;
+        if (desc.length < m + 16) return kErrDspIdMapOutside;
+        wanted = findInIdMap(dsp, kDescriptorAt + m, (desc.length - m - 16) / kIdMapEntrySize, chipId, subId);
+        if (wanted == -2) return kErrDspDescriptorPastEnd;
         if (wanted < 0) return -125;
     } else {
         wanted = chipId;
@@ -52,29 +75,19 @@ int wantedId(const uint8_t *desc, uint32_t length, uint16_t chipId, uint16_t sub
 
 // Index of the first patch entry for `wanted`, logging each entry looked at;
 // -141 when none has it.
-int findEntry(CodeState &ci, const uint8_t *desc, uint32_t length, int wanted, uint32_t &at) {
-    unsigned count = desc[1];
+int findEntry(MergeLog &log, const Descriptor &desc, int wanted, uint32_t &at) {
+    unsigned count = desc.head[1];
     for (unsigned i = 0; i < count; ++i) {
         at = kDescriptorHeader + kPatchEntrySize * i;
-        if (at + kPatchEntrySize > length) return kErrDspEntryOutside;
-        logf(ci.io.log, kName, "patch %d chip ver = %d", int(i), int(desc[at]));
-        if (desc[at] == wanted) {
-            logf(ci.io.log, kName, "found id %d at patch %d", wanted, int(i));
+        if (at + kPatchEntrySize > desc.length) return kErrDspEntryOutside;
+        logf(log, kName, "patch %d chip ver = %d", int(i), int(desc.head[at]));
+        if (desc.head[at] == wanted) {
+            logf(log, kName, "found id %d at patch %d", wanted, int(i));
             return 0;
         }
     }
-    logf(ci.io.log, kName, "[dsp_parse_header] can't find id %d", wanted);
+    logf(log, kName, "[dsp_parse_header] can't find id %d", wanted);
     return -141;
-}
-
-// Reads the patch data whole; a patch that the file does not hold is refused.
-int readPatch(File &dsp, uint32_t offset, uint32_t size, int64_t fileLength, Buffer &data) {
-    int64_t start = kPatchBase + int64_t(offset);
-    if (start + int64_t(size) > fileLength) return kErrDspPatchPastEnd;
-    data = allocate(size);
-    if (!data) return kErrDspPatchNoMemory;
-    if (!dsp.seek(start) || dsp.read(data.get(), size) < size) return kErrDspPatchPastEnd;
-    return 0;
 }
 
 } // namespace
@@ -93,25 +106,30 @@ int gen_patch(CodeState &ci, File &dsp, File &out, uint16_t chipId, uint16_t sub
     if (got < sizeof head || std::memcmp(head, "PATC", 4) != 0) return -73;
     if (head[8] != 1) return -78;
     if (head[9] != 0x44) return -83;
-    uint32_t length = le32(head + 4);
-    int64_t fileLength = dsp.length();
+    const int64_t fileLength = dsp.length();
 
-    Buffer desc;
+    Descriptor desc;
+    desc.length = le32(head + 4);
     int wanted = 0;
     uint32_t at = 0;
-    if (int r = readDescriptor(dsp, length, fileLength, desc)) return r;
-    if (int r = wantedId(desc.get(), length, chipId, subId, wanted)) return r;
-    if (int r = findEntry(ci, desc.get(), length, wanted, at)) return r;
+    if (int r = readDescriptor(dsp, fileLength, desc)) return r;
+    if (int r = wantedId(dsp, desc, chipId, subId, wanted)) return r;
+    if (int r = findEntry(ci.io.log, desc, wanted, at)) return r;
 
-    uint32_t offset = le32(&desc[at + 1]);
-    uint32_t size = le32(&desc[at + 5]);
+    uint32_t offset = le32(&desc.head[at + 1]);
+    uint32_t size = le32(&desc.head[at + 5]);
     logValue(ci.io.log, kName, "patch_offset", offset);
     logValue(ci.io.log, kName, "patch_size", size);
-    Buffer data;
-    if (int r = readPatch(dsp, offset, size, fileLength, data)) return r;
+    // The patch must lie in the file; it is copied into the record block by
+    // block, and a read that falls short there cuts the record away again.
+    const int64_t start = kPatchBase + int64_t(offset);
+    if (start + int64_t(size) > fileLength) return kErrDspPatchPastEnd;
 
     fms_adSetWriteAddr(ci, uint32_t(out.tell()));
-    return fms_adWrite(ci, data.get(), size, fourcc("DSPP"), size, out);
+    return fms_adWrite(
+        ci,
+        [&](File &o) { return copyRange(ci.io.call, dsp, start, size, o) || o.failed() ? 0 : kErrDspPatchPastEnd; },
+        size, fourcc("DSPP"), size, out);
 }
 
 } // namespace qv

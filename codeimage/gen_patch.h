@@ -20,9 +20,11 @@ int dsp_find_chip_ver(const uint8_t *map, uint32_t count, uint16_t chipId, uint1
 
 // Selects the patch for (`chipId`, `subId`) and appends it to `out`, first
 // setting AD_write_addr to the stream's position. Returns 0 or a negative
-// code: -73, -78, -83 (file header), -87, -94, -125, -141, -53, or one of
-// the refusals of result_codes.h when the descriptor or the patch data reach
-// past the descriptor area or the file. Nothing is written before the record.
+// code: -73, -78, -83 (file header), -94, -125, -141, -53, or one of the
+// refusals of result_codes.h when the descriptor or the patch data reach
+// past the descriptor area or the file, or the record past the flash.
+// Nothing is written before the record. Only the descriptor's head is held
+// in memory; the id map and the patch data are read from the file in blocks.
 int gen_patch(CodeState &ci, File &dsp, File &out, uint16_t chipId, uint16_t subId);
 
 } // namespace qv

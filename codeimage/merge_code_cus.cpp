@@ -5,13 +5,14 @@
 #include "codeimage/merge_code_cus.h"
 
 #include "base/bytes.h"
+#include "codeimage/ad_write.h"
 #include "codeimage/cus_area.h"
 #include "codeimage/gen_code.h"
 #include "codeimage/result_codes.h"
 #include "codeimage/version_words.h"
+#include "base/log.h"
 #include "input/dewpb.h"
 #include "input/inputs.h"
-#include "base/log.h"
 
 namespace qv {
 namespace {
@@ -49,9 +50,10 @@ void takeVersionWords(CodeState &ci, const VersionWords &words) {
 
 // A compressed code file claims "code.tmp" in the folder of the image for the
 // time of its expansion: a folder where that file cannot be made refuses it
-// (-82), and a file of that name is replaced and, at the end, removed.
+// (-82), and a file of that name is replaced and, at the end, removed. With
+// safe outputs the claimed file has a unique name instead.
 int claimTempFile(CodeState &ci, const std::string &imagePath, TempFile &tmp, std::string &msg) {
-    std::string tmpPath = strprintf("%scode.tmp", get_dir_prefix(imagePath).c_str());
+    std::string tmpPath = ci.io.scratchPath(get_dir_prefix(imagePath), "code.tmp");
     File claimed(tmpPath, "wb", ci.io.fs);
     if (!claimed) return openFailed(msg, tmpPath, -82);
     tmp.keep(tmpPath);
@@ -67,16 +69,24 @@ int claimTempFile(CodeState &ci, const std::string &imagePath, TempFile &tmp, st
 // its own. The version words are caught on the way at their offsets in the
 // expanded form, where 16 bytes stand for a code file's header. A failed
 // expansion cuts the image back to where it stood, which is all a separate
-// file would have left there.
-int expandCodeSection(CodeState &ci, File &in, File &image, std::string &msg) {
+// file would have left there; so does an expansion that would pass `limit`,
+// the flash size.
+int expandCodeSection(CodeState &ci, File &in, File &image, uint64_t limit, std::string &msg) {
     int64_t start = image.tell();
     VersionWords words;
     int64_t pos = kCodeHeaderSize;
-    int r = deWpb(ci.io.log, in, [&](const uint8_t *p, size_t n) {
+    const ExpandedSink toImage = [&](const uint8_t *p, size_t n) {
         words.watch(pos, p, n);
         pos += int64_t(n);
         return image.writeThrough(p, n);
-    });
+    };
+    int r = deWpb(ci.io, in, toImage, limit);
+    if (r == kWpbPastLimit) {
+        image.truncate(start);
+        msg = strprintf("expanded code section of %s passes the flash size of %llu bytes", in.path().c_str(),
+                        static_cast<unsigned long long>(limit));
+        return kErrExpandedCodePastFlash;
+    }
     if (r != 0) {
         image.truncate(start);
         msg = strprintf("uncompress %s error", in.path().c_str());
@@ -86,9 +96,29 @@ int expandCodeSection(CodeState &ci, File &in, File &image, std::string &msg) {
     return 0;
 }
 
-// Copies the code section of `codePath` onto `image` and notes what the CUS
-// area needs to know about it.
-int writeCodeSection(CodeState &ci, const std::string &codePath, File &image, CodeSection &code, std::string &msg) {
+// Copies the section with gen_code, at most `limit` bytes of it; a section
+// found to pass the limit while it is copied is cut away again.
+int copyCodeSection(CodeState &ci, File &in, File &image, uint64_t limit, CodeSection &code, std::string &msg) {
+    const int64_t start = image.tell();
+    const int r = gen_code(ci.io.call, in, image, code.checksum, limit);
+    const unsigned long long flash = limit;
+    if (r == kErrCodeTooLarge) {
+        msg = strprintf("code section of %s holds %lld bytes, more than the flash size of %llu bytes",
+                        in.path().c_str(), static_cast<long long>(in.length() - kCodeHeaderSize), flash);
+    } else if (r == kErrCodeGrewPastFlash) {
+        image.truncate(start);
+        msg = strprintf("code section of %s passes the flash size of %llu bytes while it is copied",
+                        in.path().c_str(), flash);
+    } else if (r != 0) {
+        msg = "gen_code() function error";
+    }
+    return r;
+}
+
+// Copies the code section of `codePath` onto `image`, at most `limit` bytes
+// (the flash size), and notes what the CUS area needs to know about it.
+int writeCodeSection(CodeState &ci, const std::string &codePath, File &image, uint64_t limit, CodeSection &code,
+                     std::string &msg) {
     code.present = true;
     code.path = codePath;
     code.compressed = is_wpb_file(codePath);
@@ -97,20 +127,18 @@ int writeCodeSection(CodeState &ci, const std::string &codePath, File &image, Co
     if (code.compressed) {
         TempFile tmp;
         if (int r = claimTempFile(ci, image.path(), tmp, msg)) return r;
-        return expandCodeSection(ci, in, image, msg);
+        return expandCodeSection(ci, in, image, limit, msg);
     }
     VersionWords words;
     words.read(in);
     takeVersionWords(ci, words);
     in.seek(0);
-    if (int r = gen_code(in, image, code.checksum)) {
-        msg = "gen_code() function error";
-        return r;
-    }
-    return 0;
+    return copyCodeSection(ci, in, image, limit, code, msg);
 }
 
-int closeCodeOnlyImage(File &image, OutputImage &entry, std::string &msg) {
+// Closes an image that is the code section alone and tells the RAI merge
+// where it ends in the flash: the RAI area must not begin below that.
+int closeCodeOnlyImage(CodeState &ci, File &image, OutputImage &entry, const FlashInfo &fi, std::string &msg) {
     uint32_t size = uint32_t(image.tell());
     if (!image.close()) {
         msg = strprintf("close %s failed", image.path().c_str());
@@ -119,6 +147,8 @@ int closeCodeOnlyImage(File &image, OutputImage &entry, std::string &msg) {
     entry.imageType = kTypeCode;
     entry.imageAddress = 0;
     entry.imageSize = size;
+    ci.codeImageEnd = uint64_t(fi.baseAddress()) + size;
+    ci.codeImagePath = entry.imagePath;
     return 0;
 }
 
@@ -128,12 +158,16 @@ int merge_code_cus(CodeState &ci, const std::vector<std::string> &codeFiles, con
                    const std::string &mcpPath, const std::vector<std::string> &cusFiles, OutputImage &out,
                    const FlashInfo &flashInfo, std::string &msg) {
     if (codeFiles.empty() && cusFiles.empty()) return 0;
-    File image(out.imagePath, "wb", ci.io.fs);
+    // No part of the image may pass the end of the flash, which also keeps
+    // its 32-bit sizes and offsets from wrapping.
+    const uint64_t flashSize = uint64_t(flashInfo.sizeIn64KB()) << 16;
+    fms_adSetWriteLimit(ci, flashSize);
+    File image = ci.io.openOutput(out.imagePath, "wb");
     if (!image) return openFailed(msg, out.imagePath, -60);
     CodeSection code;
     if (!codeFiles.empty()) {
-        if (int r = writeCodeSection(ci, codeFiles[0], image, code, msg)) return r;
-        if (cusFiles.empty()) return closeCodeOnlyImage(image, out, msg);
+        if (int r = writeCodeSection(ci, codeFiles[0], image, flashSize, code, msg)) return r;
+        if (cusFiles.empty()) return closeCodeOnlyImage(ci, image, out, flashInfo, msg);
     }
     return build_cus_area(ci, image, code, dspFiles, mcpPath, cusFiles, out, flashInfo, msg);
 }

@@ -9,11 +9,11 @@ const char *refusalFormat(int code) {
     case kErrDspEntryOutside: return "a patch entry of %s lies outside its descriptor";
     case kErrDspIdMapOutside: return "id map of %s lies outside its descriptor";
     case kErrDspPatchPastEnd: return "patch data of %s runs past the end of the file";
-    case kErrDspPatchNoMemory: return "cannot allocate the patch data of %s";
     case kErrMcpTableSize: return "mcp table size of %s is too small";
     case kErrMcpDidrOffset: return "offset_DIDR of %s lies outside its table";
     case kErrMcpTooLarge: return "mcp tables of %s are too large for one record";
-    case kErrCusNoMemory: return "cannot allocate memory for %s";
+    case kErrRecordPastFlash: return "the record of %s would reach past the end of the flash";
+    case kErrMcpReread: return "mcp tables of %s read differently while their record was written";
     default: return nullptr;
     }
 }

@@ -1,7 +1,7 @@
 // Result codes of the code image merge beyond those of the record formats:
-// write and close failures of the image and of its temporary file, and input
+// write and close failures of the image and of its temporary file, input
 // files whose declared sizes reach past their own data (refused rather than
-// read out of bounds).
+// read out of bounds), and images that would not fit the flash.
 #pragma once
 
 namespace qv {
@@ -25,15 +25,23 @@ inline constexpr int kErrDspDescriptorShort = -1121;
 inline constexpr int kErrDspEntryOutside = -1122;
 inline constexpr int kErrDspIdMapOutside = -1123;
 inline constexpr int kErrDspPatchPastEnd = -1124;
-inline constexpr int kErrDspPatchNoMemory = -1125;
 
 // MCP files whose table size or DIDR offset do not fit.
 inline constexpr int kErrMcpTableSize = -1140;
 inline constexpr int kErrMcpDidrOffset = -1141;
 inline constexpr int kErrMcpTooLarge = -1142;
 
-// CUS files that cannot be held in memory.
-inline constexpr int kErrCusNoMemory = -1150;
+// A code image that would not fit the flash: a code section larger than the
+// flash, known by its length before anything is copied, found while it is
+// copied (a file that grows or reports no length), or found while a
+// compressed one is expanded; a CUS area record that would end past it.
+inline constexpr int kErrCodeTooLarge = -1410;
+inline constexpr int kErrCodeGrewPastFlash = -1411;
+inline constexpr int kErrExpandedCodePastFlash = -1412;
+inline constexpr int kErrRecordPastFlash = -1413;
+// MCP tables that read differently when their record is written than when
+// they were chosen (the file changed or failed in between).
+inline constexpr int kErrMcpReread = -1414;
 
 // Message format (one %s: the input file's path) of a code by which a
 // generator refuses its input file, or nullptr for any other code.

@@ -31,15 +31,27 @@ bool statOpenFile(const std::string &path, struct stat &st) {
     return fd.get() >= 0 && ::fstat(fd.get(), &st) == 0;
 }
 
+// The time the record shows: the file's last write in local time, or the
+// host's fixed time of the call (seconds since 1970) in UTC, which makes a
+// build reproducible.
+bool recordedTime(const struct stat &st, int64_t fixed, std::tm &shown) {
+    if (fixed != -1) {
+        std::time_t t = std::time_t(fixed);
+        return gmtime_r(&t, &shown) != nullptr;
+    }
+    std::time_t mtime = st.st_mtime;
+    tzset(); // follow the current time zone, also when it changed since the last call
+    return localtime_r(&mtime, &shown) != nullptr;
+}
+
 } // namespace
 
-int SendBinaryFileSizeAndDate(const std::string &path, std::vector<uint8_t> &record, uint32_t &length) {
+int SendBinaryFileSizeAndDate(const std::string &path, std::vector<uint8_t> &record, uint32_t &length,
+                              int64_t fixedTime) {
     struct stat st {};
     if (!statOpenFile(path, st)) return 0;
-    std::time_t mtime = st.st_mtime;
     std::tm local{};
-    tzset(); // follow the current time zone, also when it changed since the last call
-    if (!localtime_r(&mtime, &local)) return 0;
+    if (!recordedTime(st, fixedTime, local)) return 0;
 
     char text[64];
     int n = std::snprintf(text, sizeof text, "%d %02i%02i%02i %02i:%02i", int32_t(uint32_t(st.st_size)),

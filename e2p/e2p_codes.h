@@ -30,5 +30,10 @@ inline constexpr int kE2pTempWriteFailed = -1209;
 // A description file could not be read to its end.
 inline constexpr int kE2pContainerReadFailed = -1210;
 inline constexpr int kE2pTextReadFailed = -1211;
+// A description file larger than the format can need: known by its size
+// before it is read, or found while it is read (a device, a pipe, a file that
+// grew).
+inline constexpr int kE2pFileTooLarge = -1400;
+inline constexpr int kE2pTextTooLong = -1401;
 
 } // namespace qv

@@ -2,12 +2,14 @@
 // the lines, the objects, their values and the metadata entries.
 #include "e2p/e2p_file.h"
 
+#include "base/call_codes.h"
 #include "base/file.h"
 #include "base/log.h"
 #include "e2p/e2p_codes.h"
 #include "e2p/text_helpers.h"
 #include "e2p/text_lines.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace qv {
@@ -16,54 +18,97 @@ namespace {
 constexpr size_t kContainerProbe = 16;
 constexpr size_t kReadBlock = 1 << 16;
 
-// Reads the whole stream; false when it ends before `expected` bytes (a
-// read error: the length was known when the file was opened).
-bool readAll(File &f, std::string &out) {
+// How reading a whole stream ended.
+enum class ReadEnd { whole, cut, tooLong };
+
+// Reads the whole stream, but never more than `limit` bytes: `cut` when it
+// ends before the length it had when it was opened (a read error), `tooLong`
+// when it gives more than `limit` (a device or a pipe, or a file that grew).
+ReadEnd readAll(File &f, std::string &out, uint64_t limit) {
     const int64_t expected = f.length();
     out.clear();
-    if (expected > 0) out.reserve(size_t(expected));
+    if (expected > 0) out.reserve(size_t(std::min(uint64_t(expected), limit)));
     char block[kReadBlock];
-    for (size_t n; (n = f.read(block, sizeof block)) > 0;) out.append(block, n);
-    return expected < 0 || out.size() >= uint64_t(expected);
+    for (size_t n; (n = f.read(block, sizeof block)) > 0;) {
+        if (out.size() + n > limit) return ReadEnd::tooLong;
+        out.append(block, n);
+    }
+    return expected < 0 || out.size() >= uint64_t(expected) ? ReadEnd::whole : ReadEnd::cut;
 }
 
 // A numeric value token: "%p" is the placeholder (all bits set), "0x"
 // anywhere makes it hexadecimal, anything else is decimal.
-int32_t numericValue(const std::string &token) {
-    if (token.find("%p") != std::string::npos) return -1;
-    if (token.find("0x") != std::string::npos) return HexStrToInt(token);
+int32_t numericValue(std::string_view token) {
+    if (token.find("%p") != std::string_view::npos) return -1;
+    if (token.find("0x") != std::string_view::npos) return HexStrToInt(token);
     return DecStrToInt(token);
 }
 
-// Appends the values of one value line; returns how many it gave. `tokens`
-// is scratch space, reused from line to line.
-size_t readValueLine(std::string_view line, std::vector<E2pFileObjValueTag> &values,
-                     std::vector<std::string> &tokens) {
-    SplitString(line, tokens, " ");
-    if (tokens.empty()) return 0;
-    const std::string &typeName = tokens.back();
-    const int32_t type = CE2pFile::GetValueType(typeName);
-    const size_t n = tokens.size() - 1;
-    if (type == kE2pAscii) {
-        E2pFileObjValueTag v;
-        for (size_t i = 0; i < n; ++i) {
-            if (i) v.text += ' ';
-            v.text += tokens[i];
-        }
-        v.typeName = typeName;
-        v.type = type;
-        values.push_back(std::move(v));
-        return 1;
-    }
-    for (size_t i = 0; i < n; ++i) {
-        E2pFileObjValueTag v;
-        v.value = numericValue(tokens[i]);
-        v.typeName = typeName;
-        v.type = type;
-        values.push_back(std::move(v));
+// The first and the last token of a line (both empty when it has none), and
+// how many it has.
+size_t firstAndLast(std::string_view line, std::string_view &first, std::string_view &last) {
+    Pieces pieces(line, " ");
+    first = last = {};
+    size_t n = 0;
+    for (std::string_view piece; pieces.next(piece); ++n) {
+        if (n == 0) first = piece;
+        last = piece;
     }
     return n;
 }
+
+// The four tokens of a header line; false for a line of any other count.
+bool headerTokens(std::string_view line, std::string_view (&tokens)[4]) {
+    Pieces pieces(line, " ");
+    size_t n = 0;
+    for (std::string_view piece; pieces.next(piece); ++n) {
+        if (n == 4) return false;
+        tokens[n] = piece;
+    }
+    return n == 4;
+}
+
+// Hands the values of one value line to `sink`; returns how many it gave.
+// The tokens are walked twice (the last one names the type of the others)
+// and never held, so a line of any length costs no more than its values.
+size_t readValueLine(std::string_view line, E2pObjectSink &sink) {
+    std::string_view first, typeName, token;
+    const size_t n = firstAndLast(line, first, typeName);
+    if (n == 0) return 0;
+    const int32_t type = CE2pFile::GetValueType(typeName);
+    Pieces tokens(line, " ");
+    if (type == kE2pAscii) {
+        E2pFileObjValueTag v;
+        for (size_t i = 0; i + 1 < n && tokens.next(token); ++i) {
+            if (i) v.text += ' ';
+            v.text += token;
+        }
+        v.typeName = typeName;
+        v.type = type;
+        sink.value(std::move(v));
+        return 1;
+    }
+    for (size_t i = 0; i + 1 < n && tokens.next(token); ++i) {
+        E2pFileObjValueTag v;
+        v.value = numericValue(token);
+        v.typeName = typeName;
+        v.type = type;
+        sink.value(std::move(v));
+    }
+    return n - 1;
+}
+
+// Keeps every object in the table.
+class TableSink : public E2pObjectSink {
+public:
+    explicit TableSink(std::vector<E2pFileObjTag> &objects) : objects_(objects) {}
+    void begin(const E2pFileObjTag &obj) override { objects_.push_back(obj); }
+    void value(E2pFileObjValueTag &&v) override { objects_.back().values.push_back(std::move(v)); }
+    bool end() override { return true; }
+
+private:
+    std::vector<E2pFileObjTag> &objects_;
+};
 
 } // namespace
 
@@ -75,24 +120,25 @@ int32_t CE2pFile::GetValueType(std::string_view token) {
 }
 
 bool CE2pFile::IsDummyObj(const E2pFileObjTag &obj) {
-    std::vector<std::string> pieces;
-    SplitString(obj.name, pieces, "::");
-    return GetToken(pieces, 0) == "Dummy";
+    Pieces pieces(obj.name, "::");
+    std::string_view first;
+    return pieces.next(first) && first == "Dummy";
 }
 
 void CE2pFile::ParseDummyObj(const E2pFileObjTag &obj, std::string_view line) {
-    std::vector<std::string> tokens;
-    SplitString(line, tokens, " ");
-    const std::string type = GetToken(tokens, int(tokens.size()) - 1);
-    const std::string value = GetToken(tokens, 0);
+    std::string_view value, type;
+    firstAndLast(line, value, type);
     if (obj.name == "Dummy::Version" && GetValueType(type) == kE2pAscii) {
-        std::vector<std::string> parts;
-        SplitString(value, parts, ".");
+        Pieces parts(value, ".");
         uint32_t v = 0;
-        for (int i = 0; i < 4; ++i) v += uint32_t(DecStrToInt(GetToken(parts, i))) << (8 * (3 - i));
+        for (int i = 0; i < 4; ++i) {
+            std::string_view part;
+            parts.next(part); // a missing part stays empty and reads as 0
+            v += uint32_t(DecStrToInt(part)) << (8 * (3 - i));
+        }
         version = v;
     } else if (obj.name == "Dummy::ID" && GetValueType(type) == kE2pU8) {
-        id = uint8_t(value.find("0x") != std::string::npos ? HexStrToInt(value) : DecStrToInt(value));
+        id = uint8_t(value.find("0x") != std::string_view::npos ? HexStrToInt(value) : DecStrToInt(value));
     }
 }
 
@@ -105,13 +151,24 @@ int CE2pFile::fail(int code, std::string message) {
 }
 
 int CE2pFile::Load(const std::string &path, int /*flag*/) {
+    TableSink table(objects);
+    return Read(path, table);
+}
+
+int CE2pFile::Read(const std::string &path, E2pObjectSink &sink) {
     objects.clear();
     tempFile.clear();
     tempCreated = false;
     errorCode_ = 0;
     errorMessage_.clear();
+    // Refused by its size before anything of it is read.
+    if (const uint64_t length = GetFileLength(path); length > kE2pMaxFileSize)
+        return fail(kE2pFileTooLarge,
+                    strprintf("description file %s holds %llu bytes, more than the %llu a description file may hold",
+                              path.c_str(), static_cast<unsigned long long>(length),
+                              static_cast<unsigned long long>(kE2pMaxFileSize)));
     const bool wrapped = Unwrap(path);
-    if (errorCode_ == 0) ParseFile(wrapped ? tempFile : path);
+    if (errorCode_ == 0) ParseFile(wrapped ? tempFile : path, sink);
     if (tempCreated && IsFileExist(tempFile)) removeFile(tempFile);
     return errorCode_;
 }
@@ -146,7 +203,7 @@ bool CE2pFile::Unwrap(const std::string &path) {
         return true;
     }
     tempCreated = true;
-    File out(tempFile, "wb", fs_);
+    File out(tempFile, "wb", io_ ? io_->fs : nullptr);
     if (!out) {
         fail(kE2pTempOpenFailed, strprintf("open %s failed", tempFile.c_str()));
         return true;
@@ -156,21 +213,26 @@ bool CE2pFile::Unwrap(const std::string &path) {
     return true;
 }
 
-int CE2pFile::ParseFile(const std::string &path) {
-    objects.clear();
+int CE2pFile::ParseFile(const std::string &path, E2pObjectSink &sink) {
     if (path.empty() || IsDirectory(path)) return 0;
     File in(path, "rb");
     if (!in) return 0;
+    // The text is read whole before the first object goes to the sink: a
+    // file that cannot be read to its end gives no object at all.
     std::string text;
-    if (!readAll(in, text)) fail(kE2pTextReadFailed, strprintf("read %s failed", path.c_str()));
+    const ReadEnd end = readAll(in, text, kE2pMaxFileSize);
+    if (end == ReadEnd::cut) return fail(kE2pTextReadFailed, strprintf("read %s failed", path.c_str()));
+    if (end == ReadEnd::tooLong)
+        return fail(kE2pTextTooLong, strprintf("description file %s gives more than %llu bytes", path.c_str(),
+                                               static_cast<unsigned long long>(kE2pMaxFileSize)));
     in.close();
 
     TextLines lines(text);
     std::string_view line;
-    std::vector<std::string> tokens;
     while (lines.next(line)) {
-        SplitString(line, tokens, " ");
-        if (tokens.size() != 4) continue;
+        if (io_ && cancelRequested(io_->call)) return fail(kErrCancelled, "cancelled");
+        std::string_view tokens[4];
+        if (!headerTokens(line, tokens)) continue;
         E2pFileObjTag obj;
         obj.name = tokens[0];
         obj.address = DecStrToInt(tokens[1]);
@@ -180,9 +242,10 @@ int CE2pFile::ParseFile(const std::string &path) {
             if (lines.next(line)) ParseDummyObj(obj, line);
             continue;
         }
+        sink.begin(obj);
         int64_t got = 0;
-        while (got < obj.count && lines.next(line)) got += int64_t(readValueLine(line, obj.values, tokens));
-        objects.push_back(std::move(obj));
+        while (got < obj.count && lines.next(line)) got += int64_t(readValueLine(line, sink));
+        if (!sink.end()) break;
     }
     return 0;
 }

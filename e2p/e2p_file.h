@@ -4,7 +4,7 @@
 // file into a table of objects and encodes each object as an E2P record.
 #pragma once
 
-#include "base/file.h"
+#include "base/io.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -44,20 +44,62 @@ struct E2pFileObjTag {
 
 // Size of the record buffer the loader passes to GetObjRecord.
 inline constexpr size_t kE2pRecordBuffer = 2048;
+// The most bytes a description file may hold (text and container header):
+// see docs/formats.md for how the bound follows from the format.
+inline constexpr uint64_t kE2pMaxFileSize = uint64_t(8) << 20;
 // Record kind byte and address bias of an E2P record.
 inline constexpr uint8_t kE2pRecordKind = 0x0E;
 inline constexpr uint32_t kE2pRecordAddressBias = 0x4000;
 
+// Receives the objects of a description file in file order, value by value,
+// so that a reader need not hold the whole table.
+class E2pObjectSink {
+public:
+    virtual ~E2pObjectSink() = default;
+    // A header line opened `obj` (its values follow, it holds none yet).
+    virtual void begin(const E2pFileObjTag &obj) = 0;
+    virtual void value(E2pFileObjValueTag &&value) = 0;
+    // The object has all its values. False ends the reading there.
+    virtual bool end() = 0;
+};
+
+// Builds the E2P record of one object in a caller's buffer as its values
+// arrive: values that would pass the buffer are counted, not written.
+class E2pRecordBuilder {
+public:
+    E2pRecordBuilder(uint8_t *buffer, size_t bufferSize) : buffer_(buffer), bufferSize_(bufferSize) {}
+    void begin(const E2pFileObjTag &obj);
+    void add(const E2pFileObjValueTag &value);
+    // Writes the header and the checksum and stores the record's length;
+    // 1, or -1 when the record or its value stream did not fit the buffer, or
+    // the size is negative.
+    int finish(int *length);
+    // Whether a record of `size` bytes with a value stream of `stream` bytes
+    // fits a buffer of `bufferSize` bytes.
+    static bool fits(int32_t size, uint64_t stream, size_t bufferSize);
+
+private:
+    uint8_t *buffer_;
+    size_t bufferSize_;
+    int32_t address_ = 0, size_ = 0;
+    uint64_t stream_ = 0; // bytes of the value stream so far
+};
+
 class CE2pFile {
 public:
-    // `fs` (none: the disk) takes the container's temporary file.
-    explicit CE2pFile(FileSystem *fs = nullptr) : fs_(fs) {}
+    // `io` (none: the disk, and no host to cancel the reading) takes the
+    // container's temporary file and is asked whether the host cancelled.
+    explicit CE2pFile(Io *io = nullptr) : io_(io) {}
 
-    // Reads the file at `path` (the flag has no effect). Returns 0; a file that
-    // is missing or cannot be opened gives an empty table. A negative result
-    // (with error() set) means the file could not be read to its end or a
+    // Reads the file at `path` into the table (the flag has no effect).
+    // Returns 0; a file that is missing or cannot be opened gives an empty
+    // table. A negative result (with error() set) means the file is larger
+    // than a description file may be, could not be read to its end, or a
     // container's text could not be moved into its temporary file.
     int Load(const std::string &path, int flag);
+    // Reads the file at `path` like Load, handing its objects to `sink`
+    // instead of the table, which stays empty.
+    int Read(const std::string &path, E2pObjectSink &sink);
 
     int GetObjCount() const { return int(objects.size()); }
 
@@ -80,10 +122,10 @@ public:
     const std::string &errorMessage() const { return errorMessage_; }
 
 private:
-    FileSystem *fs_ = nullptr;
+    Io *io_ = nullptr;
 
     bool Unwrap(const std::string &path);
-    int ParseFile(const std::string &path);
+    int ParseFile(const std::string &path, E2pObjectSink &sink);
     void ParseDummyObj(const E2pFileObjTag &obj, std::string_view line);
     int fail(int code, std::string message);
 

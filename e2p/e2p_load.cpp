@@ -13,25 +13,50 @@ bool acceptedClass(uint16_t w) {
     return cls == 0x4000 || cls == 0x8000;
 }
 
+// Writes each object into the current E2P image as soon as its values are
+// read, so that no table of the file's objects is held: its record is built
+// in one zero-filled buffer of 2048 bytes. The first object whose record does
+// not fit the buffer, or whose address is refused, ends the load.
+class ObjectWriter : public E2pObjectSink {
+public:
+    explicit ObjectWriter(E2pState &e2p) : e2p_(e2p) {}
+    void begin(const E2pFileObjTag &obj) override {
+        record_.fill(0);
+        builder_.begin(obj);
+    }
+    void value(E2pFileObjValueTag &&v) override { builder_.add(v); }
+    bool end() override {
+        int length = 0;
+        if (builder_.finish(&length) != 1) return refuse();
+        const uint16_t w = uint16_t(record_[2] | record_[3] << 8);
+        if (!acceptedClass(w)) return refuse();
+        const uint16_t count = uint16_t(record_[4] | record_[5] << 8);
+        fms_E2pWrite(e2p_, w & 0x1FFF, count, record_.data() + 7); // refused: the object is skipped
+        return true;
+    }
+    bool refused() const { return refused_; }
+
+private:
+    bool refuse() {
+        refused_ = true;
+        return false;
+    }
+    E2pState &e2p_;
+    std::array<uint8_t, kE2pRecordBuffer> record_;
+    E2pRecordBuilder builder_{record_.data(), record_.size()};
+    bool refused_ = false;
+};
+
 } // namespace
 
-int DownloadE2PFile4Nor(E2pState &e2p, std::string path, uint8_t * /*image*/, int flag, std::string *error) {
-    CE2pFile table(e2p.io.fs);
-    if (int r = table.Load(path, flag); r < 0) {
-        if (error) *error = table.errorMessage();
+int DownloadE2PFile4Nor(E2pState &e2p, std::string path, uint8_t * /*image*/, int /*flag*/, std::string *error) {
+    CE2pFile file(&e2p.io);
+    ObjectWriter writer(e2p);
+    if (int r = file.Read(path, writer); r < 0) {
+        if (error) *error = file.errorMessage();
         return r;
     }
-    std::array<uint8_t, kE2pRecordBuffer> record;
-    for (int i = 0; i < table.GetObjCount(); ++i) {
-        record.fill(0);
-        int length = 0;
-        if (table.GetObjRecord(i, record.data(), record.size(), &length) != 1) return 0;
-        const uint16_t w = uint16_t(record[2] | record[3] << 8);
-        if (!acceptedClass(w)) return 0;
-        const uint16_t count = uint16_t(record[4] | record[5] << 8);
-        fms_E2pWrite(e2p, w & 0x1FFF, count, record.data() + 7); // refused: the object is skipped
-    }
-    return 1;
+    return writer.refused() ? 0 : 1;
 }
 
 } // namespace qv

@@ -11,11 +11,14 @@ namespace qv {
 // Reads the description file at `path` and writes the data of every object
 // through fms_E2pWrite into the current E2P image, at the offset its address
 // gives (addresses 0..8191 and 16384..24575 both map to 0..8191). `image` and
-// `flag` are not used: the caller has made the image current.
+// `flag` are not used: the caller has made the image current. The text is
+// read whole first (a description file is at most kE2pMaxFileSize bytes), and
+// each object is written as soon as its values are read: no table is held.
 // Returns 1 when every object was accepted; 0 when an object's address is
 // refused or its record does not fit the record buffer (objects before it
 // stay written, later ones are not written); a negative code when the file
-// could not be read (then `error`, when given, receives the message).
+// could not be read (then `error`, when given, receives the message), or the
+// cancel code when the host cancelled the call.
 int DownloadE2PFile4Nor(E2pState &e2p, std::string path, uint8_t *image, int flag, std::string *error = nullptr);
 
 } // namespace qv

@@ -37,6 +37,40 @@ size_t e2pValueLength(const E2pFileObjValueTag &value) {
     }
 }
 
+bool E2pRecordBuilder::fits(int32_t size, uint64_t stream, size_t bufferSize) {
+    return size >= 0 && uint64_t(size) + kRecordHeader + 1 <= bufferSize && stream + kRecordHeader <= bufferSize;
+}
+
+void E2pRecordBuilder::begin(const E2pFileObjTag &obj) {
+    address_ = obj.address;
+    size_ = obj.size;
+    stream_ = 0;
+}
+
+void E2pRecordBuilder::add(const E2pFileObjValueTag &value) {
+    const size_t n = e2pValueLength(value);
+    if (stream_ + n + kRecordHeader <= bufferSize_) encodeValue(value, buffer_ + kRecordHeader + stream_);
+    stream_ += n;
+}
+
+int E2pRecordBuilder::finish(int *length) {
+    if (!fits(size_, stream_, bufferSize_)) return -1;
+    const size_t size = size_t(size_);
+    const uint32_t address = uint32_t(address_) + kE2pRecordAddressBias;
+    buffer_[0] = kE2pRecordKind;
+    buffer_[1] = uint8_t(size + 6);
+    buffer_[2] = uint8_t(address);
+    buffer_[3] = uint8_t(address >> 8);
+    buffer_[4] = uint8_t(size);
+    buffer_[5] = uint8_t(size >> 8);
+    buffer_[6] = 0;
+    uint8_t sum = 0;
+    for (size_t i = 0; i < kRecordHeader + size; ++i) sum ^= buffer_[i];
+    buffer_[kRecordHeader + size] = sum;
+    *length = int(size + kRecordHeader + 1);
+    return 1;
+}
+
 int CE2pFile::GetObjRecord(int index, uint8_t *buffer, size_t bufferSize, int *length) const {
     if (index < 0 || index >= GetObjCount()) {
         if (bufferSize > 0)
@@ -45,27 +79,14 @@ int CE2pFile::GetObjRecord(int index, uint8_t *buffer, size_t bufferSize, int *l
         return 0;
     }
     const E2pFileObjTag &obj = objects[size_t(index)];
-    if (obj.size < 0) return -1;
-    const size_t size = size_t(obj.size);
-    size_t stream = 0;
+    uint64_t stream = 0;
     for (const E2pFileObjValueTag &v : obj.values) stream += e2pValueLength(v);
-    if (size + kRecordHeader + 1 > bufferSize || stream + kRecordHeader > bufferSize) return -1;
-
-    const uint32_t address = uint32_t(obj.address) + kE2pRecordAddressBias;
-    buffer[0] = kE2pRecordKind;
-    buffer[1] = uint8_t(size + 6);
-    buffer[2] = uint8_t(address);
-    buffer[3] = uint8_t(address >> 8);
-    buffer[4] = uint8_t(size);
-    buffer[5] = uint8_t(size >> 8);
-    buffer[6] = 0;
-    size_t at = kRecordHeader;
-    for (const E2pFileObjValueTag &v : obj.values) at += encodeValue(v, buffer + at);
-    uint8_t sum = 0;
-    for (size_t i = 0; i < kRecordHeader + size; ++i) sum ^= buffer[i];
-    buffer[kRecordHeader + size] = sum;
-    *length = int(size + kRecordHeader + 1);
-    return 1;
+    // A record that does not fit leaves the buffer as it was.
+    if (!E2pRecordBuilder::fits(obj.size, stream, bufferSize)) return -1;
+    E2pRecordBuilder record(buffer, bufferSize);
+    record.begin(obj);
+    for (const E2pFileObjValueTag &v : obj.values) record.add(v);
+    return record.finish(length);
 }
 
 } // namespace qv

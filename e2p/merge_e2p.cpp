@@ -108,7 +108,7 @@ int mergeE2P(E2pState &e2p, uint8_t *e2pBase, uint32_t e2pBaseSize, uint8_t *e2p
         return 0;
     }
 
-    File file(out.imagePath, "wb", e2p.io.fs);
+    File file = e2p.io.openOutput(out.imagePath, "wb");
     if (!file) return fail(msg, kE2pOpenOutputFailed, strprintf("open %s failed", out.imagePath.c_str()));
     out.imageType = QUORVEL_TYPE_E2P;
     out.imageAddress = 0;

@@ -36,20 +36,31 @@ size_t findSeparator(std::string_view text, size_t b, size_t e, std::string_view
 
 } // namespace
 
+Pieces::Pieces(std::string_view text, std::string_view separators)
+    : text_(text), separators_(separators), e_(text.size()) {
+    trim(text_, b_, e_);
+}
+
+bool Pieces::next(std::string_view &piece) {
+    if (done_) return false;
+    const size_t pos = findSeparator(text_, b_, e_, separators_);
+    if (pos == e_) {
+        done_ = true;
+        piece = text_.substr(b_, e_ - b_);
+        return b_ < e_;
+    }
+    size_t pb = b_, pe = pos;
+    trim(text_, pb, pe);
+    piece = text_.substr(pb, pe - pb);
+    b_ = pos + 1;
+    trim(text_, b_, e_);
+    return true;
+}
+
 void SplitString(std::string_view text, std::vector<std::string> &list, std::string_view separators) {
     list.clear();
-    size_t b = 0, e = text.size();
-    trim(text, b, e);
-    for (;;) {
-        size_t pos = findSeparator(text, b, e, separators);
-        if (pos == e) break;
-        size_t pb = b, pe = pos;
-        trim(text, pb, pe);
-        list.emplace_back(text.substr(pb, pe - pb));
-        b = pos + 1;
-        trim(text, b, e);
-    }
-    if (b < e) list.emplace_back(text.substr(b, e - b));
+    Pieces pieces(text, separators);
+    for (std::string_view piece; pieces.next(piece);) list.emplace_back(piece);
 }
 
 std::string GetToken(const std::vector<std::string> &list, int index) {

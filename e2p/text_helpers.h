@@ -8,10 +8,24 @@
 
 namespace qv {
 
-// Cuts `text` into pieces at any character of `separators`. The text and every
-// piece are trimmed of spaces, tabs and line feeds; runs of trimmed characters
-// around a separator vanish, so an empty piece appears only where two
-// separators meet ("a::b" with ":" gives "a", "", "b"). `list` is emptied first.
+// The pieces of `text` cut at any character of `separators`, one at a time
+// and without copies. The text and every piece are trimmed of spaces, tabs
+// and line feeds; runs of trimmed characters around a separator vanish, so an
+// empty piece appears only where two separators meet ("a::b" with ":" gives
+// "a", "", "b"). A line of any length is read in constant memory this way.
+class Pieces {
+public:
+    Pieces(std::string_view text, std::string_view separators);
+    // Stores the next piece and returns true; false after the last.
+    bool next(std::string_view &piece);
+
+private:
+    std::string_view text_, separators_;
+    size_t b_ = 0, e_ = 0;
+    bool done_ = false;
+};
+
+// All the pieces of `text` (see Pieces) into `list`, which is emptied first.
 void SplitString(std::string_view text, std::vector<std::string> &list, std::string_view separators);
 
 // The token at `index`, or the empty string when the index is outside the list.

@@ -9,6 +9,10 @@ top=$(dirname "$here")
 # QUORVEL may name another command line, e.g. "valgrind --leak-check=full path/to/quorvel".
 if [ -n "${QUORVEL:-}" ]; then read -ra bin <<< "$QUORVEL"; else bin=("$top/build/default/cli/quorvel"); fi
 out="$top/build/example"
+# The size-and-date record of the code image holds this instant (2020-01-01
+# 00:00 UTC) instead of the code file's last-write time, which is the time of
+# the checkout: every clone merges the same images.
+export SOURCE_DATE_EPOCH=1577836800
 
 "${bin[@]}" merge --manifest "$here/release.json" --out-dir "$out" "$@"
 echo "log: $out/merge.log"

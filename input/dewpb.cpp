@@ -1,8 +1,11 @@
 #include "input/dewpb.h"
 
-#include "input/inputs.h"
+#include "base/call_codes.h"
 #include "base/log.h"
 #include "base/page_block.h"
+#include "input/inputs.h"
+
+#include <algorithm>
 
 #include <zlib.h>
 
@@ -26,28 +29,49 @@ private:
     z_stream z_{};
 };
 
-// Writes the n bytes that the last inflate call made. False after a short
-// write, which is logged with the number of bytes that did get written.
-bool writeBlock(MergeLog &log, const ExpandedSink &out, PageBlock &buf, size_t n, const char *what) {
-    if (n == 0) return true;
-    logf(log, kName, what, int(n));
-    size_t written = out(buf.data(), n);
-    if (written == n) return true;
-    logf(log, kName, "Write err %d", int(written));
-    return false;
+// Where the expanded bytes go, and how many more may go there.
+struct Expansion {
+    MergeLog &log;
+    const ExpandedSink &out;
+    uint64_t room;
+    uint64_t done = 0;
+};
+
+// Writes the n bytes that the last inflate call made, as many of them as
+// there is room for. 0; `shortCode` after a short write, which is logged with
+// the number of bytes that did get written; kWpbPastLimit, logged with where
+// the expansion stopped, when they did not all fit.
+int writeBlock(Expansion &x, PageBlock &buf, size_t n, const char *what, int shortCode) {
+    const size_t fit = size_t(std::min<uint64_t>(n, x.room));
+    if (fit > 0) {
+        logf(x.log, kName, what, int(fit));
+        size_t written = x.out(buf.data(), fit);
+        if (written != fit) {
+            logf(x.log, kName, "Write err %d", int(written));
+            return shortCode;
+        }
+        x.room -= fit;
+        x.done += fit;
+    }
+    if (fit == n) return 0;
+    logf(x.log, kName, "Stopped after %llu bytes: this input may expand to no more",
+         static_cast<unsigned long long>(x.done));
+    return kWpbPastLimit;
 }
 
 } // namespace
 
-int deWpb(MergeLog &log, File &in, File &out) {
-    return deWpb(log, in, [&out](const uint8_t *p, size_t n) { return out.writeThrough(p, n); });
+int deWpb(Io &io, File &in, File &out, uint64_t limit) {
+    return deWpb(io, in, [&out](const uint8_t *p, size_t n) { return out.writeThrough(p, n); }, limit);
 }
 
-int deWpb(MergeLog &log, File &in, const ExpandedSink &out) {
+int deWpb(Io &io, File &in, const ExpandedSink &out, uint64_t limit) {
+    MergeLog &log = io.log;
     if (!wpb_read_header(in)) return -62;
     // Both sides move whole buffers with one system call each, past the
     // streams' own buffers.
     PageBlock inBuf(kBufSize), outBuf(kBufSize);
+    Expansion x{log, out, limit};
     int64_t at = in.tell();
     auto readBlock = [&] {
         size_t got = at < 0 ? 0 : in.readAt(inBuf.data(), kBufSize, at);
@@ -55,6 +79,7 @@ int deWpb(MergeLog &log, File &in, const ExpandedSink &out) {
         return got;
     };
     Inflater z;
+    LongLoop loop(io.call);
 
     for (;;) { // main loop
         if (z->avail_in == 0) {
@@ -73,7 +98,8 @@ int deWpb(MergeLog &log, File &in, const ExpandedSink &out) {
             logf(log, kName, "Inflate error");
             return -99;
         }
-        if (!writeBlock(log, out, outBuf, kBufSize - z->avail_out, "Write %d bytes")) return -115;
+        if (int r = writeBlock(x, outBuf, kBufSize - z->avail_out, "Write %d bytes", -115)) return r;
+        if (!loop.advance(kBufSize - z->avail_out)) return kErrCancelled;
         if (ret == Z_STREAM_END) {
             // One more read tells whether anything follows the stream.
             if (readBlock() == 0) break;
@@ -86,7 +112,8 @@ int deWpb(MergeLog &log, File &in, const ExpandedSink &out) {
         z->next_out = outBuf.data();
         z->avail_out = uInt(kBufSize);
         int ret = z.run(Z_FINISH);
-        if (!writeBlock(log, out, outBuf, kBufSize - z->avail_out, "Final write %d bytes")) return -148;
+        if (int r = writeBlock(x, outBuf, kBufSize - z->avail_out, "Final write %d bytes", -148)) return r;
+        if (!loop.advance(kBufSize - z->avail_out)) return kErrCancelled;
         if (ret != Z_OK && ret != Z_STREAM_END) {
             logf(log, kName, "Corrupt stream while finishing");
             return -155;

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "base/file.h"
-#include "base/log.h"
+#include "base/io.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,14 +14,22 @@ namespace qv {
 // returns how many of them it took (fewer: the write failed).
 using ExpandedSink = std::function<size_t(const uint8_t *, size_t)>;
 
+// The expansion stopped because it would have given more bytes than its
+// limit; the log says where ("Stopped after %llu bytes ...").
+inline constexpr int kWpbPastLimit = -1430;
+inline constexpr uint64_t kNoExpansionLimit = UINT64_MAX;
+
 // Hands the expanded payload of the compressed input `in` to `out`, block by
-// block, logging each step to `log`. Results as below.
-int deWpb(MergeLog &log, File &in, const ExpandedSink &out);
+// block, logging each step to the call's log. Results as below; an
+// expansion that would give more than `limit` bytes hands on the first
+// `limit` of them and stops with kWpbPastLimit.
+int deWpb(Io &io, File &in, const ExpandedSink &out, uint64_t limit = kNoExpansionLimit);
 
 // Appends the expanded payload of the compressed input `in` to `out`.
-// Returns 0 or a negative code (-62, -99, -115, -128, -148, -155). Neither
+// Returns 0 or a negative code (-62, -99, -115, -128, -148, -155, or the
+// cancel code when the host cancelled the call between two blocks). Neither
 // stream is opened or closed here; the payload is read at its offsets, so the
 // input stream stays where its header ended.
-int deWpb(MergeLog &log, File &in, File &out);
+int deWpb(Io &io, File &in, File &out, uint64_t limit = kNoExpansionLimit);
 
 } // namespace qv

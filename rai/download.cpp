@@ -1,10 +1,12 @@
 #include "rai/download.h"
 
+#include "base/call_codes.h"
 #include "base/log.h"
 #include "base/page_block.h"
 #include "rai/launch.h"
 #include "rai/store.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace qv {
@@ -42,6 +44,7 @@ int dwl_NorFsProcessData(RaiState &rai, File &stream, uint32_t hidden) {
     PageBlock buffer(kFront + kReadBlock);
     uint8_t *const block = buffer.data() + kFront;
     int64_t at = stream.tell();
+    LongLoop loop(rai.io.call, uint64_t(std::max<int64_t>(stream.length() - at, 0)));
     size_t held = 0;
     for (bool more = true; more;) {
         size_t got = at < 0 ? 0 : stream.readAt(block, kReadBlock, at);
@@ -57,6 +60,7 @@ int dwl_NorFsProcessData(RaiState &rai, File &stream, uint32_t hidden) {
             }
         }
         std::memmove(block - held, record, held);
+        if (!loop.advance(got)) return kErrCancelled;
     }
     return 0;
 }

@@ -28,23 +28,26 @@ struct InputStream {
     }
 };
 
-// Expands a compressed input into "<image folder>rai.tmp" and opens that as a
-// user FAT stream from its first byte.
-int openCompressed(RaiState &rai, const std::string &path, const std::string &imagePath, InputStream &in,
-                   std::string &msg) {
+// Expands a compressed input into "<image folder>rai.tmp" (a unique name with
+// safe outputs) and opens that as a user FAT stream from its first byte.
+// An input that would expand past `limit` keeps the part that reaches it
+// (the log says where the expansion stopped): more records than the area can
+// hold, so storing them ends with the area full.
+int openCompressed(RaiState &rai, const std::string &path, const std::string &imagePath, uint64_t limit,
+                   InputStream &in, std::string &msg) {
     File source(path, "rb");
     if (!source) {
         msg = strprintf("open %s fail", path.c_str());
         return -81;
     }
-    std::string temp = get_dir_prefix(imagePath) + "rai.tmp";
+    std::string temp = rai.io.scratchPath(get_dir_prefix(imagePath), "rai.tmp");
     File expanded(temp, "wb", rai.io.fs);
     if (!expanded) {
         msg = strprintf("open %s fail", temp.c_str());
         return -89;
     }
     in.tempPath = temp;
-    if (deWpb(rai.io.log, source, expanded) != 0) {
+    if (int r = deWpb(rai.io, source, expanded, limit); r != 0 && r != kWpbPastLimit) {
         msg = strprintf("uncompress %s error", path.c_str());
         return -98;
     }
@@ -99,9 +102,10 @@ private:
     RaiImage *img_;
 };
 
-int storeInput(RaiState &rai, const std::string &path, const std::string &imagePath, std::string &msg) {
+int storeInput(RaiState &rai, const std::string &path, const std::string &imagePath, uint64_t limit,
+               std::string &msg) {
     InputStream in;
-    int r = is_wpb_file(path) ? openCompressed(rai, path, imagePath, in, msg) : openPlain(rai, path, in, msg);
+    int r = is_wpb_file(path) ? openCompressed(rai, path, imagePath, limit, in, msg) : openPlain(rai, path, in, msg);
     if (r != 0) return r;
     if (dwl_NorFsProcessData(rai, in.file, in.hidden ? 1 : 0) != 0) {
         msg = "dwl_NorFsProcessData error";
@@ -110,19 +114,36 @@ int storeInput(RaiState &rai, const std::string &path, const std::string &imageP
     return 0;
 }
 
-// Everything after the image file was created: the map, the bound check, the
+// The most bytes of download stream an area of `length` bytes can take: every
+// stored sector takes at least its 512 bytes of the area, so a stream of one
+// record more than length / 512 cannot be stored whole.
+uint64_t streamLimit(uint32_t length) { return (uint64_t(length) / kFsSectorSize + 1) * kFsRecordSize; }
+
+// The RAI area must lie above the code image: above the CUS area, or above a
+// code image without one.
+int checkBelowArea(const CodeExtent &code, uint32_t base, std::string &msg) {
+    if (base < code.raiLowerbound) {
+        msg = "CUS size overflow!";
+        return -51;
+    }
+    if (code.codeImageEnd > base) {
+        msg = strprintf("code size overflow! %s ends at %#llx, above the RAI base %#x", code.codeImagePath.c_str(),
+                        static_cast<unsigned long long>(code.codeImageEnd), base);
+        return kRaiCodeOverflow;
+    }
+    return 0;
+}
+
+// Everything after the image file was created: the map, the bound checks, the
 // launch and the inputs in list order.
-int buildImage(RaiState &rai, const std::vector<std::string> &raiFiles, uint32_t raiLowerbound, OutputImage &out,
+int buildImage(RaiState &rai, const std::vector<std::string> &raiFiles, const CodeExtent &code, OutputImage &out,
                std::string &msg) {
     uint32_t base = 0, length = 0;
     if (fms_MapOutMemoryExt(rai, base, length) != 0) {
         msg = "fms_MapOutMemoryExt Error";
         return -45;
     }
-    if (base < raiLowerbound) {
-        msg = "CUS size overflow!";
-        return -51;
-    }
+    if (int r = checkBelowArea(code, base, msg)) return r;
     if (raiFiles.empty()) return 0;
     out.imageAddress = base;
     out.imageSize = length;
@@ -132,20 +153,20 @@ int buildImage(RaiState &rai, const std::vector<std::string> &raiFiles, uint32_t
         return -67;
     }
     for (size_t i = 0; i < raiFiles.size(); ++i)
-        if (int r = storeInput(rai, raiFiles[i], out.imagePath, msg)) return r;
+        if (int r = storeInput(rai, raiFiles[i], out.imagePath, streamLimit(length), msg)) return r;
     return 0;
 }
 
 } // namespace
 
-int mergeRAI(RaiState &rai, const std::vector<std::string> &raiFiles, uint32_t raiLowerbound, OutputImage &out,
+int mergeRAI(RaiState &rai, const std::vector<std::string> &raiFiles, const CodeExtent &code, OutputImage &out,
              uint8_t *e2pArea, std::string &msg) {
     rai.clear();
     if (!fms_E2pSetImage(rai.e2p, e2pArea, rai.e2p.e2pAreaSize)) {
         msg = "Init E2P fail";
         return -32;
     }
-    File image(out.imagePath, "w+b", rai.io.fs);
+    File image = rai.io.openOutput(out.imagePath, "w+b");
     if (!image) {
         msg = strprintf("open %s fail", out.imagePath.c_str());
         return kRaiImageOpenFailed;
@@ -154,7 +175,7 @@ int mergeRAI(RaiState &rai, const std::vector<std::string> &raiFiles, uint32_t r
     // follows at the end. The file gets what the merge wrote into it, on
     // failure as on success.
     ImageFileScope attached(rai.image, image);
-    int r = buildImage(rai, raiFiles, raiLowerbound, out, msg);
+    int r = buildImage(rai, raiFiles, code, out, msg);
     bool saved = imageSave(rai.image, image);
     attached.release();
     saved = image.close() && saved;

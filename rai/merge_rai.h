@@ -18,11 +18,19 @@ inline constexpr int kRaiImageOpenFailed = -44;
 inline constexpr int kRaiImageWriteFailed = -1310;
 // Closing the expanded temporary file failed.
 inline constexpr int kRaiTempCloseFailed = -1311;
+// A code image without CUS area reaches into the RAI area.
+inline constexpr int kRaiCodeOverflow = -1420;
+
+// How far up the flash the code image reaches, as the code merge found it.
+struct CodeExtent {
+    uint32_t raiLowerbound = 0;    // RAI_lowerbound: the end of the CUS area
+    uint64_t codeImageEnd = 0;     // flash address past a code image without CUS area; 0: none
+    std::string codeImagePath;     // that image, for the refusal's message
+};
 
 // Builds the RAI image from `raiFiles` over the host's E2P area `e2pArea`;
-// an area that starts below `raiLowerbound` (the end of the CUS area) is
-// refused.
-int mergeRAI(RaiState &rai, const std::vector<std::string> &raiFiles, uint32_t raiLowerbound, OutputImage &out,
+// an area that starts below the code image (`code`) is refused.
+int mergeRAI(RaiState &rai, const std::vector<std::string> &raiFiles, const CodeExtent &code, OutputImage &out,
              uint8_t *e2pArea, std::string &msg);
 
 } // namespace qv

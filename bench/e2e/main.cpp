@@ -8,6 +8,8 @@
 #include "e2e/report.h"
 #include "gen/release.h"
 
+#include <quorvel/quorvel.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -43,6 +45,7 @@ std::string readStamp(const std::string &path) {
 // same folder with the same sizes.
 Release prepareRelease(const Options &o, const std::string &dir) {
     Release r = planRelease(o.shape, dir);
+    writeManifest(r);
     std::string stampPath = dir + "/release.stamp";
     if (readStamp(stampPath) == shapeStamp(o.shape) && fs::exists(r.codeWpb)) {
         r.wpbBytes = fs::file_size(r.codeWpb);
@@ -69,7 +72,7 @@ Run mergeRun(const Release &r, const MergeInputs &in, const std::string &outDir)
 
 std::vector<Measurement> plan(const Release &r, const std::string &out) {
     std::vector<std::string> patches = {r.dspFile};
-    std::vector<Measurement> m(5);
+    std::vector<Measurement> m(6);
     m[0] = {"code", "code image, plain code file + 4 CUS", "cp of the code file",
             [&r, out] { return runCommand({"cp", r.codeFile, out + "/cp.bin"}); },
             MergeInputs{{r.codeFile}, patches, r.cusFiles, {}}, {}, {}};
@@ -95,6 +98,11 @@ std::vector<Measurement> plan(const Release &r, const std::string &out) {
     m[3] = {"e2p", "E2P merge of the description file", "", nullptr, MergeInputs{{}, {}, {}, {r.e2pFile}}, {}, {}};
     m[4] = {"release", "whole release in one call", "", nullptr,
             MergeInputs{{r.codeFile, r.userFat, r.hiddenFat}, patches, r.cusFiles, {r.e2pFile}}, {}, {}};
+    // Safe outputs against the same merge without them, round by round.
+    MergeInputs code = m[0].inputs, safe = code;
+    safe.flags = QUORVEL_SAFE_OUTPUTS;
+    m[5] = {"safe", "code image, plain code file + 4 CUS, safe outputs", "the same merge without safe outputs",
+            [&r, code, out] { return mergeRun(r, code, out); }, safe, {}, {}};
     return m;
 }
 
@@ -120,6 +128,12 @@ void checkFull(const Release &r, const std::string &out, Report &report) {
     fs::remove(extra);
     removeOutputs(out);
     report.fullCheck(run, -151);
+}
+
+void measureMerge(const Release &r, Measurement &m, unsigned round, const std::string &out, Report &report) {
+    m.merge.push_back(mergeRun(r, m.inputs, out));
+    removeOutputs(out);
+    report.progress(round, m.name, m.merge.back());
 }
 
 // Runs one merge in this process, for a profiler to look at.
@@ -161,14 +175,17 @@ int main(int argc, char **argv) {
         for (unsigned round = 1; round <= o.rounds; ++round) {
             for (Measurement &m : ms) {
                 if (!o.only.empty() && !o.only.count(m.key)) continue;
+                // A merge measured against the same merge without an option
+                // goes first every other round: the first of two runs in a
+                // row pays for the writeback the one before left.
+                const bool mergeFirst = m.key == "safe" && round % 2 == 0;
+                if (mergeFirst) measureMerge(r, m, round, out, report);
                 if (m.baseline) {
                     m.base.push_back(m.baseline());
                     removeOutputs(out);
                     report.progress(round, m.baseName, m.base.back());
                 }
-                m.merge.push_back(mergeRun(r, m.inputs, out));
-                removeOutputs(out);
-                report.progress(round, m.name, m.merge.back());
+                if (!mergeFirst) measureMerge(r, m, round, out, report);
             }
         }
         if (o.only.empty() || o.only.count("rai")) checkFull(r, out, report);

@@ -20,7 +20,7 @@ const char *usage() {
     return "usage: bench_e2e [--dir DIR] [--keep] [--rounds N] [--only KEYS]\n"
            "                 [--code-mb N] [--e2p-objects N] [--rai-units N] [--cus-files N]\n"
            "                 [--interleaved] [--profile KEY]\n"
-           "  KEYS: comma list of code,wpb,rai,e2p,release (default: all)\n"
+           "  KEYS: comma list of code,wpb,rai,e2p,release,safe (default: all)\n"
            "  --dir DIR  put the release in DIR (created if needed; a kept release of the\n"
            "             same sizes is reused); default: a temporary folder, removed after\n"
            "  --profile KEY  run that one merge once in this process (no fork, no\n"

@@ -127,6 +127,10 @@ bool Report::row(const Measurement &m) {
             std::printf("    RAI image size %u, expected %u\n", last.outputs[2][2], r_.raiSectors * 65536u);
             failed_ = true;
         }
+    } else if (m.key == "safe") {
+        std::printf("    time ratio %.3f\n", t / tb);
+        target(t / tb <= 1.05, "<= 1.05 x without safe outputs");
+        if (last.outputs[0][2] < r_.codeSection) failed_ = true;
     } else if (m.key == "e2p") {
         std::printf("    %u objects in %.1f ms\n", o_.shape.e2pObjects, t * 1000);
         target(t < 0.100, "< 100 ms");

@@ -317,4 +317,30 @@ void writeRelease(const ReleaseShape &shape, Release &r) {
     writeFatFile(r.hiddenFat, 23, 0, r.hiddenItems, 12);
 }
 
+namespace {
+
+std::string quotedName(const std::string &path) {
+    const size_t slash = path.rfind('/');
+    return "\"" + (slash == std::string::npos ? path : path.substr(slash + 1)) + "\"";
+}
+
+} // namespace
+
+void writeManifest(const Release &r) {
+    const std::string d = r.dir.empty() || r.dir.back() == '/' ? r.dir : r.dir + "/";
+    writeBytes(d + "flash.bin", r.flashInfo);
+    writeBytes(d + "e2p_base.bin", r.e2pBase);
+    writeBytes(d + "e2p_area.bin", r.e2pArea);
+    std::string cus;
+    for (const std::string &c : r.cusFiles) cus += (cus.empty() ? "" : ", ") + quotedName(c);
+    writeText(d + "release.json",
+              "{\n  \"flashInfo\": \"flash.bin\",\n  \"images\": [" + quotedName(r.codeFile) + ", " +
+                  quotedName(r.userFat) + ", " + quotedName(r.hiddenFat) + "],\n  \"patches\": [" +
+                  quotedName(r.dspFile) + "],\n  \"cus\": [" + cus + "],\n  \"e2pFiles\": [" + quotedName(r.e2pFile) +
+                  "],\n  \"e2pBase\": \"e2p_base.bin\",\n  \"e2pArea\": \"e2p_area.bin\",\n"
+                  "  \"e2pAreaOut\": \"e2p_area.merged\",\n"
+                  "  \"outputs\": {\"code\": \"code.img\", \"e2p\": \"e2p.img\", \"rai\": \"rai.img\"},\n"
+                  "  \"log\": \"merge.log\"\n}\n");
+}
+
 } // namespace qvbench

@@ -53,6 +53,12 @@ Release planRelease(const ReleaseShape &shape, const std::string &dir);
 // written.
 void writeRelease(const ReleaseShape &shape, Release &release);
 
+// Writes, beside the release's files, the FlashInfo record (flash.bin), the
+// two E2P buffers (e2p_base.bin, e2p_area.bin) and a manifest naming the
+// whole release (release.json; outputs relative to --out-dir), so that the
+// command can merge it and report on it.
+void writeManifest(const Release &release);
+
 // ---- the single generators, also used by the micro-benchmarks ----------
 
 Bytes makeFlashInfo(uint16_t sizeIn64KB, bool interleaved);

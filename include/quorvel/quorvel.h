@@ -2,13 +2,18 @@
  * handset. One call builds the code image, the E2P image and the RAI image
  * and writes a text log of every step.
  *
- * Two ways in:
+ * Three ways in:
  *   - the C ABI quorvel_merge(), exported from libquorvel.so, for hosts and
  *     other languages;
- *   - the C++ entry quorvel(), with standard containers.
- * Both run the same merge. Each call keeps its working state to itself, so
- * calls may run concurrently on different threads (with different output
- * files). */
+ *   - the C++ entry quorvel(), with standard containers;
+ *   - quorvel_merge_request(), the C ABI for hosts that want safety: outputs
+ *     that appear only when the merge succeeded, strict inputs, a cancel
+ *     flag, progress reports and a fixed recorded time.
+ * All run the same merge. None lets an exception out: a failure is always a
+ * negative result code. A call whose output (an image or the log) is one of
+ * its inputs, or another of its outputs, is refused before any file is
+ * created. Each call keeps its working state to itself, so calls may run
+ * concurrently on different threads (with different output files). */
 #ifndef QUORVEL_QUORVEL_H
 #define QUORVEL_QUORVEL_H
 
@@ -37,6 +42,10 @@ typedef struct quorvel_output {
     uint32_t    image_size;    /* out */
 } quorvel_output;
 
+/* The library's version, "MAJOR.MINOR.PATCH" (for example "0.1.0"): a
+ * static string, never NULL. */
+QUORVEL_API const char *quorvel_version(void);
+
 /* Runs one merge. Returns 0 on success or a negative result code; on failure
  * `message` (when not NULL and message_size > 0) receives the failure text,
  * cut to fit and always NUL-terminated; on success it is left untouched.
@@ -52,6 +61,51 @@ QUORVEL_API int32_t quorvel_merge(const void *flash_info,
                                   int32_t reserved1, int32_t erase_all,
                                   char *message, size_t message_size,
                                   const char *log_path, int32_t reserved2);
+
+#define QUORVEL_SAFE_OUTPUTS  0x1u /* outputs appear only when the merge succeeded */
+#define QUORVEL_STRICT_INPUTS 0x2u /* every named input must exist, be a regular file and be used */
+#define QUORVEL_SYNC_OUTPUTS  0x4u /* flush outputs to the disk before they replace earlier files */
+typedef struct quorvel_request {
+    uint32_t struct_size;            /* sizeof(quorvel_request); lets the struct grow */
+    uint32_t flags;
+    const void *flash_info; size_t flash_info_size;  /* refused when too short for its fields */
+    const char *const *image_files; size_t image_count;
+    const char *const *patch_files; size_t patch_count;
+    const char *const *cus_files;   size_t cus_count;
+    const char *const *e2p_files;   size_t e2p_count;
+    uint8_t *e2p_base; uint32_t e2p_base_size;
+    uint8_t *e2p_area; uint32_t e2p_area_size;
+    int32_t erase_all;
+    const char *log_path;            /* NULL: no log */
+    int64_t recorded_time;           /* -1: the code file's last-write time (local time), else seconds since 1970, shown in UTC */
+    const volatile int *cancel;      /* NULL, or set non-zero (e.g. from a signal handler) to stop the merge */
+    void (*progress)(void *ctx, const char *step, uint64_t done, uint64_t total);
+    void *progress_ctx;
+} quorvel_request;
+
+/* Runs one merge as quorvel_merge() does, with the request's flags and
+ * controls. Returns 0 or a negative result code; `message` as for
+ * quorvel_merge(); `outputs` as for quorvel_merge(), filled only on success
+ * with QUORVEL_SAFE_OUTPUTS.
+ *   QUORVEL_SAFE_OUTPUTS: each image is written under a unique temporary name
+ *     in its own folder and replaces the earlier file only when the whole
+ *     merge succeeded; on failure or cancellation every earlier file is
+ *     untouched and every temporary removed. The log is always written, under
+ *     its own name; logs and messages name the final paths.
+ *   QUORVEL_STRICT_INPUTS: before any output is touched, every input must
+ *     exist, be a regular file, be readable, be recognised and be merged.
+ *   QUORVEL_SYNC_OUTPUTS: the images and their folders are flushed to the
+ *     disk before the call returns (before they replace earlier files).
+ * A request with struct_size below sizeof(quorvel_request), an unknown flag,
+ * a FlashInfo record shorter than its fields (flash_info_size), a NULL list
+ * with entries, or a recorded_time below -1 is refused before anything is
+ * touched. `cancel` is read between the blocks of every long loop; a call it
+ * stops returns its own code. `progress` (may be NULL) is called with the
+ * step at the start of each merge step (done and total 0) and at least every
+ * 16 MB of long copies and expansions (bytes done, and the total when known,
+ * else 0). */
+QUORVEL_API int32_t quorvel_merge_request(const quorvel_request *request, quorvel_output outputs[3],
+                                          char *message, size_t message_size);
 
 #ifdef __cplusplus
 } /* extern "C" */

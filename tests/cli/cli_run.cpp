@@ -15,15 +15,10 @@ std::string quote(const std::string &s) {
     return out + "'";
 }
 
-} // namespace
-
-Json CliResult::json() const { return Json::parse(out); }
-
-CliResult runCli(const std::vector<std::string> &args) {
+// Runs `cmd` in the shell, its stderr into a file of its own.
+CliResult runCommandLine(std::string cmd) {
     qvtest::TempDir tmp;
     const std::string errPath = tmp.file("stderr");
-    std::string cmd = quote(QUORVEL_CLI_PATH);
-    for (const std::string &a : args) cmd += " " + quote(a);
     cmd += " 2>" + quote(errPath);
     CliResult r;
     FILE *p = popen(cmd.c_str(), "r");
@@ -35,6 +30,18 @@ CliResult runCli(const std::vector<std::string> &args) {
     r.err = qvtest::readText(errPath);
     return r;
 }
+
+} // namespace
+
+Json CliResult::json() const { return Json::parse(out); }
+
+CliResult runCli(const std::vector<std::string> &args) {
+    std::string cmd = quote(QUORVEL_CLI_PATH);
+    for (const std::string &a : args) cmd += " " + quote(a);
+    return runCommandLine(cmd);
+}
+
+CliResult runBash(const std::string &script) { return runCommandLine("bash -c " + quote(script)); }
 
 bool contains(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
 

@@ -22,6 +22,8 @@ struct CliResult {
 
 // Runs the command with `args` (each one quoted for the shell).
 CliResult runCli(const std::vector<std::string> &args);
+// Runs `script` with bash.
+CliResult runBash(const std::string &script);
 
 bool contains(const std::string &text, const std::string &part);
 

@@ -145,6 +145,27 @@ TEST(InspectCode, ChecksumMismatchAndMissingMarkerAreProblems) {
     EXPECT_EQ(r.json()["records"].size(), 4u);
 }
 
+// A code image whose writing stopped: after the end marker, inside a record's
+// header or inside its data.
+TEST(InspectCode, HalfWrittenImagesAreProblems) {
+    MergedRelease m;
+    const Bytes img = readFile(m.output("code.img"));
+    const struct {
+        size_t cut;
+        std::string problem;
+    } rows[] = {
+        {kCode + 36, "the image ends after the code end marker at 0x2026: its CUS area is missing"},
+        {kCode + 36 + 8 + 10, "broken chain at 0x2032: no record header"},
+        {kCode + 36 + 8 + 88 + 20, "broken chain at 0x208a: the record runs past the end of the file"},
+    };
+    for (const auto &row : rows) {
+        writeFile(m.output("cut.img"), Bytes(img.begin(), img.begin() + long(row.cut)));
+        const CliResult r = runCli({"inspect", m.output("cut.img"), "--json"});
+        EXPECT_EQ(r.status, 1) << row.cut;
+        EXPECT_EQ(r.json()["problems"], Json::array({row.problem})) << row.cut;
+    }
+}
+
 TEST(InspectCode, CodeSectionAloneAndCusOnlyImages) {
     TempDir t;
     TestRelease rel(t.path());
@@ -152,6 +173,10 @@ TEST(InspectCode, CodeSectionAloneAndCusOnlyImages) {
                           "--e2p-area", rel.path("e2p_area.bin"), "--image", rel.path("firmware.bin"), "--out-code",
                           t.file("code.img"), "--out-rai", t.file("rai.img"), "--log", t.file("log"), "-q"});
     ASSERT_EQ(r.status, 0) << r.err;
+    // Nothing marks a code section alone: it is read only when --kind says so.
+    r = runCli({"inspect", t.file("code.img")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, t.file("code.img") + ": not recognised")) << r.err;
     r = runCli({"inspect", "--kind", "code", t.file("code.img"), "--json"});
     ASSERT_EQ(r.status, 0);
     EXPECT_EQ(r.json()["hasCusArea"], false);

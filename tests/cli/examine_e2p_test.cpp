@@ -28,7 +28,7 @@ std::string blockText(std::initializer_list<std::pair<int, uint8_t>> set) {
 TEST(InspectE2p, ReportsTheJournalOfAMergedImage) {
     MergedRelease m;
     ASSERT_EQ(m.result.status, 0) << m.result.err;
-    CliResult r = runCli({"inspect", m.output("e2p.img"), "--json", "--base", m.rel.path("e2p_base.bin")});
+    CliResult r = runCli({"inspect", m.output("e2p.img"), "--json", "--e2p-base", m.rel.path("e2p_base.bin")});
     ASSERT_EQ(r.status, 0) << r.out;
     const Json j = r.json();
     EXPECT_EQ(j["kind"], "e2p");
@@ -59,7 +59,7 @@ TEST(InspectE2p, ReportsTheJournalOfAMergedImage) {
 
 TEST(InspectE2p, TextReportShowsRecordsEndAndChangedBlocks) {
     MergedRelease m;
-    CliResult r = runCli({"inspect", m.output("e2p.img"), "--base", m.rel.path("e2p_base.bin")});
+    CliResult r = runCli({"inspect", m.output("e2p.img"), "--e2p-base", m.rel.path("e2p_base.bin")});
     ASSERT_EQ(r.status, 0) << r.out;
     for (const char *line : {"E2P image: ", "(8192 bytes, plain layout, 8192 logical bytes)\n", "journal records: 3\n",
                              "  0x000016  0x00d0   16      0xc0 ok       ", "journal ends at 0x0042: erased header\n",
@@ -72,7 +72,7 @@ TEST(InspectE2p, TextReportShowsRecordsEndAndChangedBlocks) {
 TEST(InspectE2p, InterleavedLayoutIsToldFromTheEndMark) {
     MergedRelease m(true);
     ASSERT_EQ(m.result.status, 0) << m.result.err;
-    CliResult r = runCli({"inspect", m.output("e2p.img"), "--json", "--base", m.rel.path("e2p_base.bin")});
+    CliResult r = runCli({"inspect", m.output("e2p.img"), "--json", "--e2p-base", m.rel.path("e2p_base.bin")});
     ASSERT_EQ(r.status, 0) << r.out;
     const Json j = r.json();
     EXPECT_EQ(j["interleaved"], true);

@@ -102,7 +102,7 @@ INSTANTIATE_TEST_SUITE_P(Layouts, InspectRai, ::testing::Values(false, true),
 TEST(InspectRaiLayout, SectorSizeAndBaseGiveTheSameItems) {
     MergedRelease m;
     const Json byMap = inspectRai(m, {"--json"}).json();
-    CliResult r = runCli({"inspect", m.output("rai.img"), "--sector-size", "0x10000", "--base",
+    CliResult r = runCli({"inspect", m.output("rai.img"), "--sector-size", "0x10000", "--rai-base",
                           std::to_string(kRaiBase), "--json"});
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(r.json()["sectors"], byMap["sectors"]);

@@ -107,7 +107,7 @@ TEST_F(ExampleRelease, ExtractFatGivesBackTheExamplesFatSectors) {
 }
 
 TEST_F(ExampleRelease, InspectReadsTheE2pImage) {
-    CliResult r = runCli({"inspect", out("e2p.img"), "--base", rel("e2p_base.bin"), "--json"});
+    CliResult r = runCli({"inspect", out("e2p.img"), "--e2p-base", rel("e2p_base.bin"), "--json"});
     ASSERT_EQ(r.status, 0) << r.out;
     const Json j = r.json();
     EXPECT_EQ(j["endReason"], "erased header");

@@ -29,22 +29,24 @@ Json fullDescription() {
                 {"flags", "0x80000001"}};
 }
 
-// The same description as the command writes it back: numbers, sector sizes.
+// The same description as the command writes it back: addresses, sizes,
+// identifiers and flags as hex strings, counts as numbers, sector sizes.
 Json normalised() {
-    return Json{{"chipId", 0xBEEF},
+    return Json{{"chipId", "0xbeef"},
                 {"chipSubId", 4660},
                 {"options", 0x8001},
                 {"sizeIn64KB", 320},
-                {"regions", Json::array({Json{{"sectorSize", 8192}, {"count", 8}},
-                                         Json{{"sectorSize", 65536}, {"count", 318}},
-                                         Json{{"sectorSize", 8192}, {"count", 8}}})},
-                {"baseAddress", 0x08000000},
-                {"cusOffset", 1193984},
-                {"versionAddr", 0xA1B2C3D4u},
-                {"versionAddr1", 0x05060708},
-                {"memParts", Json::array({Json{{"id", 0xDEADBEEFu}, {"didr", 0xCAFE}}, Json{{"id", 7}, {"didr", 0}}})},
+                {"regions", Json::array({Json{{"sectorSize", "0x2000"}, {"count", 8}},
+                                         Json{{"sectorSize", "0x10000"}, {"count", 318}},
+                                         Json{{"sectorSize", "0x2000"}, {"count", 8}}})},
+                {"baseAddress", "0x08000000"},
+                {"cusOffset", "0x00123800"},
+                {"versionAddr", "0xa1b2c3d4"},
+                {"versionAddr1", "0x05060708"},
+                {"memParts", Json::array({Json{{"id", "0xdeadbeef"}, {"didr", "0xcafe"}},
+                                          Json{{"id", "0x00000007"}, {"didr", "0x0000"}}})},
                 {"interleaved", true},
-                {"flags", 0x80000001u}};
+                {"flags", "0x80000001"}};
 }
 
 FlashInfoSpec fullRecord() {

@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <regex>
 #include <sstream>
 
@@ -74,12 +77,68 @@ TEST(MergeOutput, FailedMergeGivesErrorCodeAndMessageOnStderr) {
     CliResult r = runCli(args);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "error -72: merge_code_cus: open " + t.file("missing.bin") + " failed\n");
+    EXPECT_EQ(r.err, "error -1462: " + t.file("missing.bin") + ": no such file\n");
 
     args.push_back("--json");
     r = runCli(args);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.json(), (Json{{"result", -72}, {"message", "merge_code_cus: open " + t.file("missing.bin") + " failed"}}));
+    EXPECT_EQ(r.json(), (Json{{"error", {{"code", -1462}, {"message", t.file("missing.bin") + ": no such file"}}}}));
+}
+
+// Under --json every error, the option parser's included, is one JSON object
+// on stdout with the exit status of the same error without it; --quiet
+// silences only the text.
+TEST(MergeOutput, JsonErrorsKeepTheirExitStatus) {
+    TempDir t;
+    TestRelease rel(t.path());
+    writeText(t.file("notes.txt"), "not an image\n");
+    std::vector<std::string> badCode = rel.mergeFlags(t.path());
+    std::replace(badCode.begin(), badCode.end(), rel.path("firmware.bin"), t.file("missing.bin"));
+    badCode.push_back("--lenient"); // the merge itself fails to open it
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        long code;
+        std::string message;
+    } rows[] = {
+        {badCode, 1, -72, "merge_code_cus: open " + t.file("missing.bin") + " failed"},
+        {{"merge", "--e2p-base", rel.path("e2p_base.bin")}, 2, 2, "--flash-info: required"},
+        {{"merge", "--no-such-flag"}, 2, 2, "--no-such-flag"},
+        {{"inspect", t.file("notes.txt"), "-q"}, 1, 1, t.file("notes.txt") + ": not recognised"},
+    };
+    for (const auto &row : rows) {
+        std::vector<std::string> args = row.args;
+        args.push_back("--json");
+        CliResult r = runCli(args);
+        EXPECT_EQ(r.status, row.status) << args[0] << r.err;
+        const Json j = r.json();
+        EXPECT_EQ(j["error"]["code"], row.code) << r.out;
+        EXPECT_TRUE(contains(j["error"]["message"].get<std::string>(), row.message)) << r.out;
+    }
+    std::vector<std::string> quiet = rel.mergeFlags(t.path());
+    quiet.insert(quiet.end(), {"--quiet", "--json"});
+    EXPECT_EQ(runCli(quiet).json()["result"], 0);
+}
+
+// With SOURCE_DATE_EPOCH the size-and-date record holds that instant, in
+// UTC, instead of the code file's last-write time: two copies of a release
+// written at different times merge to the same images.
+TEST(MergeOutput, SourceDateEpochMakesTheImagesReproducible) {
+    TempDir t;
+    for (const char *copy : {"a", "b"}) std::filesystem::create_directories(t.file(copy) + "/out");
+    const TestRelease a(t.file("a")), b(t.file("b"));
+    std::filesystem::last_write_time(b.path("firmware.bin"),
+                                     std::filesystem::last_write_time(b.path("firmware.bin")) - std::chrono::hours(50));
+    setenv("SOURCE_DATE_EPOCH", "1577836800", 1); // 2020-01-01 00:00 UTC
+    const CliResult ra = runCli(a.mergeFlags(t.file("a/out"))), rb = runCli(b.mergeFlags(t.file("b/out")));
+    unsetenv("SOURCE_DATE_EPOCH");
+    ASSERT_EQ(ra.status, 0) << ra.err;
+    ASSERT_EQ(rb.status, 0) << rb.err;
+    for (const char *image : {"code.img", "e2p.img", "rai.img"})
+        EXPECT_EQ(readFile(t.file(std::string("a/out/") + image)), readFile(t.file(std::string("b/out/") + image)))
+            << image;
+    const Json code = runCli({"inspect", t.file("a/out/code.img"), "--json"}).json();
+    EXPECT_EQ(code["sizeDate"], std::string("8214 010120 00:00").append(10, ' '));
 }
 
 TEST(MergeOutput, UsageErrorsExitWith2) {

@@ -4,7 +4,7 @@
 #include "fixture.h"
 
 #include "base/bytes.h"
-#include "entry/merge.h"
+#include "entry/merge_call.h"
 
 #include <filesystem>
 
@@ -34,9 +34,19 @@ protected:
     int run() {
         const std::vector<std::string> none;
         const std::string logPath = dir.file("call.log");
-        const qv::MergeInputs in{&images, &patches, &cus, base.data(), uint32_t(base.size()), area.data(),
-                                 uint32_t(area.size()), &none, 0, &logPath};
-        return qv::runMerge(ctx, flash.data(), outs, in, message);
+        const qv::MergeRequest rq{.flashInfo = flash.data(),
+                                  .images = images,
+                                  .patches = patches,
+                                  .cus = cus,
+                                  .e2pFiles = none,
+                                  .e2pBase = base.data(),
+                                  .e2pBaseSize = uint32_t(base.size()),
+                                  .e2pArea = area.data(),
+                                  .e2pAreaSize = uint32_t(area.size()),
+                                  .eraseAll = 0,
+                                  .logPath = logPath,
+                                  .control = {}};
+        return qv::runMerge(ctx, rq, qv::OutputSlots(&outs), qv::MessageSlot(&message));
     }
     Bytes file(const std::string &name) { return qvtest::readFile(dir.file(name)); }
 

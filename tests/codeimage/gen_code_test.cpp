@@ -12,7 +12,7 @@ protected:
     int run(const Bytes &file, uint32_t &sum) {
         std::string in = put("code.bin", file);
         qv::File src(in, "rb"), dst(dir.file("out.bin"), "wb", &seam);
-        int r = qv::gen_code(src, dst, sum);
+        int r = qv::gen_code(ctx.io.call, src, dst, sum);
         dst.close();
         return r;
     }
@@ -68,7 +68,7 @@ TEST_F(GenCodeTest, SectionLandsWhereTheOutputStandsAndTheOutputGoesOnAfterIt) {
         qv::File src(in, "rb"), dst(dir.file("out.bin"), "wb", &seam);
         ASSERT_EQ(dst.write("HEAD", 4), 4u); // still in the output's buffer
         uint32_t sum = 0;
-        ASSERT_EQ(qv::gen_code(src, dst, sum), 0);
+        ASSERT_EQ(qv::gen_code(ctx.io.call, src, dst, sum), 0);
         EXPECT_EQ(sum, xorWords(section));
         ASSERT_EQ(dst.write("TAIL", 4), 4u);
         ASSERT_TRUE(dst.close());
@@ -87,7 +87,7 @@ TEST_F(GenCodeTest, UnpositionableInputGivesMinus34) {
     qv::File closed; // no stream at all
     qv::File dst(dir.file("out.bin"), "wb", &seam);
     uint32_t sum = 5;
-    EXPECT_EQ(qv::gen_code(closed, dst, sum), -34);
+    EXPECT_EQ(qv::gen_code(ctx.io.call, closed, dst, sum), -34);
     EXPECT_EQ(sum, 5u);
 }
 

@@ -180,7 +180,7 @@ TEST_F(GenPatchTest, PatchDataPastTheFileEndIsRefused) {
 
 TEST_F(GenPatchTest, RefusalMessagesNameTheFile) {
     for (int code : {qv::kErrDspDescriptorPastEnd, qv::kErrDspDescriptorShort, qv::kErrDspEntryOutside,
-                     qv::kErrDspIdMapOutside, qv::kErrDspPatchPastEnd, qv::kErrDspPatchNoMemory}) {
+                     qv::kErrDspIdMapOutside, qv::kErrDspPatchPastEnd, qv::kErrRecordPastFlash}) {
         const char *fmt = qv::refusalFormat(code);
         ASSERT_NE(fmt, nullptr) << code;
         EXPECT_NE(qv::strprintf(fmt, "/x/dsp.pat").find("/x/dsp.pat"), std::string::npos) << code;

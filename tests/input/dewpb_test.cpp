@@ -50,7 +50,7 @@ protected:
     int expand(const Bytes &input) {
         writeFile(dir.file("in.wpb"), input);
         File in(dir.file("in.wpb"), "rb"), out(dir.file("out.bin"), "wb", &seam);
-        int r = deWpb(ctx.io.log, in, out);
+        int r = deWpb(ctx.io, in, out);
         out.close();
         return r;
     }

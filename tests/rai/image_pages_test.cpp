@@ -134,7 +134,7 @@ protected:
         out_.imagePath = dir_.file("rai.img");
     }
     int merge(const std::vector<std::string> &files) {
-        return qv::mergeRAI(ctx.rai, files, ctx.code.raiLowerbound, out_, e2p_.data(), msg_);
+        return qv::mergeRAI(ctx.rai, files, qv::CodeExtent{}, out_, e2p_.data(), msg_);
     }
     std::string fat(const std::string &name, uint8_t kind, uint32_t first, uint32_t count) {
         std::vector<std::pair<uint32_t, Bytes>> sectors;

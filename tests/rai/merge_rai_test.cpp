@@ -26,7 +26,7 @@ protected:
         out_.imageType = out_.imageAddress = out_.imageSize = 0xAAAA;
     }
     int merge(const std::vector<std::string> &files) {
-        return qv::mergeRAI(ctx.rai, files, ctx.code.raiLowerbound, out_, e2p_.data(), msg_);
+        return qv::mergeRAI(ctx.rai, files, code_, out_, e2p_.data(), msg_);
     }
     std::string fat(const std::string &name, uint8_t kind, const std::vector<std::pair<uint32_t, Bytes>> &sectors) {
         std::string path = dir_.file(name);
@@ -57,6 +57,7 @@ protected:
 
     qv::OutputImage out_;
     std::string msg_;
+    qv::CodeExtent code_; // how far the code image reaches
 };
 
 TEST_F(MergeRai, NoInputsLeavesAnEmptyImageAndTheEntry) {
@@ -132,7 +133,7 @@ TEST_F(MergeRai, InputsEndingWithinOrRightAfterTheHeader) {
 }
 
 TEST_F(MergeRai, NullE2pArea) {
-    EXPECT_EQ(qv::mergeRAI(ctx.rai, {}, ctx.code.raiLowerbound, out_, nullptr, msg_), -32);
+    EXPECT_EQ(qv::mergeRAI(ctx.rai, {}, code_, out_, nullptr, msg_), -32);
     EXPECT_EQ(msg_, "Init E2P fail");
     EXPECT_FALSE(fileExists(out_.imagePath));
 }
@@ -153,12 +154,12 @@ TEST_F(MergeRai, PartitionMapFailure) {
 
 TEST_F(MergeRai, RaiAreaBelowTheLowerBound) {
     std::string user = fat("user.fat", 22, {{0, sectorBytes(0)}});
-    ctx.code.raiLowerbound = kRai;
+    code_.raiLowerbound = kRai;
     EXPECT_EQ(merge({user}), 0);
-    ctx.code.raiLowerbound = kRai + 1;
+    code_.raiLowerbound = kRai + 1;
     EXPECT_EQ(merge({user}), -51);
     EXPECT_EQ(msg_, "CUS size overflow!");
-    ctx.code.raiLowerbound = 0xFFFFFFF9; // no sector after the CUS area
+    code_.raiLowerbound = 0xFFFFFFF9; // no sector after the CUS area
     EXPECT_EQ(merge({}), -51);
     EXPECT_TRUE(readFile(out_.imagePath).empty());
 }
@@ -257,7 +258,7 @@ TEST_F(MergeRai, TemporaryFileCloseFailure) {
     seam = qvtest::IoFaultSeam{};
     {
         qv::File in(packed, "rb"), scratch(dir_.file("scratch"), "wb", &seam);
-        ASSERT_EQ(qv::deWpb(ctx.io.log, in, scratch), 0);
+        ASSERT_EQ(qv::deWpb(ctx.io, in, scratch), 0);
     }
     uint64_t writes = seam.count - 1; // the scratch file's close counted one
     seam = qvtest::IoFaultSeam{writes + 1, 0};

@@ -1,0 +1,16 @@
+// SHA-256 digests of the files and buffers a release report lists, as 64
+// lower-case hex digits (through the system's crypto library).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace qvcli {
+
+std::string sha256Hex(const uint8_t *data, size_t size);
+// The digest of a whole file, read in blocks; nothing when it cannot be read.
+std::optional<std::string> sha256OfFile(const std::string &path);
+
+} // namespace qvcli
