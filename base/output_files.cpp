@@ -1,6 +1,6 @@
 #include "base/output_files.h"
 
-#include "base/call_codes.h"
+#include "base/results.h"
 #include "base/log.h"
 
 #include <cerrno>

@@ -49,7 +49,7 @@ int fms_adWrite(CodeState &ci, const RecordData &data, uint32_t len, uint32_t id
     // next_rec whenever the stream was not ahead of AD_write_addr.
     int32_t pos = int32_t(nextRec - uint32_t(out.tell()));
     logValue(ci.io.log, kName, "pos", uint32_t(pos));
-    if (pos < 0) return -53;
+    if (pos < 0) return kErrRecordRefused;
     out.fill(0xFF, uint32_t(pos));
     writeAddr = nextRec;
     return 0;

@@ -41,9 +41,9 @@ int closeCodeSection(CodeState &ci, File &image, const CodeSection &code, const 
     if (!code.compressed) {
         std::vector<uint8_t> record;
         uint32_t length = 0;
-        if (!SendBinaryFileSizeAndDate(code.path, record, length, ci.io.call.recordedTime)) {
+        if (int r = SendBinaryFileSizeAndDate(code.path, record, length, ci.io.call.recordedTime)) {
             msg = "SendBinaryFileSizeAndDate() function error";
-            return -143;
+            return r;
         }
         uint32_t sum = xor_words(code.checksum, record.data(), length / 4);
         if (image.write(record.data(), length) != length || !writeWord(image, sum))
@@ -74,12 +74,12 @@ int writePatchRecord(CodeState &ci, File &image, const std::vector<std::string> 
                      const FlashInfo &fi, std::string &msg) {
     if (dspFiles.empty()) {
         msg = "no DSP patch file given";
-        return -196;
+        return kErrNoDspFile;
     }
     File dsp(dspFiles[0], "rb");
     if (!dsp) {
         msg = strprintf("open %s failed", dspFiles[0].c_str());
-        return -196;
+        return kErrDspOpen;
     }
     uint8_t head[8] = {'C', 'U', 'S', 'F'};
     putLe32(head + 4, cusPos + 4);
@@ -96,7 +96,7 @@ int writeMcpRecord(CodeState &ci, File &image, const std::string &mcpPath, const
     File mcp(mcpPath, "rb");
     if (!mcp) {
         msg = strprintf("open mcp bin file: %s failed", mcpPath.c_str());
-        return -219;
+        return kErrMcpOpen;
     }
     int r = gen_mcp(ci, mcp, image, fi.memPartCount(), fi);
     mcp.close();

@@ -1,7 +1,7 @@
 #include "codeimage/gen_code.h"
 
 #include "base/bytes.h"
-#include "base/call_codes.h"
+#include "base/results.h"
 #include "base/page_block.h"
 #include "codeimage/result_codes.h"
 
@@ -16,7 +16,7 @@ uint32_t xor_words(uint32_t seed, const void *words, uint32_t count) {
 }
 
 int gen_code(CallControl &call, File &in, File &out, uint32_t &checksum, uint64_t limit) {
-    if (!in.seek(kCodeHeaderSize)) return -34;
+    if (!in.seek(kCodeHeaderSize)) return kErrCodeSeek;
     if (int64_t length = in.length() - kCodeHeaderSize; length > 0 && uint64_t(length) > limit)
         return kErrCodeTooLarge;
     // Room for the whole section is set aside first, and each block is read
@@ -34,7 +34,7 @@ int gen_code(CallControl &call, File &in, File &out, uint32_t &checksum, uint64_
         if (uint64_t(at - kCodeHeaderSize) + n > limit) return kErrCodeGrewPastFlash;
         at += int64_t(n);
         sum = xor_words(sum, block.data(), uint32_t(n / 4));
-        if (out.writeThrough(block.data(), n) < n) return -41;
+        if (out.writeThrough(block.data(), n) < n) return kErrCodeWrite;
         if (!loop.advance(n)) return kErrCancelled;
     } while (n == kCodeBlockSize);
     checksum = sum;

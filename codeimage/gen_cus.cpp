@@ -88,22 +88,22 @@ bool cus_find_ident(uint8_t fileType, uint32_t &ident) {
     return false;
 }
 
-int cus_has_container(const std::string &path) {
+bool cus_has_container(const std::string &path) {
     File f(path, "rb");
     uint8_t magic[4];
-    if (!f || f.length() < int64_t(kContainerHeaderSize) || f.read(magic, 4) != 4) return 0;
-    return tagIs(magic, "MSTM") || tagIs(magic, "MSTE") ? 1 : 0;
+    if (!f || f.length() < int64_t(kContainerHeaderSize) || f.read(magic, 4) != 4) return false;
+    return tagIs(magic, "MSTM") || tagIs(magic, "MSTE");
 }
 
 int cus_load_file(const std::string &path, CusFile &cus) {
     cus.start = cus_has_container(path) ? kContainerHeaderSize : 0;
     cus.file = File(path, "rb");
     cus.end = cus.file ? cus.file.length() : -1;
-    if (cus.end < cus.start) return 0;
+    if (cus.end < cus.start) return kErrCusMalformed;
     const int64_t length = cus.end - cus.start;
     uint8_t head[kTagsSize] = {};
     const size_t headBytes = size_t(std::min(kTagsSize, length));
-    if (cus.file.readAt(head, headBytes, cus.start) < headBytes) return 0;
+    if (cus.file.readAt(head, headBytes, cus.start) < headBytes) return kErrCusMalformed;
     cus.fig = CusFigures{};
     cus.fig.fileType = cus_get_file_type(head, size_t(length), cus.chunkIdent);
     // The record's length is a 32-bit value: larger data cannot be one.
@@ -114,7 +114,7 @@ int cus_load_file(const std::string &path, CusFile &cus) {
         return dataLen <= UINT32_MAX;
     });
     cus.fig.dataLen = uint32_t(dataLen);
-    return complete ? 1 : 0;
+    return complete ? 0 : kErrCusMalformed;
 }
 
 int cus_stage_chunks(CallControl &call, CusFile &cus, File &out) {
@@ -130,12 +130,12 @@ int cus_stage_chunks(CallControl &call, CusFile &cus, File &out) {
         return copyRange(call, cus.file, dataAt, length, out);
     });
     if (out.failed()) return 0; // the caller reports the write
-    return complete && written == cus.fig.dataLen ? 0 : -246;
+    return complete && written == cus.fig.dataLen ? 0 : kErrCusMalformed;
 }
 
 int gen_cus(CodeState &ci, const std::string &path, File &out) {
     CusFile cus;
-    if (!cus_load_file(path, cus)) return -246;
+    if (int r = cus_load_file(path, cus)) return r;
     const CusFigures &fig = cus.fig;
     logValue(ci.io.log, kName, "cus_file_type", fig.fileType);
     logValue(ci.io.log, kName, "cus_chunk_size", fig.chunkSize);
@@ -143,10 +143,10 @@ int gen_cus(CodeState &ci, const std::string &path, File &out) {
     uint32_t ident = kNoIdent;
     bool found = cus_find_ident(fig.fileType, ident);
     logValue(ci.io.log, kName, "ident", ident);
-    if (!found) return -264;
+    if (!found) return kErrCusNoIdent;
     int r = fms_adWrite(
         ci, [&](File &o) { return cus_stage_chunks(ci.io.call, cus, o); }, fig.dataLen, ident, fig.chunkSize, out);
-    return r == -53 ? -270 : r;
+    return r == kErrRecordRefused ? kErrCusRecordRefused : r;
 }
 
 } // namespace qv

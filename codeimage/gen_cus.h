@@ -43,17 +43,17 @@ uint8_t cus_get_file_type(const uint8_t *head, size_t length, uint8_t chunkIdent
 // type has no row.
 bool cus_find_ident(uint8_t fileType, uint32_t &ident);
 
-// 1 when the file opens, has at least 16 bytes and begins "MSTM" or "MSTE".
-int cus_has_container(const std::string &path);
+// True when the file opens, has at least 16 bytes and begins "MSTM" or "MSTE".
+bool cus_has_container(const std::string &path);
 
 // Opens a CUS file, classifies its payload and walks its chunks for the
-// figures; 1 when the payload is well formed (its chunks end exactly at the
-// end of the file) and its record data fits 32 bits, else 0.
+// figures; 0 when the payload is well formed (its chunks end exactly at the
+// end of the file) and its record data fits 32 bits, else kErrCusMalformed.
 int cus_load_file(const std::string &path, CusFile &cus);
 
 // Writes the record data of a loaded file onto `out`: the first chunk's
-// data, then each later chunk behind its chunk header. 0, or -246 when the
-// file no longer reads as it did when it was loaded.
+// data, then each later chunk behind its chunk header. 0, or
+// kErrCusMalformed when the file no longer reads as it did when it was loaded.
 int cus_stage_chunks(CallControl &call, CusFile &cus, File &out);
 
 // Appends the record of one CUS file. Returns 0, -246 (not readable or not

@@ -66,7 +66,7 @@ public:
                 return 0;
             if (uint32_t magic = le32(head); magic != kMcpMagic) {
                 if (log) logf(log_, kName, "wrong magic number:0x%x", magic);
-                return -74;
+                return kErrMcpMagic;
             }
             if (matchesPart(log_, head, didr, count_, fi_, log)) return 1;
         }
@@ -114,12 +114,12 @@ int gen_mcp(CodeState &ci, File &mcp, File &out, uint32_t memPartCount, const Fl
     mcp.seek(kSizesAt);
     if (mcp.read(word, 4) != 4) {
         logf(ci.io.log, kName, "Fail to read table size");
-        return -39;
+        return kErrMcpSizeUnreadable;
     }
     Layout l{le32(word), 0};
     if (mcp.read(word, 4) != 4) {
         logf(ci.io.log, kName, "Fail to read DIDR offset");
-        return -46;
+        return kErrMcpDidrUnreadable;
     }
     l.didrAt = le32(word);
     mcp.seek(8, SEEK_CUR);
@@ -132,7 +132,7 @@ int gen_mcp(CodeState &ci, File &mcp, File &out, uint32_t memPartCount, const Fl
     if (int r = selectTables(ci.io.log, mcp, l, memPartCount, flashInfo, kept)) return r;
     if (kept < memPartCount) {
         logf(ci.io.log, kName, "Fail to find all tables");
-        return -102;
+        return kErrMcpTooFew;
     }
     const RecordData tables = [&](File &o) {
         return copyTables(ci.io.call, ci.io.log, mcp, l, memPartCount, flashInfo, o);

@@ -38,22 +38,22 @@ int readDescriptor(File &dsp, int64_t fileLength, Descriptor &desc) {
     const uint32_t held = std::min(desc.length, kDescriptorHeld);
     if (dsp.readAt(desc.head, held, kDescriptorAt) < held) return kErrDspDescriptorPastEnd;
     if (desc.length < kDescriptorHeader) return kErrDspDescriptorShort;
-    return desc.head[0] == 1 ? 0 : -94;
+    return desc.head[0] == 1 ? 0 : kErrDspDescriptorVersion;
 }
 
 // Chip version of the first id map entry for (`chipId`, `subId`), the map
-// read block by block from the file; -1 when none matches, -2 when the file
-// ends inside the map.
+// read block by block from the file; kErrDspNoIdMatch when none matches,
+// kErrDspDescriptorPastEnd when the file ends inside the map.
 int findInIdMap(File &dsp, int64_t mapAt, uint32_t count, uint16_t chipId, uint16_t subId) {
     uint8_t block[kIdMapBlock * kIdMapEntrySize];
     for (uint32_t done = 0; done < count;) {
         const uint32_t n = std::min(count - done, kIdMapBlock);
         if (dsp.readAt(block, n * kIdMapEntrySize, mapAt + int64_t(done) * kIdMapEntrySize) < n * kIdMapEntrySize)
-            return -2;
+            return kErrDspDescriptorPastEnd;
         if (int v = dsp_find_chip_ver(block, n, chipId, subId); v >= 0) return v;
         done += n;
     }
-    return -1;
+    return kErrDspNoIdMatch;
 }
 
 // The chip version to look for, from the descriptor's flags.
@@ -65,8 +65,7 @@ int wantedId(File &dsp, const Descriptor &desc, uint16_t chipId, uint16_t subId,
         uint32_t m = (kDescriptorHeader + kPatchEntrySize * desc.head[1] + 15) & ~15u;
         if (desc.length < m + 16) return kErrDspIdMapOutside;
         wanted = findInIdMap(dsp, kDescriptorAt + m, (desc.length - m - 16) / kIdMapEntrySize, chipId, subId);
-        if (wanted == -2) return kErrDspDescriptorPastEnd;
-        if (wanted < 0) return -125;
+        if (wanted < 0) return wanted;
     } else {
         wanted = chipId;
     }
@@ -87,7 +86,7 @@ int findEntry(MergeLog &log, const Descriptor &desc, int wanted, uint32_t &at) {
         }
     }
     logf(log, kName, "[dsp_parse_header] can't find id %d", wanted);
-    return -141;
+    return kErrDspNoEntry;
 }
 
 } // namespace
@@ -103,9 +102,9 @@ int dsp_find_chip_ver(const uint8_t *map, uint32_t count, uint16_t chipId, uint1
 int gen_patch(CodeState &ci, File &dsp, File &out, uint16_t chipId, uint16_t subId) {
     uint8_t head[12];
     size_t got = dsp.seek(kHeaderAt) ? dsp.read(head, sizeof head) : 0;
-    if (got < sizeof head || std::memcmp(head, "PATC", 4) != 0) return -73;
-    if (head[8] != 1) return -78;
-    if (head[9] != 0x44) return -83;
+    if (got < sizeof head || std::memcmp(head, "PATC", 4) != 0) return kErrDspMagic;
+    if (head[8] != 1) return kErrDspVersion;
+    if (head[9] != 0x44) return kErrDspKind;
     const int64_t fileLength = dsp.length();
 
     Descriptor desc;

@@ -55,7 +55,7 @@ void takeVersionWords(CodeState &ci, const VersionWords &words) {
 int claimTempFile(CodeState &ci, const std::string &imagePath, TempFile &tmp, std::string &msg) {
     std::string tmpPath = ci.io.scratchPath(get_dir_prefix(imagePath), "code.tmp");
     File claimed(tmpPath, "wb", ci.io.fs);
-    if (!claimed) return openFailed(msg, tmpPath, -82);
+    if (!claimed) return openFailed(msg, tmpPath, kErrCodeTempOpen);
     tmp.keep(tmpPath);
     if (!claimed.close()) {
         msg = strprintf("close %s failed", tmpPath.c_str());
@@ -90,7 +90,7 @@ int expandCodeSection(CodeState &ci, File &in, File &image, uint64_t limit, std:
     if (r != 0) {
         image.truncate(start);
         msg = strprintf("uncompress %s error", in.path().c_str());
-        return -92;
+        return kErrCodeExpand;
     }
     takeVersionWords(ci, words);
     return 0;
@@ -123,7 +123,7 @@ int writeCodeSection(CodeState &ci, const std::string &codePath, File &image, ui
     code.path = codePath;
     code.compressed = is_wpb_file(codePath);
     File in(codePath, "rb");
-    if (!in) return openFailed(msg, codePath, -72);
+    if (!in) return openFailed(msg, codePath, kErrCodeFileOpen);
     if (code.compressed) {
         TempFile tmp;
         if (int r = claimTempFile(ci, image.path(), tmp, msg)) return r;
@@ -163,7 +163,7 @@ int merge_code_cus(CodeState &ci, const std::vector<std::string> &codeFiles, con
     const uint64_t flashSize = uint64_t(flashInfo.sizeIn64KB()) << 16;
     fms_adSetWriteLimit(ci, flashSize);
     File image = ci.io.openOutput(out.imagePath, "wb");
-    if (!image) return openFailed(msg, out.imagePath, -60);
+    if (!image) return openFailed(msg, out.imagePath, kErrCodeImageOpen);
     CodeSection code;
     if (!codeFiles.empty()) {
         if (int r = writeCodeSection(ci, codeFiles[0], image, flashSize, code, msg)) return r;

@@ -1,5 +1,7 @@
 #include "codeimage/size_date.h"
 
+#include "base/results.h"
+
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
@@ -49,21 +51,21 @@ bool recordedTime(const struct stat &st, int64_t fixed, std::tm &shown) {
 int SendBinaryFileSizeAndDate(const std::string &path, std::vector<uint8_t> &record, uint32_t &length,
                               int64_t fixedTime) {
     struct stat st {};
-    if (!statOpenFile(path, st)) return 0;
+    if (!statOpenFile(path, st)) return kErrSizeDate;
     std::tm local{};
-    if (!recordedTime(st, fixedTime, local)) return 0;
+    if (!recordedTime(st, fixedTime, local)) return kErrSizeDate;
 
     char text[64];
     int n = std::snprintf(text, sizeof text, "%d %02i%02i%02i %02i:%02i", int32_t(uint32_t(st.st_size)),
                           local.tm_mon + 1, local.tm_mday, (local.tm_year + 1900) % 100, local.tm_hour,
                           local.tm_min);
-    if (n < 0) return 0;
+    if (n < 0) return kErrSizeDate;
     std::vector<uint8_t> out(kSizeDateLength, ' ');
     for (int i = 0; i < n && i < int(kSizeDateLength) - 1; ++i) out[size_t(i)] = uint8_t(text[i]);
     out[kSizeDateLength - 1] = 0;
     record = std::move(out);
     length = kSizeDateLength;
-    return 1;
+    return 0;
 }
 
 } // namespace qv

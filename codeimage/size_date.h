@@ -14,8 +14,9 @@ inline constexpr uint32_t kSizeDateLength = 28;
 // size is the low 32 bits of the file size printed as a signed number; the
 // time is converted with the machine's time zone and daylight-saving rules,
 // unless `fixedTime` (seconds since 1970, -1 for none) fixes the recorded
-// time, which is then shown in UTC. Returns 1 with the record and its length
-// 28, or 0 (nothing stored) when the file cannot be opened or examined.
+// time, which is then shown in UTC. Returns 0 with the record and its length
+// 28, or kErrSizeDate (nothing stored) when the file cannot be opened or
+// examined.
 int SendBinaryFileSizeAndDate(const std::string &path, std::vector<uint8_t> &record, uint32_t &length,
                               int64_t fixedTime = -1);
 

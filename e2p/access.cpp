@@ -56,13 +56,13 @@ void fms_E2pClearImage(E2pState &e2p) {
 }
 
 int fms_E2pRead(E2pState &e2p, uint32_t x, uint32_t n, void *dst) {
-    if (!inRange(e2p, x, n, true)) return -85;
+    if (!inRange(e2p, x, n, true)) return kE2pReadRefused;
     transfer<false>(e2p, x, n, static_cast<uint8_t *>(dst));
     return 0;
 }
 
 int fms_E2pWrite(E2pState &e2p, uint32_t x, uint32_t n, const void *src) {
-    if (!inRange(e2p, x, n, true)) return -104;
+    if (!inRange(e2p, x, n, true)) return kE2pWriteRefused;
     transfer<true>(e2p, x, n, static_cast<uint8_t *>(const_cast<void *>(src)));
     return 0;
 }

@@ -3,6 +3,7 @@
 // slot). Every access is bounded by the E2P area size and by the image size.
 #pragma once
 
+#include "base/results.h"
 #include "e2p/e2p_state.h"
 
 #include <cstdint>

@@ -2,10 +2,10 @@
 // the lines, the objects, their values and the metadata entries.
 #include "e2p/e2p_file.h"
 
-#include "base/call_codes.h"
+#include "base/results.h"
 #include "base/file.h"
 #include "base/log.h"
-#include "e2p/e2p_codes.h"
+#include "base/results.h"
 #include "e2p/text_helpers.h"
 #include "e2p/text_lines.h"
 
@@ -14,6 +14,12 @@
 
 namespace qv {
 namespace {
+
+// Stores the message of a failure and returns its code.
+int fail(std::string &error, int code, std::string message) {
+    error = std::move(message);
+    return code;
+}
 
 constexpr size_t kContainerProbe = 16;
 constexpr size_t kReadBlock = 1 << 16;
@@ -142,78 +148,68 @@ void CE2pFile::ParseDummyObj(const E2pFileObjTag &obj, std::string_view line) {
     }
 }
 
-int CE2pFile::fail(int code, std::string message) {
-    if (errorCode_ == 0) {
-        errorCode_ = code;
-        errorMessage_ = std::move(message);
-    }
-    return code;
-}
-
-int CE2pFile::Load(const std::string &path, int /*flag*/) {
+int CE2pFile::Load(const std::string &path, int /*flag*/, std::string *error) {
     TableSink table(objects);
-    return Read(path, table);
+    return Read(path, table, error);
 }
 
-int CE2pFile::Read(const std::string &path, E2pObjectSink &sink) {
+int CE2pFile::Read(const std::string &path, E2pObjectSink &sink, std::string *error) {
     objects.clear();
     tempFile.clear();
     tempCreated = false;
-    errorCode_ = 0;
-    errorMessage_.clear();
+    std::string message;
+    int r = ReadText(path, sink, message);
+    if (tempCreated && IsFileExist(tempFile)) removeFile(tempFile);
+    if (r != 0 && error) *error = std::move(message);
+    return r;
+}
+
+int CE2pFile::ReadText(const std::string &path, E2pObjectSink &sink, std::string &error) {
     // Refused by its size before anything of it is read.
     if (const uint64_t length = GetFileLength(path); length > kE2pMaxFileSize)
-        return fail(kE2pFileTooLarge,
+        return fail(error, kE2pFileTooLarge,
                     strprintf("description file %s holds %llu bytes, more than the %llu a description file may hold",
                               path.c_str(), static_cast<unsigned long long>(length),
                               static_cast<unsigned long long>(kE2pMaxFileSize)));
-    const bool wrapped = Unwrap(path);
-    if (errorCode_ == 0) ParseFile(wrapped ? tempFile : path, sink);
-    if (tempCreated && IsFileExist(tempFile)) removeFile(tempFile);
-    return errorCode_;
+    bool wrapped = false;
+    if (int r = Unwrap(path, wrapped, error)) return r;
+    return ParseFile(wrapped ? tempFile : path, sink, error);
 }
 
-bool CE2pFile::Unwrap(const std::string &path) {
+int CE2pFile::Unwrap(const std::string &path, bool &wrapped, std::string &error) {
     const uint64_t length = GetFileLength(path);
-    if (length < kContainerProbe) return false;
+    if (length < kContainerProbe) return 0;
     File in(path, "rb");
-    if (!in) return false;
+    if (!in) return 0;
     char head[kContainerProbe];
-    if (in.read(head, sizeof head) != sizeof head) {
-        fail(kE2pContainerReadFailed, strprintf("read %s failed", path.c_str()));
-        return true;
-    }
+    if (in.read(head, sizeof head) != sizeof head)
+        return fail(error, kE2pContainerReadFailed, strprintf("read %s failed", path.c_str()));
     uint64_t headerLength;
     if (std::memcmp(head, "MSTM", 4) == 0) headerLength = 16;
     else if (std::memcmp(head, "MSTE", 4) == 0) headerLength = 32;
-    else return false;
+    else return 0;
+    wrapped = true;
 
     const uint64_t bodyLength = length > headerLength ? length - headerLength : 0;
-    if (bodyLength == 0) return true; // nothing to parse: no temporary file
+    if (bodyLength == 0) return 0; // nothing to parse: no temporary file
     std::string body(size_t(bodyLength), '\0');
-    if (!in.seek(int64_t(headerLength)) || in.read(body.data(), body.size()) != body.size()) {
-        fail(kE2pContainerReadFailed, strprintf("read %s failed", path.c_str()));
-        return true;
-    }
+    if (!in.seek(int64_t(headerLength)) || in.read(body.data(), body.size()) != body.size())
+        return fail(error, kE2pContainerReadFailed, strprintf("read %s failed", path.c_str()));
     in.close();
 
     tempFile = GetTempFilePath("AuE");
-    if (tempFile.empty()) {
-        fail(kE2pTempNameFailed, strprintf("cannot create a temporary file in %s", GetTempDir().c_str()));
-        return true;
-    }
+    if (tempFile.empty())
+        return fail(error, kE2pTempNameFailed,
+                    strprintf("cannot create a temporary file in %s", GetTempDir().c_str()));
     tempCreated = true;
     File out(tempFile, "wb", io_ ? io_->fs : nullptr);
-    if (!out) {
-        fail(kE2pTempOpenFailed, strprintf("open %s failed", tempFile.c_str()));
-        return true;
-    }
+    if (!out) return fail(error, kE2pTempOpenFailed, strprintf("open %s failed", tempFile.c_str()));
     out.write(body.data(), body.size());
-    if (!out.close()) fail(kE2pTempWriteFailed, strprintf("write %s failed", tempFile.c_str()));
-    return true;
+    if (!out.close()) return fail(error, kE2pTempWriteFailed, strprintf("write %s failed", tempFile.c_str()));
+    return 0;
 }
 
-int CE2pFile::ParseFile(const std::string &path, E2pObjectSink &sink) {
+int CE2pFile::ParseFile(const std::string &path, E2pObjectSink &sink, std::string &error) {
     if (path.empty() || IsDirectory(path)) return 0;
     File in(path, "rb");
     if (!in) return 0;
@@ -221,16 +217,16 @@ int CE2pFile::ParseFile(const std::string &path, E2pObjectSink &sink) {
     // file that cannot be read to its end gives no object at all.
     std::string text;
     const ReadEnd end = readAll(in, text, kE2pMaxFileSize);
-    if (end == ReadEnd::cut) return fail(kE2pTextReadFailed, strprintf("read %s failed", path.c_str()));
+    if (end == ReadEnd::cut) return fail(error, kE2pTextReadFailed, strprintf("read %s failed", path.c_str()));
     if (end == ReadEnd::tooLong)
-        return fail(kE2pTextTooLong, strprintf("description file %s gives more than %llu bytes", path.c_str(),
+        return fail(error, kE2pTextTooLong, strprintf("description file %s gives more than %llu bytes", path.c_str(),
                                                static_cast<unsigned long long>(kE2pMaxFileSize)));
     in.close();
 
     TextLines lines(text);
     std::string_view line;
     while (lines.next(line)) {
-        if (io_ && cancelRequested(io_->call)) return fail(kErrCancelled, "cancelled");
+        if (io_ && cancelRequested(io_->call)) return fail(error, kErrCancelled, "cancelled");
         std::string_view tokens[4];
         if (!headerTokens(line, tokens)) continue;
         E2pFileObjTag obj;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "base/io.h"
+#include "base/results.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -71,8 +72,8 @@ public:
     void begin(const E2pFileObjTag &obj);
     void add(const E2pFileObjValueTag &value);
     // Writes the header and the checksum and stores the record's length;
-    // 1, or -1 when the record or its value stream did not fit the buffer, or
-    // the size is negative.
+    // 0, or kE2pDownloadFailed (the object is refused) when the record or its
+    // value stream did not fit the buffer, or the size is negative.
     int finish(int *length);
     // Whether a record of `size` bytes with a value stream of `stream` bytes
     // fits a buffer of `bufferSize` bytes.
@@ -93,21 +94,23 @@ public:
 
     // Reads the file at `path` into the table (the flag has no effect).
     // Returns 0; a file that is missing or cannot be opened gives an empty
-    // table. A negative result (with error() set) means the file is larger
-    // than a description file may be, could not be read to its end, or a
-    // container's text could not be moved into its temporary file.
-    int Load(const std::string &path, int flag);
+    // table. A negative result means the file is larger than a description
+    // file may be, could not be read to its end, or a container's text could
+    // not be moved into its temporary file; `error`, when given, receives
+    // its message.
+    int Load(const std::string &path, int flag, std::string *error = nullptr);
     // Reads the file at `path` like Load, handing its objects to `sink`
     // instead of the table, which stays empty.
-    int Read(const std::string &path, E2pObjectSink &sink);
+    int Read(const std::string &path, E2pObjectSink &sink, std::string *error = nullptr);
 
     int GetObjCount() const { return int(objects.size()); }
 
     // Encodes object `index` as an E2P record into `buffer` of `bufferSize`
-    // bytes and stores its length. Returns 1; 0 for an index outside the
-    // table (the buffer receives the text "Out of Range for index:%d, E2P
-    // object number:%d"); -1 when the record or the value stream would not fit
-    // the buffer, or the size is negative (buffer and length untouched).
+    // bytes and stores its length. Returns 0; kE2pIndexOutside for an index
+    // outside the table (the buffer receives the text "Out of Range for
+    // index:%d, E2P object number:%d"); kE2pDownloadFailed when the record or
+    // the value stream would not fit the buffer, or the size is negative
+    // (buffer and length untouched).
     int GetObjRecord(int index, uint8_t *buffer, size_t bufferSize, int *length) const;
 
     static int32_t GetValueType(std::string_view token);
@@ -117,25 +120,22 @@ public:
     uint32_t Version() const { return version; }
     uint8_t Id() const { return id; }
     const std::string &TempFile() const { return tempFile; }
-    // Code and message of the last failed Load; code 0 when none failed.
-    int errorCode() const { return errorCode_; }
-    const std::string &errorMessage() const { return errorMessage_; }
 
 private:
     Io *io_ = nullptr;
 
-    bool Unwrap(const std::string &path);
-    int ParseFile(const std::string &path, E2pObjectSink &sink);
+    int ReadText(const std::string &path, E2pObjectSink &sink, std::string &error);
+    // Moves the text of an "MSTM"/"MSTE" container into a temporary file
+    // (`wrapped` set); 0, or a negative code with `error`.
+    int Unwrap(const std::string &path, bool &wrapped, std::string &error);
+    int ParseFile(const std::string &path, E2pObjectSink &sink, std::string &error);
     void ParseDummyObj(const E2pFileObjTag &obj, std::string_view line);
-    int fail(int code, std::string message);
 
     std::vector<E2pFileObjTag> objects;
     std::string tempFile;
     uint32_t version = 0;
     uint8_t id = 0;
     bool tempCreated = false;
-    int errorCode_ = 0;
-    std::string errorMessage_;
 };
 
 // Bytes that `value` takes in an E2P record.

@@ -27,7 +27,7 @@ public:
     void value(E2pFileObjValueTag &&v) override { builder_.add(v); }
     bool end() override {
         int length = 0;
-        if (builder_.finish(&length) != 1) return refuse();
+        if (builder_.finish(&length) != 0) return refuse();
         const uint16_t w = uint16_t(record_[2] | record_[3] << 8);
         if (!acceptedClass(w)) return refuse();
         const uint16_t count = uint16_t(record_[4] | record_[5] << 8);
@@ -52,11 +52,8 @@ private:
 int DownloadE2PFile4Nor(E2pState &e2p, std::string path, uint8_t * /*image*/, int /*flag*/, std::string *error) {
     CE2pFile file(&e2p.io);
     ObjectWriter writer(e2p);
-    if (int r = file.Read(path, writer); r < 0) {
-        if (error) *error = file.errorMessage();
-        return r;
-    }
-    return writer.refused() ? 0 : 1;
+    if (int r = file.Read(path, writer, error); r < 0) return r;
+    return writer.refused() ? kE2pDownloadFailed : 0;
 }
 
 } // namespace qv

@@ -14,11 +14,11 @@ namespace qv {
 // `flag` are not used: the caller has made the image current. The text is
 // read whole first (a description file is at most kE2pMaxFileSize bytes), and
 // each object is written as soon as its values are read: no table is held.
-// Returns 1 when every object was accepted; 0 when an object's address is
-// refused or its record does not fit the record buffer (objects before it
-// stay written, later ones are not written); a negative code when the file
-// could not be read (then `error`, when given, receives the message), or the
-// cancel code when the host cancelled the call.
+// Returns 0 when every object was accepted; kE2pDownloadFailed when an
+// object's address is refused or its record does not fit the record buffer
+// (objects before it stay written, later ones are not written); another
+// negative code when the file could not be read (then `error`, when given,
+// receives the message), or the cancel code when the host cancelled the call.
 int DownloadE2PFile4Nor(E2pState &e2p, std::string path, uint8_t *image, int flag, std::string *error = nullptr);
 
 } // namespace qv

@@ -54,7 +54,7 @@ void E2pRecordBuilder::add(const E2pFileObjValueTag &value) {
 }
 
 int E2pRecordBuilder::finish(int *length) {
-    if (!fits(size_, stream_, bufferSize_)) return -1;
+    if (!fits(size_, stream_, bufferSize_)) return kE2pDownloadFailed;
     const size_t size = size_t(size_);
     const uint32_t address = uint32_t(address_) + kE2pRecordAddressBias;
     buffer_[0] = kE2pRecordKind;
@@ -68,7 +68,7 @@ int E2pRecordBuilder::finish(int *length) {
     for (size_t i = 0; i < kRecordHeader + size; ++i) sum ^= buffer_[i];
     buffer_[kRecordHeader + size] = sum;
     *length = int(size + kRecordHeader + 1);
-    return 1;
+    return 0;
 }
 
 int CE2pFile::GetObjRecord(int index, uint8_t *buffer, size_t bufferSize, int *length) const {
@@ -76,13 +76,13 @@ int CE2pFile::GetObjRecord(int index, uint8_t *buffer, size_t bufferSize, int *l
         if (bufferSize > 0)
             std::snprintf(reinterpret_cast<char *>(buffer), bufferSize,
                           "Out of Range for index:%d, E2P object number:%d", index, GetObjCount());
-        return 0;
+        return kE2pIndexOutside;
     }
     const E2pFileObjTag &obj = objects[size_t(index)];
     uint64_t stream = 0;
     for (const E2pFileObjValueTag &v : obj.values) stream += e2pValueLength(v);
     // A record that does not fit leaves the buffer as it was.
-    if (!E2pRecordBuilder::fits(obj.size, stream, bufferSize)) return -1;
+    if (!E2pRecordBuilder::fits(obj.size, stream, bufferSize)) return kE2pDownloadFailed;
     E2pRecordBuilder record(buffer, bufferSize);
     record.begin(obj);
     for (const E2pFileObjValueTag &v : obj.values) record.add(v);

@@ -8,7 +8,7 @@
 #include "base/file.h"
 #include "base/log.h"
 #include "e2p/access.h"
-#include "e2p/e2p_codes.h"
+#include "base/results.h"
 #include "e2p/e2p_load.h"
 #include "e2p/journal.h"
 
@@ -118,7 +118,7 @@ int mergeE2P(E2pState &e2p, uint8_t *e2pBase, uint32_t e2pBaseSize, uint8_t *e2p
     for (const std::string &path : e2pFiles) {
         std::string error;
         int r = DownloadE2PFile4Nor(e2p, path, working.data(), 0, &error);
-        if (r == 0) return fail(msg, kE2pDownloadFailed, "DownloadE2PFile4Nor() error");
+        if (r == kE2pDownloadFailed) return fail(msg, r, "DownloadE2PFile4Nor() error");
         if (r < 0) return fail(msg, r, error);
     }
     if (int r = writePending(e2p, msg)) return r;

@@ -1,6 +1,6 @@
 #include "entry/merge_call.h"
 
-#include "base/call_codes.h"
+#include "base/results.h"
 #include "codeimage/merge_code_cus.h"
 #include "e2p/merge_e2p.h"
 #include "entry/same_file.h"
@@ -70,7 +70,7 @@ int openCall(MergeContext &ctx, const MergeRequest &rq, const HostLists &in, Sor
     io.log.open(std::string(rq.logPath));
     if (!fms_SetFlashInfo(ctx.flash, rq.flashInfo)) {
         message = "Cannot get flash information";
-        return -57;
+        return kErrNoFlashInfo;
     }
     FlashInfo fi(rq.flashInfo);
     ctx.flash.versionAddr = fi.versionAddr();

@@ -3,7 +3,7 @@
 // flags, cancel flag, progress callback and recorded time.
 #include <quorvel/quorvel.h>
 
-#include "base/call_codes.h"
+#include "base/results.h"
 #include "entry/merge_call.h"
 
 #include <ctime>

@@ -1,6 +1,6 @@
 #include "entry/same_file.h"
 
-#include "base/call_codes.h"
+#include "base/results.h"
 #include "base/log.h"
 
 #include <filesystem>

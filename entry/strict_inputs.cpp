@@ -1,6 +1,6 @@
 #include "entry/strict_inputs.h"
 
-#include "base/call_codes.h"
+#include "base/results.h"
 #include "input/inputs.h"
 #include "base/log.h"
 #include "e2p/e2p_file.h"
@@ -96,10 +96,7 @@ int checkPatches(const std::vector<std::string> &patches, bool withCus, std::str
 int checkE2pFiles(const std::vector<std::string> &files, std::string &msg) {
     for (const std::string &path : files) {
         CE2pFile table;
-        if (int r = table.Load(path, 0); r < 0) {
-            msg = table.errorMessage();
-            return r;
-        }
+        if (int r = table.Load(path, 0, &msg); r < 0) return r;
         if (table.GetObjCount() == 0) return fail(msg, kErrNoE2pObject, path, "no E2P object loads from it");
     }
     return 0;

@@ -1,6 +1,6 @@
 #include "input/dewpb.h"
 
-#include "base/call_codes.h"
+#include "base/results.h"
 #include "base/log.h"
 #include "base/page_block.h"
 #include "input/inputs.h"
@@ -67,7 +67,7 @@ int deWpb(Io &io, File &in, File &out, uint64_t limit) {
 
 int deWpb(Io &io, File &in, const ExpandedSink &out, uint64_t limit) {
     MergeLog &log = io.log;
-    if (!wpb_read_header(in)) return -62;
+    if (!wpb_read_header(in)) return kWpbNoMagic;
     // Both sides move whole buffers with one system call each, past the
     // streams' own buffers.
     PageBlock inBuf(kBufSize), outBuf(kBufSize);
@@ -96,15 +96,15 @@ int deWpb(Io &io, File &in, const ExpandedSink &out, uint64_t limit) {
         int ret = z.run(Z_NO_FLUSH);
         if (ret != Z_OK && ret != Z_STREAM_END) {
             logf(log, kName, "Inflate error");
-            return -99;
+            return kWpbInflateFailed;
         }
-        if (int r = writeBlock(x, outBuf, kBufSize - z->avail_out, "Write %d bytes", -115)) return r;
+        if (int r = writeBlock(x, outBuf, kBufSize - z->avail_out, "Write %d bytes", kWpbWriteShort)) return r;
         if (!loop.advance(kBufSize - z->avail_out)) return kErrCancelled;
         if (ret == Z_STREAM_END) {
             // One more read tells whether anything follows the stream.
             if (readBlock() == 0) break;
             logf(log, kName, "Corrupt stream");
-            return -128;
+            return kWpbDataAfterStream;
         }
     }
 
@@ -112,11 +112,11 @@ int deWpb(Io &io, File &in, const ExpandedSink &out, uint64_t limit) {
         z->next_out = outBuf.data();
         z->avail_out = uInt(kBufSize);
         int ret = z.run(Z_FINISH);
-        if (int r = writeBlock(x, outBuf, kBufSize - z->avail_out, "Final write %d bytes", -148)) return r;
+        if (int r = writeBlock(x, outBuf, kBufSize - z->avail_out, "Final write %d bytes", kWpbFinalWriteShort)) return r;
         if (!loop.advance(kBufSize - z->avail_out)) return kErrCancelled;
         if (ret != Z_OK && ret != Z_STREAM_END) {
             logf(log, kName, "Corrupt stream while finishing");
-            return -155;
+            return kWpbCorruptEnd;
         }
         if (ret == Z_STREAM_END && z->avail_out != 0) {
             logf(log, kName, "%d DWL_END_OF_DOWNLOAD", 160);

@@ -3,6 +3,7 @@
 
 #include "base/file.h"
 #include "base/io.h"
+#include "base/results.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,9 +15,6 @@ namespace qv {
 // returns how many of them it took (fewer: the write failed).
 using ExpandedSink = std::function<size_t(const uint8_t *, size_t)>;
 
-// The expansion stopped because it would have given more bytes than its
-// limit; the log says where ("Stopped after %llu bytes ...").
-inline constexpr int kWpbPastLimit = -1430;
 inline constexpr uint64_t kNoExpansionLimit = UINT64_MAX;
 
 // Hands the expanded payload of the compressed input `in` to `out`, block by

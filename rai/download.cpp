@@ -1,6 +1,6 @@
 #include "rai/download.h"
 
-#include "base/call_codes.h"
+#include "base/results.h"
 #include "base/log.h"
 #include "base/page_block.h"
 #include "rai/launch.h"
@@ -54,7 +54,7 @@ int dwl_NorFsProcessData(RaiState &rai, File &stream, uint32_t hidden) {
         for (held += got; held >= kFsRecordSize; held -= kFsRecordSize, record += kFsRecordSize) {
             uint32_t number = word(record);
             int r = dev_nor_write_sectors(rai, number, 1, record + 4, idBase);
-            if (r != 1) {
+            if (r != 0) {
                 logf(rai.io.log, "dwl_NorFsProcessData", "write nor %#x err %d", number, r);
                 return kDwlWriteFailed;
             }
@@ -68,12 +68,12 @@ int dwl_NorFsProcessData(RaiState &rai, File &stream, uint32_t hidden) {
 int dev_nor_write_sectors(RaiState &rai, uint32_t first, uint32_t count, const uint8_t *data, uint32_t idBase) {
     for (uint32_t i = 0; i < count; ++i) {
         uint32_t id = idBase + first + i;
-        if (fms_rai_write(rai, id, kFsSectorSize, data + uint64_t(kFsSectorSize) * i) == 0) {
+        if (fms_rai_write(rai, id, kFsSectorSize, data + uint64_t(kFsSectorSize) * i) != 0) {
             logf(rai.io.log, "dev_nor_write_sectors", "write %#x failed", id);
             return kDevWriteFailed;
         }
     }
-    return 1;
+    return 0;
 }
 
 } // namespace qv

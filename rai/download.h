@@ -4,6 +4,7 @@
 #pragma once
 
 #include "base/file.h"
+#include "base/results.h"
 #include "rai/rai_state.h"
 
 #include <cstdint>
@@ -15,17 +16,14 @@ inline constexpr uint32_t kHiddenFatIdBase = 0xCAB00000;
 inline constexpr uint32_t kFsSectorSize = 512;
 inline constexpr uint32_t kFsRecordSize = 4 + kFsSectorSize;
 
-inline constexpr int kDwlLaunchFailed = -25;
-inline constexpr int kDwlWriteFailed = -53;
-inline constexpr int kDevWriteFailed = -5;
-
 // Launches the RAI service over the RAI area; 0 or -25.
 int dwl_NorFsProcessInit(RaiState &rai, uint32_t base, uint32_t length);
 // Stores every whole record from the stream's position to its end (a shorter
 // tail is ignored); 0, -53 at the first sector that cannot be stored, or the
 // cancel code when the host cancelled the call between two blocks.
 int dwl_NorFsProcessData(RaiState &rai, File &stream, uint32_t hidden);
-// Stores `count` sectors from `first` on; 1, or -5 at the first failure.
+// Stores `count` sectors from `first` on; 0, or kDevWriteFailed at the first
+// failure.
 int dev_nor_write_sectors(RaiState &rai, uint32_t first, uint32_t count, const uint8_t *data, uint32_t idBase);
 
 } // namespace qv

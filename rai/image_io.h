@@ -4,14 +4,12 @@
 // of a 32-byte slot).
 #pragma once
 
+#include "base/results.h"
 #include "rai/rai_state.h"
 
 #include <cstdint>
 
 namespace qv {
-
-inline constexpr int kIllegalWriteAddress = -260;
-inline constexpr int kIllegalReadAddress = -281;
 
 // Sets the flash addresses that the image holds: `base` is file position 0,
 // legal addresses run up to but not including `end`.

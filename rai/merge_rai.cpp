@@ -38,18 +38,18 @@ int openCompressed(RaiState &rai, const std::string &path, const std::string &im
     File source(path, "rb");
     if (!source) {
         msg = strprintf("open %s fail", path.c_str());
-        return -81;
+        return kRaiInputOpen;
     }
     std::string temp = rai.io.scratchPath(get_dir_prefix(imagePath), "rai.tmp");
     File expanded(temp, "wb", rai.io.fs);
     if (!expanded) {
         msg = strprintf("open %s fail", temp.c_str());
-        return -89;
+        return kRaiTempCreate;
     }
     in.tempPath = temp;
     if (int r = deWpb(rai.io, source, expanded, limit); r != 0 && r != kWpbPastLimit) {
         msg = strprintf("uncompress %s error", path.c_str());
-        return -98;
+        return kRaiExpandFailed;
     }
     if (!expanded.close()) {
         msg = strprintf("close %s fail", temp.c_str());
@@ -58,7 +58,7 @@ int openCompressed(RaiState &rai, const std::string &path, const std::string &im
     in.file = File(temp, "rb");
     if (!in.file) {
         msg = strprintf("open %s fail", temp.c_str());
-        return -109;
+        return kRaiTempReopen;
     }
     return 0;
 }
@@ -69,7 +69,7 @@ int openPlain(RaiState &rai, const std::string &path, InputStream &in, std::stri
     in.file = File(path, "rb");
     if (!in.file) {
         msg = strprintf("open %s fail", path.c_str());
-        return -119;
+        return kRaiFatOpen;
     }
     int kind = file_kind_byte(in.file);
     if (kind == kKindUserFat) {
@@ -79,7 +79,7 @@ int openPlain(RaiState &rai, const std::string &path, InputStream &in, std::stri
         in.hidden = true;
     } else {
         msg = strprintf("%s: unknown file type", path.c_str());
-        return -138;
+        return kRaiUnknownKind;
     }
     in.file.seek(16);
     return 0;
@@ -109,7 +109,7 @@ int storeInput(RaiState &rai, const std::string &path, const std::string &imageP
     if (r != 0) return r;
     if (dwl_NorFsProcessData(rai, in.file, in.hidden ? 1 : 0) != 0) {
         msg = "dwl_NorFsProcessData error";
-        return -151;
+        return kRaiStoreFailed;
     }
     return 0;
 }
@@ -124,7 +124,7 @@ uint64_t streamLimit(uint32_t length) { return (uint64_t(length) / kFsSectorSize
 int checkBelowArea(const CodeExtent &code, uint32_t base, std::string &msg) {
     if (base < code.raiLowerbound) {
         msg = "CUS size overflow!";
-        return -51;
+        return kRaiCusOverflow;
     }
     if (code.codeImageEnd > base) {
         msg = strprintf("code size overflow! %s ends at %#llx, above the RAI base %#x", code.codeImagePath.c_str(),
@@ -141,7 +141,7 @@ int buildImage(RaiState &rai, const std::vector<std::string> &raiFiles, const Co
     uint32_t base = 0, length = 0;
     if (fms_MapOutMemoryExt(rai, base, length) != 0) {
         msg = "fms_MapOutMemoryExt Error";
-        return -45;
+        return kRaiMapFailed;
     }
     if (int r = checkBelowArea(code, base, msg)) return r;
     if (raiFiles.empty()) return 0;
@@ -150,7 +150,7 @@ int buildImage(RaiState &rai, const std::vector<std::string> &raiFiles, const Co
     out.imageType = QUORVEL_TYPE_RAI;
     if (dwl_NorFsProcessInit(rai, base, length) != 0) {
         msg = "dwl_NorFsProcessInit error";
-        return -67;
+        return kRaiLaunchFailed;
     }
     for (size_t i = 0; i < raiFiles.size(); ++i)
         if (int r = storeInput(rai, raiFiles[i], out.imagePath, streamLimit(length), msg)) return r;
@@ -164,7 +164,7 @@ int mergeRAI(RaiState &rai, const std::vector<std::string> &raiFiles, const Code
     rai.clear();
     if (!fms_E2pSetImage(rai.e2p, e2pArea, rai.e2p.e2pAreaSize)) {
         msg = "Init E2P fail";
-        return -32;
+        return kRaiNoE2pArea;
     }
     File image = rai.io.openOutput(out.imagePath, "w+b");
     if (!image) {

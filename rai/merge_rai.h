@@ -2,6 +2,7 @@
 // image file and stores every sector of the FAT inputs as an item.
 #pragma once
 
+#include "base/results.h"
 #include "rai/rai_state.h"
 
 #include <quorvel/quorvel.h>
@@ -11,15 +12,6 @@
 #include <vector>
 
 namespace qv {
-
-// The RAI image file cannot be created.
-inline constexpr int kRaiImageOpenFailed = -44;
-// Writing the RAI image file out (a write or its close) failed.
-inline constexpr int kRaiImageWriteFailed = -1310;
-// Closing the expanded temporary file failed.
-inline constexpr int kRaiTempCloseFailed = -1311;
-// A code image without CUS area reaches into the RAI area.
-inline constexpr int kRaiCodeOverflow = -1420;
 
 // How far up the flash the code image reaches, as the code merge found it.
 struct CodeExtent {

@@ -3,18 +3,12 @@
 // record, the geometry and E2P parameters of the current E2P image.
 #pragma once
 
+#include "base/results.h"
 #include "rai/rai_state.h"
 
 #include <cstdint>
 
 namespace qv {
-
-inline constexpr int kMapNoFlashInfo = -323;
-inline constexpr int kMapTraceBelowBank = -407;
-// The region table cannot be walked: `regionCount` is 0 or above 4.
-inline constexpr int kMapBadRegionCount = -1300;
-// A used region's sector shift is 32 or more.
-inline constexpr int kMapBadRegionShift = -1301;
 
 // E2P parameter addresses read by the map.
 inline constexpr uint32_t kE2pObjNumber = 235;

@@ -198,25 +198,25 @@ int fms_rai_write(RaiState &rai, uint32_t id, uint32_t size, const void *data) {
     size &= 0xFFFF;
     if (size > kMaxItemSize) {
         logf(rai.io.log, kName, "RAI %#x size too larget %#x > %#x", id, size, kMaxItemSize);
-        return 0;
+        return kItemTooLarge;
     }
-    if (frai_hash_get(rai, id) != kHashAbsent) return 0;
+    if (frai_hash_get(rai, id) != kHashAbsent) return kItemExists;
     int32_t need = int32_t(uint16_t(size + 4));
     int32_t avail = frai_store_status(rai).mem_avail;
     if (avail < need) {
         logf(rai.io.log, kName, "status.mem_avail = %d < %d reject new item save", avail, need);
-        return 0;
+        return kItemNoRoom;
     }
     std::optional<uint32_t> address = object_alloc(rai, uint32_t(uint16_t(size + 4)) << 16, id, data);
     if (!address) {
         logf(rai.io.log, kName, "object_alloc() failed %d", 389);
-        return 0;
+        return kItemNoSector;
     }
     // The look-up above found no entry for `id`, and storing the item entered none.
-    if (frai_hash_add(rai, id, itemOffset(rai, *address))) return 1;
+    if (frai_hash_add(rai, id, itemOffset(rai, *address))) return 0;
     logf(rai.io.log, kName, "frai_hash_put() failed %d", 396);
     frai_object_free(rai, *address);
-    return 0;
+    return kItemHashFull;
 }
 
 } // namespace qv

@@ -29,7 +29,8 @@ struct StoreStatus {
 void frai_store_init(RaiState &rai, uint32_t base, uint32_t sectorSize, uint32_t count, SectorDesc *table);
 StoreStatus frai_store_status(RaiState &rai);
 
-// 1 when the item is stored, 0 when it is refused or cannot be stored.
+// 0 when the item is stored, else why it is not: kItemTooLarge, kItemExists,
+// kItemNoRoom, kItemNoSector or kItemHashFull (each but kItemExists logged).
 int fms_rai_write(RaiState &rai, uint32_t id, uint32_t size, const void *data);
 
 // Store internals, exposed for the item write and its tests.

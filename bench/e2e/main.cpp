@@ -8,6 +8,8 @@
 #include "e2e/report.h"
 #include "gen/release.h"
 
+#include "base/results.h"
+
 #include <quorvel/quorvel.h>
 
 #include <chrono>
@@ -127,7 +129,7 @@ void checkFull(const Release &r, const std::string &out, Report &report) {
     Run run = mergeRun(r, MergeInputs{{r.userFat, r.hiddenFat, extra}, {}, {}, {}}, out);
     fs::remove(extra);
     removeOutputs(out);
-    report.fullCheck(run, -151);
+    report.fullCheck(run, qv::kRaiStoreFailed);
 }
 
 void measureMerge(const Release &r, Measurement &m, unsigned round, const std::string &out, Report &report) {

@@ -48,7 +48,7 @@ void BM_RaiFillArea(benchmark::State &st) {
         st.ResumeTiming();
         for (uint32_t i = 0; i < a.items; ++i) {
             const uint8_t *rec = data.data() + size_t(i % 1024) * 516;
-            if (qv::fms_rai_write(benchContext().rai, qv::kUserFatIdBase + i, 512, rec + 4) != 1) {
+            if (qv::fms_rai_write(benchContext().rai, qv::kUserFatIdBase + i, 512, rec + 4) != 0) {
                 st.SkipWithError("item refused");
                 break;
             }

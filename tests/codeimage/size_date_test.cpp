@@ -2,6 +2,7 @@
 // daylight-saving time.
 #include "fixture.h"
 
+#include "base/results.h"
 #include "codeimage/size_date.h"
 
 #include <filesystem>
@@ -27,7 +28,7 @@ protected:
     Bytes record(const std::string &path) {
         std::vector<uint8_t> rec;
         uint32_t len = 0;
-        EXPECT_EQ(qv::SendBinaryFileSizeAndDate(path, rec, len), 1);
+        EXPECT_EQ(qv::SendBinaryFileSizeAndDate(path, rec, len), 0);
         EXPECT_EQ(len, 28u);
         return rec;
     }
@@ -88,7 +89,7 @@ TEST_F(SizeDateTest, TimeZoneChangesBetweenCallsAreFollowed) {
 TEST_F(SizeDateTest, MissingFileFailsAndStoresNothing) {
     std::vector<uint8_t> rec{1, 2, 3};
     uint32_t len = 77;
-    EXPECT_EQ(qv::SendBinaryFileSizeAndDate(dir.file("absent.bin"), rec, len), 0);
+    EXPECT_EQ(qv::SendBinaryFileSizeAndDate(dir.file("absent.bin"), rec, len), qv::kErrSizeDate);
     EXPECT_EQ(rec, (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_EQ(len, 77u);
 }

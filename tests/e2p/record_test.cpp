@@ -26,7 +26,7 @@ protected:
     Bytes record(int i) {
         std::fill(buf.begin(), buf.end(), 0);
         length = -1;
-        EXPECT_EQ(table.GetObjRecord(i, buf.data(), buf.size(), &length), 1);
+        EXPECT_EQ(table.GetObjRecord(i, buf.data(), buf.size(), &length), 0);
         return length < 0 ? Bytes{} : Bytes(buf.begin(), buf.begin() + length);
     }
 };
@@ -58,7 +58,7 @@ TEST_F(Record, LongStreamIsCutAndLeftBehindTheChecksum) {
 TEST_F(Record, ShortStreamKeepsTheBuffer) {
     load("A 0 4 1\n7 %u8\n");
     std::fill(buf.begin(), buf.end(), 0xCC);
-    ASSERT_EQ(table.GetObjRecord(0, buf.data(), buf.size(), &length), 1);
+    ASSERT_EQ(table.GetObjRecord(0, buf.data(), buf.size(), &length), 0);
     EXPECT_EQ(Bytes(buf.begin() + 7, buf.begin() + 11), (Bytes{0x07, 0xCC, 0xCC, 0xCC}));
 }
 
@@ -90,10 +90,10 @@ TEST_F(Record, TwoTextsStandBackToBack) {
 TEST_F(Record, IndexOutOfRangeWritesTheText) {
     load("A 0 1 0\nB 0 1 0\nC 0 1 0\n");
     length = 77;
-    EXPECT_EQ(table.GetObjRecord(5, buf.data(), buf.size(), &length), 0);
+    EXPECT_EQ(table.GetObjRecord(5, buf.data(), buf.size(), &length), qv::kE2pIndexOutside);
     EXPECT_STREQ(reinterpret_cast<char *>(buf.data()), "Out of Range for index:5, E2P object number:3");
     EXPECT_EQ(length, 77);
-    EXPECT_EQ(table.GetObjRecord(-1, buf.data(), buf.size(), &length), 0);
+    EXPECT_EQ(table.GetObjRecord(-1, buf.data(), buf.size(), &length), qv::kE2pIndexOutside);
     EXPECT_STREQ(reinterpret_cast<char *>(buf.data()), "Out of Range for index:-1, E2P object number:3");
 }
 
@@ -104,12 +104,12 @@ TEST_F(Record, RecordsThatDoNotFitTheBufferAreRefused) {
     EXPECT_EQ(record(0).size(), 2048u);
     Bytes guard = buf;
     length = 77;
-    EXPECT_EQ(table.GetObjRecord(1, buf.data(), buf.size(), &length), -1);
-    EXPECT_EQ(table.GetObjRecord(2, buf.data(), buf.size(), &length), -1);
+    EXPECT_EQ(table.GetObjRecord(1, buf.data(), buf.size(), &length), qv::kE2pDownloadFailed);
+    EXPECT_EQ(table.GetObjRecord(2, buf.data(), buf.size(), &length), qv::kE2pDownloadFailed);
     EXPECT_EQ(length, 77);
     EXPECT_EQ(buf, guard) << "a refused record leaves the buffer alone";
     EXPECT_EQ(record(3).size(), 9u);
-    EXPECT_EQ(table.GetObjRecord(4, buf.data(), buf.size(), &length), -1);
+    EXPECT_EQ(table.GetObjRecord(4, buf.data(), buf.size(), &length), qv::kE2pDownloadFailed);
 }
 
 } // namespace

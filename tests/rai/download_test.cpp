@@ -80,7 +80,7 @@ TEST_F(RaiDownload, IdentifierArithmeticWraps) {
 
 TEST_F(RaiDownload, SeveralSectorsAtOnce) {
     Bytes data = concat({sectorBytes(1), sectorBytes(2)});
-    EXPECT_EQ(qv::dev_nor_write_sectors(ctx.rai, 10, 2, data.data(), qv::kHiddenFatIdBase), 1);
+    EXPECT_EQ(qv::dev_nor_write_sectors(ctx.rai, 10, 2, data.data(), qv::kHiddenFatIdBase), 0);
     EXPECT_EQ(qv::dev_nor_write_sectors(ctx.rai, 11, 1, data.data(), qv::kHiddenFatIdBase), -5);
     EXPECT_EQ(takeLog(), Lines{"dev_nor_write_sectors: write 0xcab0000b failed"});
     auto found = items();

@@ -73,7 +73,7 @@ TEST_F(RaiStore, InitLogAndNoSectors) {
 
 TEST_F(RaiStore, FirstItemPlacementAndHeader) {
     launch();
-    ASSERT_EQ(put(0xCAA00007), 1);
+    ASSERT_EQ(put(0xCAA00007), 0);
     Bytes img = savedImage(ctx.rai);
     const uint32_t item = kRai + 15 * k64K + 8;
     EXPECT_EQ(get32(img, at(item)), 0x02040082u); // length 0x204, offset 0x3C002, valid
@@ -90,7 +90,7 @@ TEST_F(RaiStore, FirstItemPlacementAndHeader) {
 
 TEST_F(RaiStore, SectorsFillDownward) {
     launch();
-    for (uint32_t i = 0; i < 127; ++i) ASSERT_EQ(put(0xCAA00000 + i), 1);
+    for (uint32_t i = 0; i < 127; ++i) ASSERT_EQ(put(0xCAA00000 + i), 0);
     Bytes img = savedImage(ctx.rai);
     auto items = readItems(img, kRai, k64K, 17);
     ASSERT_EQ(items.size(), 127u);
@@ -102,19 +102,19 @@ TEST_F(RaiStore, SectorsFillDownward) {
 
 TEST_F(RaiStore, MemAvailRefusesTheItemAfter1512) {
     launch(17, false, 8); // 2048 hash elements, so only space refuses
-    for (uint32_t i = 0; i < 1512; ++i) ASSERT_EQ(put(0xCAA00000 + i), 1) << i;
+    for (uint32_t i = 0; i < 1512; ++i) ASSERT_EQ(put(0xCAA00000 + i), 0) << i;
     EXPECT_EQ(qv::frai_store_status(ctx.rai).mem_avail, 96);
-    EXPECT_EQ(put(0xCAA00000 + 1512), 0);
+    EXPECT_EQ(put(0xCAA00000 + 1512), qv::kItemNoRoom);
     EXPECT_EQ(takeLog(), Lines{"fms_rai_write: status.mem_avail = 96 < 516 reject new item save"});
     EXPECT_EQ(readItems(savedImage(ctx.rai), kRai, k64K, 17).size(), 1512u);
 }
 
 TEST_F(RaiStore, SizeLimit) {
     launch();
-    EXPECT_EQ(put(0xCAA00001, 0xB001), 0);
+    EXPECT_EQ(put(0xCAA00001, 0xB001), qv::kItemTooLarge);
     EXPECT_EQ(takeLog(), Lines{"fms_rai_write: RAI 0xcaa00001 size too larget 0xb001 > 0xb000"});
-    EXPECT_EQ(put(0xCAA00001, 0xB000), 1);
-    EXPECT_EQ(put(0xCAA00002, 0x1B000), 1); // only the low 16 bits count
+    EXPECT_EQ(put(0xCAA00001, 0xB000), 0);
+    EXPECT_EQ(put(0xCAA00002, 0x1B000), 0); // only the low 16 bits count
     auto items = readItems(savedImage(ctx.rai), kRai, k64K, 17);
     EXPECT_EQ(items[0xCAA00001].word0 >> 16, 0xB004u);
     EXPECT_EQ(items[0xCAA00002].data, randomBytes(0xB000, 0xCAA00002));
@@ -123,11 +123,11 @@ TEST_F(RaiStore, SizeLimit) {
 
 TEST_F(RaiStore, DuplicateIsRefusedSilently) {
     launch();
-    ASSERT_EQ(put(0xCAA00005), 1);
+    ASSERT_EQ(put(0xCAA00005), 0);
     Bytes before = savedImage(ctx.rai);
     qv::StoreStatus st = qv::frai_store_status(ctx.rai);
     takeLog();
-    EXPECT_EQ(qv::fms_rai_write(ctx.rai, 0xCAA00005, 512, Bytes(512, 0).data()), 0);
+    EXPECT_EQ(qv::fms_rai_write(ctx.rai, 0xCAA00005, 512, Bytes(512, 0).data()), qv::kItemExists);
     EXPECT_TRUE(takeLog().empty());
     EXPECT_EQ(savedImage(ctx.rai), before);
     EXPECT_EQ(qv::frai_store_status(ctx.rai).mem_avail, st.mem_avail);
@@ -135,9 +135,9 @@ TEST_F(RaiStore, DuplicateIsRefusedSilently) {
 
 TEST_F(RaiStore, FullHashTableDeletesTheNewItem) {
     launch(17, false, 1); // 256 elements
-    for (uint32_t i = 0; i < 256; ++i) ASSERT_EQ(put(0xCAA00000 + i), 1);
+    for (uint32_t i = 0; i < 256; ++i) ASSERT_EQ(put(0xCAA00000 + i), 0);
     qv::StoreStatus st = qv::frai_store_status(ctx.rai);
-    EXPECT_EQ(put(0xCAA00100), 0);
+    EXPECT_EQ(put(0xCAA00100), qv::kItemHashFull);
     EXPECT_EQ(takeLog(), (Lines{"frai_hash_put: RAI hash table full", "fms_rai_write: frai_hash_put() failed 396"}));
     auto items = readItems(savedImage(ctx.rai), kRai, k64K, 17);
     ASSERT_EQ(items.count(0xCAA00100), 1u);
@@ -149,32 +149,32 @@ TEST_F(RaiStore, FullHashTableDeletesTheNewItem) {
     EXPECT_EQ(ctx.rai.store.table[13].dirty, 130u);
     // The words are spent and counted back as dirty: mem_avail is unchanged.
     EXPECT_EQ(qv::frai_store_status(ctx.rai).mem_avail, st.mem_avail);
-    EXPECT_EQ(put(0xCAA00100), 0); // still absent, still refused
+    EXPECT_EQ(put(0xCAA00100), qv::kItemHashFull); // still absent, still refused
 }
 
 TEST_F(RaiStore, NoSectorLeftForAnItem) {
     launch();
     // One 0xB000 item per sector: sixteen fit, the seventeenth passes the
     // space test but finds no sector.
-    for (uint32_t i = 0; i < 16; ++i) ASSERT_EQ(put(0xCAA00000 + i, 0xB000), 1) << i;
+    for (uint32_t i = 0; i < 16; ++i) ASSERT_EQ(put(0xCAA00000 + i, 0xB000), 0) << i;
     EXPECT_GE(qv::frai_store_status(ctx.rai).mem_avail, 0xB004);
-    EXPECT_EQ(put(0xCAA00010, 0xB000), 0);
+    EXPECT_EQ(put(0xCAA00010, 0xB000), qv::kItemNoSector);
     EXPECT_EQ(takeLog(), (Lines{"object_alloc: RAI full", "", "fms_rai_write: object_alloc() failed 389"}));
     EXPECT_EQ(ctx.rai.store.formatCount, 17u);
     // Smaller items still fit behind the big ones.
-    EXPECT_EQ(put(0xCAA00011), 1);
+    EXPECT_EQ(put(0xCAA00011), 0);
 }
 
 TEST_F(RaiStore, AnOlderSectorTakesWhatTheNewestCannot) {
     launch();
     const uint32_t s15 = kRai + 15 * k64K + 8, s14 = kRai + 14 * k64K + 8, s13 = kRai + 13 * k64K + 8;
-    ASSERT_EQ(put(0xCAA00000, 0xB000), 1); // sector 15 keeps 20464 bytes
-    ASSERT_EQ(put(0xCAA00001, 0xB000), 1); // too big for them: sector 14
-    ASSERT_EQ(put(0xCAA00002, 0x4FE8), 1); // fills sector 14 exactly
-    ASSERT_EQ(put(0xCAA00003, 0x100), 1);  // back in sector 15
-    ASSERT_EQ(put(0xCAA00004, 0x4F00), 1); // too big for what sector 15 keeps: sector 13
-    ASSERT_EQ(put(0xCAA00005, 0xA148), 1); // sector 13 is the newest, it takes it
-    ASSERT_EQ(put(0xCAA00006, 0x2000), 1); // sector 13 keeps 0xFA0 bytes, sector 15 0x4EE8: sector 15
+    ASSERT_EQ(put(0xCAA00000, 0xB000), 0); // sector 15 keeps 20464 bytes
+    ASSERT_EQ(put(0xCAA00001, 0xB000), 0); // too big for them: sector 14
+    ASSERT_EQ(put(0xCAA00002, 0x4FE8), 0); // fills sector 14 exactly
+    ASSERT_EQ(put(0xCAA00003, 0x100), 0);  // back in sector 15
+    ASSERT_EQ(put(0xCAA00004, 0x4F00), 0); // too big for what sector 15 keeps: sector 13
+    ASSERT_EQ(put(0xCAA00005, 0xA148), 0); // sector 13 is the newest, it takes it
+    ASSERT_EQ(put(0xCAA00006, 0x2000), 0); // sector 13 keeps 0xFA0 bytes, sector 15 0x4EE8: sector 15
     auto items = readItems(savedImage(ctx.rai), kRai, k64K, 17);
     EXPECT_EQ(items[0xCAA00000].address, s15);
     EXPECT_EQ(items[0xCAA00001].address, s14);
@@ -191,7 +191,7 @@ TEST_F(RaiStore, InterleavedHalvesTheSectorsAndWritesPastTheFill) {
     EXPECT_EQ(ctx.rai.store.wordsPerSector, 8190u);
     EXPECT_EQ(ctx.rai.store.table[15].data, kRai + 15 * k64K + 8);
     EXPECT_EQ(qv::frai_store_status(ctx.rai).capacity, 16 * 32760);
-    ASSERT_EQ(put(0xCAA00003), 1);
+    ASSERT_EQ(put(0xCAA00003), 0);
     Bytes img = savedImage(ctx.rai);
     // Offset o of the address sits at (o / 16) * 32 + o % 16 in the file.
     const size_t spare = 16 * 2 * k64K, item = 15 * 2 * k64K + 8;
