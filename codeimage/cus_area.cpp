@@ -81,7 +81,8 @@ int writePatchRecord(CodeState &ci, File &image, const std::vector<std::string> 
         msg = strprintf("open %s failed", dspFiles[0].c_str());
         return -196;
     }
-    uint8_t head[8] = {'C', 'U', 'S', 'F'};
+    uint8_t head[8];
+    putLe32(head, kCusfTag);
     putLe32(head + 4, cusPos + 4);
     if (image.write(head, sizeof head) != sizeof head)
         return writeFailed(msg, kErrCusfWrite, "CUSF header", image);
@@ -123,7 +124,9 @@ int writeClosingFill(CodeState &ci, File &image, uint32_t cusLen, std::string &m
     uint32_t rem = (cusLen + 4) % kCusBlock;
     if (rem == 0) return 0;
     uint32_t fill = kCusBlock - rem;
-    if (image.fill(0xFF, fill) != fill || image.write("MCUS", 4) != 4)
+    uint8_t tag[4];
+    putLe32(tag, kMcusTag);
+    if (image.fill(0xFF, fill) != fill || image.write(tag, sizeof tag) != sizeof tag)
         return writeFailed(msg, kErrClosingFillWrite, "closing fill", image);
     return 0;
 }

@@ -4,37 +4,36 @@
 // fill and "MCUS"). Reads only the file's bytes, held in memory or mapped.
 #pragma once
 
-#include "cli/io.h"
-
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
-namespace qvcli {
+namespace qv {
 
-using Ident = std::array<uint8_t, 4>;
+using CusIdent = std::array<uint8_t, 4>;
 
 // A chunk header inside the data of a multi-chunk CUS record.
 struct CusChunk {
     uint64_t offset = 0; // file offset of the 16-byte chunk header
     uint32_t linkWord = 0;
     uint32_t length = 0;
-    Ident ident{};
+    CusIdent ident{};
 };
 
 struct CusRecord {
     uint64_t offset = 0; // file offset of the 16-byte record header
     uint32_t linkWord = 0;
     uint32_t length = 0;
-    Ident ident{};
-    uint32_t firstChunk = 0;       // data bytes before the first chunk header
-    std::vector<CusChunk> chunks;  // empty for a record of one piece
-    uint64_t next = 0;             // file offset where the next record starts
+    CusIdent ident{};
+    uint32_t firstChunk = 0;      // data bytes before the first chunk header
+    std::vector<CusChunk> chunks; // empty for a record of one piece
+    uint64_t next = 0;            // file offset where the next record starts
 };
 
-struct CodeImage {
+struct CodeImageContents {
     uint64_t fileSize = 0;
     uint64_t codeLength = 0; // the code section, from offset 0
     uint32_t codeXor = 0;    // XOR of the section's whole words
@@ -67,11 +66,11 @@ struct CodeImage {
     bool checksumMatches() const { return storedChecksum && *storedChecksum == computedChecksum; }
 };
 
-CodeImage readCodeImage(ByteView file);
+CodeImageContents readCodeImage(std::span<const uint8_t> file);
 // True when the bytes hold a CUS area that readCodeImage can find, or a code
 // section closed for one that does not follow.
-bool looksLikeCodeImage(ByteView file);
+bool looksLikeCodeImage(std::span<const uint8_t> file);
 // What the ident names: "DSP patch", "MCP tables" or "CUS file".
-const char *recordKind(const Ident &ident);
+const char *cusRecordKind(const CusIdent &ident);
 
-} // namespace qvcli
+} // namespace qv

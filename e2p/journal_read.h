@@ -1,18 +1,20 @@
 // Reading an E2P image back: the journal of records from logical address 0
 // (target address, length, header check, data check), where and why the
 // journal ends, and the end mark in the last two logical bytes. Replaying the
-// journal onto a base image gives the parameter content it describes.
+// journal onto a base image gives the parameter content it describes. The
+// records are read, judged and replayed by the merge's own journal operations.
 #pragma once
 
-#include "cli/e2p_view.h"
+#include "e2p/e2p_state.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
-namespace qvcli {
+namespace qv {
 
-struct JournalRecord {
+struct E2pJournalRecord {
     uint32_t at = 0;      // logical address of the header
     uint16_t word0 = 0;   // flag bits and target address
     uint16_t address = 0; // word0 bits 0 to 13
@@ -20,15 +22,15 @@ struct JournalRecord {
     uint8_t storedHeaderCheck = 0, computedHeaderCheck = 0; // the low 7 bits are compared
     uint8_t storedDataCheck = 0, computedDataCheck = 0;
     bool dataReadable = true; // false when the data passes the end of the area
-    Bytes data;
+    std::vector<uint8_t> data;
 
     bool dataCheckMatches() const { return dataReadable && storedDataCheck == computedDataCheck; }
 };
 
-struct Journal {
+struct E2pJournal {
     uint32_t imageSize = 0, logicalSize = 0;
     bool interleaved = false;
-    std::vector<JournalRecord> records;
+    std::vector<E2pJournalRecord> records;
     uint32_t endAt = 0;     // logical address where the journal ends
     std::string endReason;  // why it ends there
     bool endMarkOk = false; // FF 7F in the last two logical bytes
@@ -38,19 +40,26 @@ struct Journal {
     std::vector<std::string> problems;
 };
 
-Journal readJournal(const E2pView &image);
+// The journal of the current image of `e2p`, whose area is the whole image.
+E2pJournal readE2pJournal(E2pState &e2p);
+// True when the image ends with the end mark in the layout given.
+bool e2pHasEndMark(std::span<const uint8_t> image, bool interleaved);
 // True when the image ends with the end mark in either layout.
-bool looksLikeE2pImage(const Bytes &image);
+bool looksLikeE2pImage(std::span<const uint8_t> image);
 
 // A 16-byte block of the parameter content that the journal changed.
-struct ChangedBlock {
+struct E2pChangedBlock {
     uint32_t address = 0;
     uint8_t before[16] = {}, after[16] = {};
 };
 
-// Replays the journal's records onto `base` (records whose data passes the
-// area or the base are skipped, as a merge skips them) and lists the blocks
-// that differ from the base afterwards.
-std::vector<ChangedBlock> replayJournal(const Journal &journal, const Bytes &base, bool interleaved);
+struct E2pReplay {
+    std::vector<uint8_t> content;         // the base with the journal replayed
+    std::vector<E2pChangedBlock> changed; // the blocks that differ from the base
+};
 
-} // namespace qvcli
+// Replays the journal of the current image of `e2p` onto `base` as the merge
+// does (records whose data passes the area or the base are skipped).
+E2pReplay replayE2pJournal(E2pState &e2p, std::span<const uint8_t> base);
+
+} // namespace qv
