@@ -3,6 +3,8 @@
 // bound: a file is refused by its size before a byte of it is read.
 #pragma once
 
+#include "base/bytes.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
@@ -58,17 +60,9 @@ private:
 std::string directoryOf(const std::string &path);
 std::string resolvePath(const std::string &dir, const std::string &path);
 
-// Little-endian reads from a byte buffer; the caller checks the bounds.
-inline uint16_t le16(const uint8_t *p) { return uint16_t(p[0] | p[1] << 8); }
-inline uint32_t le32(const uint8_t *p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-inline void putLe16(uint8_t *p, uint16_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-}
-inline void putLe32(uint8_t *p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
-}
+using qv::le16;
+using qv::le32;
+using qv::putLe16;
+using qv::putLe32;
 
 } // namespace qvcli

@@ -64,9 +64,9 @@ int checkCommandFiles(const MergeArgs &a, std::string &msg) {
 
 Bytes flashRecord(const MergeArgs &a) {
     if (a.flashInfoRecord) return *a.flashInfoRecord;
-    if (a.flashInfoPath.ends_with(".json")) return encodeFlashDesc(loadFlashDesc(a.flashInfoPath));
+    if (a.flashInfoPath.ends_with(".json")) return loadFlashRecord(a.flashInfoPath).bytes;
     Bytes b = readWholeFile(a.flashInfoPath, kRecordBound);
-    if (auto why = recordShortfall(b)) throw UsageError("--flash-info: " + a.flashInfoPath + ": " + *why);
+    if (auto why = qv::flashRecordShortfall(b)) throw UsageError("--flash-info: " + a.flashInfoPath + ": " + *why);
     return b;
 }
 

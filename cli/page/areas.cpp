@@ -6,7 +6,7 @@ namespace qvcli {
 namespace {
 
 void addCode(const ReleaseModel &m, std::vector<FlashArea> &out) {
-    const CodeImage &c = *m.code;
+    const CodeImageContents &c = *m.code;
     const uint64_t at = m.codeAddress;
     if (!c.cusOnly)
         out.push_back({"code", "code", at, at + (c.hasCusArea ? c.cusfOffset : c.fileSize),
@@ -41,7 +41,7 @@ std::vector<FlashArea> flashAreas(const ReleaseModel &m) {
     return out;
 }
 
-uint64_t codeImageBytes(const CodeImage &c) { return c.hasCusArea ? c.recordsEnd : c.fileSize; }
+uint64_t codeImageBytes(const CodeImageContents &c) { return c.hasCusArea ? c.recordsEnd : c.fileSize; }
 
 std::optional<FlashArea> findArea(const std::vector<FlashArea> &areas, const std::string &name) {
     for (const FlashArea &a : areas)
@@ -49,24 +49,24 @@ std::optional<FlashArea> findArea(const std::vector<FlashArea> &areas, const std
     return std::nullopt;
 }
 
-const char *sectorClass(SectorKind k) {
+const char *sectorClass(RaiSectorKind k) {
     switch (k) {
-    case SectorKind::Active:
-    case SectorKind::Free: return "formatted";
-    case SectorKind::Erased: return "erased";
-    case SectorKind::Spare: return "spare";
-    case SectorKind::Damaged: return "damaged";
+    case RaiSectorKind::Active:
+    case RaiSectorKind::Free: return "formatted";
+    case RaiSectorKind::Erased: return "erased";
+    case RaiSectorKind::Spare: return "spare";
+    case RaiSectorKind::Damaged: return "damaged";
     }
     return "damaged";
 }
 
 uint64_t sectorUsedBytes(const RaiSector &s) { return 4ull * s.usedWords; }
-uint64_t sectorCapacity(const RaiImage &img) { return 4ull * img.wordsPerSector; }
+uint64_t sectorCapacity(const RaiStoreContents &img) { return 4ull * img.wordsPerSector; }
 
-double raiUsePercent(const RaiImage &img) {
+double raiUsePercent(const RaiStoreContents &img) {
     uint64_t used = 0, capacity = 0;
     for (const RaiSector &s : img.sectors) {
-        if (s.kind == SectorKind::Spare) continue;
+        if (s.kind == RaiSectorKind::Spare) continue;
         used += sectorUsedBytes(s);
         capacity += sectorCapacity(img);
     }

@@ -21,15 +21,15 @@ struct FlashArea {
 std::vector<FlashArea> flashAreas(const ReleaseModel &m);
 // The bytes of a code image the merge reports, up to the last CUS record: a
 // closing fill and "MCUS" after it are not counted.
-uint64_t codeImageBytes(const CodeImage &c);
+uint64_t codeImageBytes(const CodeImageContents &c);
 std::optional<FlashArea> findArea(const std::vector<FlashArea> &areas, const std::string &name);
 
 // The drawing's class of a sector state: formatted, erased, spare, damaged.
-const char *sectorClass(SectorKind k);
+const char *sectorClass(RaiSectorKind k);
 // Bytes in the sector's items and the bytes a sector holds for them.
 uint64_t sectorUsedBytes(const RaiSector &s);
-uint64_t sectorCapacity(const RaiImage &img);
+uint64_t sectorCapacity(const RaiStoreContents &img);
 // Used bytes over the capacity of every sector but the spare, in percent.
-double raiUsePercent(const RaiImage &img);
+double raiUsePercent(const RaiStoreContents &img);
 
 } // namespace qvcli

@@ -15,15 +15,15 @@ namespace {
 constexpr size_t kMaxGroups = 400; // item groups listed; the rest are counted
 
 std::string cusRecords(const ReleaseModel &m) {
-    const CodeImage &c = *m.code;
+    const CodeImageContents &c = *m.code;
     std::vector<std::vector<std::string>> rows;
     for (const CusRecord &r : c.records) {
-        std::string kind = recordKind(r.ident);
-        if (!r.chunks.empty()) kind += sformat(", %zu chunks (first %u bytes)", r.chunks.size() + 1, r.firstChunk);
+        std::string kind = cusRecordKind(r.ident);
+        if (!r.chunks.empty()) kind += strprintf(", %zu chunks (first %u bytes)", r.chunks.size() + 1, r.firstChunk);
         rows.push_back({mono(hex(r.offset, 8)), mono(hex(m.codeAddress + r.offset, 8)), mono(hex(r.linkWord, 8)),
                         std::to_string(r.length), mono(identText(r.ident.data())), esc(kind)});
     }
-    const std::string summary = sformat("CUS records: %zu, CUS length %llu bytes", c.records.size(),
+    const std::string summary = strprintf("CUS records: %zu, CUS length %llu bytes", c.records.size(),
                                         static_cast<unsigned long long>(c.cusLength()));
     return folded(esc(summary), table({"offset", "flash address", "link", "length", "ident", "kind"}, rows));
 }
@@ -33,37 +33,37 @@ std::string checkCell(uint8_t stored, uint8_t computed, bool ok) {
                                                    mono(hex(computed, 2)) + ")</span>";
 }
 
-std::string journalRecords(const Journal &j) {
+std::string journalRecords(const E2pJournal &j) {
     std::vector<std::vector<std::string>> rows;
-    for (const JournalRecord &r : j.records)
+    for (const E2pJournalRecord &r : j.records)
         rows.push_back({mono(hex(r.at, 6)), mono(hex(r.address, 4)), std::to_string(r.length),
                         checkCell(r.storedHeaderCheck, r.computedHeaderCheck, true),
                         r.dataReadable ? checkCell(r.storedDataCheck, r.computedDataCheck, r.dataCheckMatches())
                                        : "<span class=\"bad\">data past the area's end</span>"});
-    return folded(sformat("E2P journal records: %zu, ending at %s (%s)", j.records.size(), hex(j.endAt, 4).c_str(),
+    return folded(strprintf("E2P journal records: %zu, ending at %s (%s)", j.records.size(), hex(j.endAt, 4).c_str(),
                           esc(j.endReason).c_str()),
                   table({"at", "address", "length", "header check", "data check"}, rows));
 }
 
-std::string changedBlocks(const std::vector<ChangedBlock> &changed) {
+std::string changedBlocks(const std::vector<E2pChangedBlock> &changed) {
     std::vector<std::vector<std::string>> rows;
-    for (const ChangedBlock &c : changed)
+    for (const E2pChangedBlock &c : changed)
         rows.push_back({mono(hex(c.address, 4)), mono(hexBytes(c.before, 16)), mono(hexBytes(c.after, 16))});
-    return folded(sformat("E2P parameter blocks the journal changes: %zu", changed.size()),
+    return folded(strprintf("E2P parameter blocks the journal changes: %zu", changed.size()),
                   table({"address", "base", "now"}, rows));
 }
 
-std::string raiSectors(const RaiImage &img) {
+std::string raiSectors(const RaiStoreContents &img) {
     std::vector<std::vector<std::string>> rows;
     for (const RaiSector &s : img.sectors) {
         const uint64_t used = sectorUsedBytes(s);
         rows.push_back({std::to_string(s.index), mono(hex(img.layout.base + s.offset, 8)),
-                        std::string("<i class=\"sw ") + sectorClass(s.kind) + "\"></i>" + sectorKindName(s.kind),
+                        std::string("<i class=\"sw ") + sectorClass(s.kind) + "\"></i>" + raiSectorKindName(s.kind),
                         std::to_string(s.items.size()), std::to_string(used),
-                        sformat("%.0f %%", 100.0 * double(used) / double(std::max<uint64_t>(1, sectorCapacity(img)))),
+                        strprintf("%.0f %%", 100.0 * double(used) / double(std::max<uint64_t>(1, sectorCapacity(img)))),
                         esc(s.problem)});
     }
-    return folded(sformat("RAI sectors: %zu", img.sectors.size()),
+    return folded(strprintf("RAI sectors: %zu", img.sectors.size()),
                   table({"sector", "address", "state", "items", "used bytes", "fill", "problem"}, rows));
 }
 
@@ -71,19 +71,19 @@ std::string raiSectors(const RaiImage &img) {
 // or all deleted, wherever the store put them (it fills its sectors in its
 // own order), with the sectors and addresses they span.
 struct ItemGroup {
-    FatImage image = FatImage::None;
+    FsImage image = FsImage::None;
     uint32_t firstNumber = 0, count = 0, firstSector = 0, lastSector = 0;
     uint32_t firstAddress = 0, lastAddress = 0;
     bool valid = true;
 };
 
-std::vector<ItemGroup> itemGroups(const RaiImage &img) {
+std::vector<ItemGroup> itemGroups(const RaiStoreContents &img) {
     std::vector<ItemGroup> items;
     for (const RaiSector &s : img.sectors)
         for (const RaiItem &it : s.items) {
-            const FatSector f = fatSectorOf(it.id);
+            const FsSectorRef f = fsSectorOf(it.id);
             const uint32_t address = img.layout.base + it.offset;
-            items.push_back({f.image, f.image == FatImage::None ? it.id : f.number, 1, s.index, s.index, address,
+            items.push_back({f.image, f.image == FsImage::None ? it.id : f.number, 1, s.index, s.index, address,
                              address, it.valid});
         }
     std::sort(items.begin(), items.end(), [](const ItemGroup &a, const ItemGroup &b) {
@@ -107,7 +107,7 @@ std::vector<ItemGroup> itemGroups(const RaiImage &img) {
 
 void groupRow(const ItemGroup &g, std::vector<std::vector<std::string>> &rows) {
     static const char *const kNames[] = {"user FAT", "hidden FAT", "other items"};
-    const bool fat = g.image != FatImage::None;
+    const bool fat = g.image != FsImage::None;
     const std::string first = fat ? std::to_string(g.firstNumber) : hex(g.firstNumber, 8);
     const std::string last = fat ? std::to_string(g.firstNumber + g.count - 1) : hex(g.firstNumber + g.count - 1, 8);
     rows.push_back({kNames[int(g.image)], g.count == 1 ? first : first + " \u2013 " + last, std::to_string(g.count),
@@ -117,7 +117,7 @@ void groupRow(const ItemGroup &g, std::vector<std::vector<std::string>> &rows) {
                     g.valid ? "valid" : "<span class=\"unused\">deleted</span>"});
 }
 
-std::string raiItems(const RaiImage &img) {
+std::string raiItems(const RaiStoreContents &img) {
     const std::vector<ItemGroup> groups = itemGroups(img);
     std::vector<std::vector<std::string>> rows;
     uint32_t perImage[3] = {0, 0, 0};
@@ -128,8 +128,8 @@ std::string raiItems(const RaiImage &img) {
     std::string body = table({"FAT image", "sectors (identifiers for other items)", "items", "RAI sectors",
                               "item addresses", "state"}, rows);
     if (groups.size() > kMaxGroups)
-        body += sformat("<p>%zu more groups are left out.</p>\n", groups.size() - kMaxGroups);
-    return folded(sformat("RAI items per FAT image: %u user FAT, %u hidden FAT, %u other (%zu groups of consecutive sectors)",
+        body += strprintf("<p>%zu more groups are left out.</p>\n", groups.size() - kMaxGroups);
+    return folded(strprintf("RAI items per FAT image: %u user FAT, %u hidden FAT, %u other (%zu groups of consecutive sectors)",
                           perImage[0], perImage[1], perImage[2], groups.size()),
                   body);
 }
@@ -137,7 +137,7 @@ std::string raiItems(const RaiImage &img) {
 std::string mergeLog(const ReleaseModel &m) {
     std::string body = "<pre class=\"log\">" + esc(m.log) + "</pre>\n";
     if (m.logLinesLeftOut)
-        body = sformat("<p>The log is long: %llu lines in its middle are left out.</p>\n",
+        body = strprintf("<p>The log is long: %llu lines in its middle are left out.</p>\n",
                        static_cast<unsigned long long>(m.logLinesLeftOut)) + body;
     return folded("Merge log", body);
 }

@@ -120,7 +120,7 @@ FileFacts fileFacts(const std::string &path, ByteView content) {
 
 void describeOutputs(ReleaseModel &m, const MergeArgs &a) {
     const std::string paths[] = {a.outCode, a.outE2p, a.outRai};
-    const uint32_t base = m.flash ? m.flash->baseAddress : 0;
+    const uint32_t base = m.flash ? m.flash->desc.baseAddress : 0;
     for (size_t i = 0; i < 3; ++i) {
         OutputFile &o = m.outputs[i];
         if (o.file.path.empty()) o.file = fileFacts(paths[i]);

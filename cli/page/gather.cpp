@@ -5,6 +5,7 @@
 #include "cli/page/files.h"
 #include "cli/page/model.h"
 #include "cli/report.h"
+#include "e2p/image_reader.h"
 
 #include <filesystem>
 #include <functional>
@@ -36,12 +37,13 @@ std::optional<Bytes> readIfThere(const std::string &path) {
 
 void readFlash(ReleaseModel &m, const MergeArgs &a) {
     attempt(m, "flash description", [&] {
-        m.flash = a.flashInfoRecord ? decodeFlashDesc(*a.flashInfoRecord, "flashInfo") : loadFlashDesc(a.flashInfoPath);
-        const Geometry g(*m.flash);
-        m.regions = g.regions();
-        m.bankBase = g.bankBase();
-        m.flashEnd = g.flashEnd();
-        addProblems(m, "flash description", flashDescProblems(*m.flash));
+        m.flash = a.flashInfoRecord ? flashRecordFromBytes(*a.flashInfoRecord, "flashInfo")
+                                    : loadFlashRecord(a.flashInfoPath);
+        const qv::FlashState flash = m.flash->state();
+        m.regions = qv::regionRanges(flash);
+        m.bankBase = qv::flashBankBase(flash);
+        m.flashEnd = qv::flashBankEnd(flash);
+        addProblems(m, "flash description", qv::flashRecordProblems(*m.flash));
     });
 }
 
@@ -50,21 +52,12 @@ void readCode(ReleaseModel &m, const MergeArgs &a) {
         std::error_code ec;
         if (a.outCode.empty() || !std::filesystem::is_regular_file(a.outCode, ec)) return;
         const MappedFile image(a.outCode); // hundreds of megabytes: read in place
-        m.code = readCodeImage(image.bytes());
+        m.code = qv::readCodeImage(image.bytes());
         m.outputs[0].file = fileFacts(a.outCode, image.bytes());
         const uint32_t offset = m.code->cusOnly ? m.code->cusPos : 0;
-        m.codeAddress = (m.flash ? m.flash->baseAddress : 0) + offset;
+        m.codeAddress = (m.flash ? m.flash->desc.baseAddress : 0) + offset;
         addProblems(m, "code image", m.code->problems);
     });
-}
-
-// The E2P content a merge left in the journal area, read back: the merged
-// area it wrote, or the base with the E2P image's journal replayed.
-Bytes mergedArea(const ReleaseModel &m, const MergeArgs &a, const Bytes &base) {
-    if (auto area = readIfThere(a.e2pAreaOut)) return *area;
-    Bytes content = base;
-    for (const ChangedBlock &c : m.changed) e2pWrite(content, m.journal->interleaved, content.size(), c.address, c.after, 16);
-    return content;
 }
 
 void readE2p(ReleaseModel &m, const MergeArgs &a, Bytes &area) {
@@ -72,16 +65,21 @@ void readE2p(ReleaseModel &m, const MergeArgs &a, Bytes &area) {
         const auto image = readIfThere(a.outE2p);
         Bytes base = readWholeFile(a.e2pBase, kE2pBound);
         if (a.eraseAll) base.assign(base.size(), 0xFF);
-        const bool interleaved = m.flash && m.flash->interleaved();
+        const bool interleaved = m.flash && m.flash->desc.interleaved();
+        qv::E2pReplay replay;
         if (image) {
-            m.journal = readJournal(E2pView(*image, interleaved));
-            m.changed = replayJournal(*m.journal, base, interleaved);
+            qv::E2pImageReader reader(*image, qv::layoutOnly(interleaved));
+            m.journal = qv::readE2pJournal(reader.e2p);
+            replay = qv::replayE2pJournal(reader.e2p, base);
+            m.changed = replay.changed;
             addProblems(m, "E2P image", m.journal->problems);
         }
         // A merge leaves the merged content in its buffer once its E2P step
         // is through: when it succeeded or failed in the RAI step after it.
+        // Without a merge, the merged area it wrote is read back, or else the
+        // base with the E2P image's journal replayed.
         if (m.merge && (m.merge->result == 0 || m.merge->message.starts_with("mergeRAI: "))) area = m.merge->mergedArea;
-        else if (image && !m.merge) area = mergedArea(m, a, base);
+        else if (image && !m.merge) area = readIfThere(a.e2pAreaOut).value_or(replay.content);
     });
 }
 
@@ -89,13 +87,21 @@ void readRai(ReleaseModel &m, const MergeArgs &a, const Bytes &area) {
     if (!m.flash || area.empty()) return;
     attempt(m, "partition map", [&] {
         const bool fromCode = m.code && m.code->versionAddr1;
-        const uint32_t version = (fromCode ? *m.code->versionAddr1 : m.flash->versionAddr1) >> 24;
-        m.map = computePartitionMap(*m.flash, E2pView(area, m.flash->interleaved()), version);
+        PartitionMap map;
+        if (auto why = qv::partitionMapOf(*m.flash, area, fromCode ? *m.code->versionAddr1 : m.flash->desc.versionAddr1, map))
+            throw InputError(*why);
+        m.map = map;
     });
     attempt(m, "RAI image", [&] {
         const auto image = readIfThere(a.outRai);
         if (!m.map || !image) return;
-        m.rai = readRaiImage(*image, raiLayoutAt(*m.flash, *m.map, m.map->raiBase));
+        RaiAreaLayout layout;
+        if (auto why = qv::raiAreaAt(m.flash->state(), *m.map, m.map->raiBase, layout)) throw InputError(*why);
+        m.rai.emplace();
+        if (auto why = qv::readRaiStore(*image, layout, *m.rai)) {
+            m.rai.reset();
+            throw InputError(*why);
+        }
         m.outputs[2].file = fileFacts(a.outRai, *image);
         addProblems(m, "RAI image", m.rai->problems);
     });

@@ -25,15 +25,15 @@ std::string ticks(const Scale &s) {
 // sectors are thinner than four pixels.
 std::string grid(const ReleaseModel &m, const Scale &s, std::string &caption) {
     std::string d;
-    for (const RegionRange &r : m.regions) {
+    for (const qv::RegionRange &r : m.regions) {
         uint64_t step = 1;
         while (s.pixelsOf(step * r.sectorSize) < 4) step *= 2;
         caption = step == 1 ? "grid: one line per sector" : "grid: a line every " + std::to_string(step) + " sectors";
         for (uint64_t a = r.start + step * r.sectorSize; a < r.end; a += step * r.sectorSize)
-            d += sformat("M%.1f %.0fv%.0f", s.x(a), kBarTop, kBarHeight);
+            d += strprintf("M%.1f %.0fv%.0f", s.x(a), kBarTop, kBarHeight);
     }
     std::string edges;
-    for (const RegionRange &r : m.regions) edges += sformat("M%.1f %.0fv%.0f", s.x(r.start), kBarTop - 4, kBarHeight + 8);
+    for (const qv::RegionRange &r : m.regions) edges += strprintf("M%.1f %.0fv%.0f", s.x(r.start), kBarTop - 4, kBarHeight + 8);
     return "<path class=\"grid\" d=\"" + d + "\"/><path class=\"edge\" d=\"" + edges + "\"/>\n";
 }
 
@@ -76,7 +76,7 @@ std::string labels(const Scale &s, const std::vector<FlashArea> &areas) {
         while (row < 2 && x < rowEnd[row]) ++row;
         rowEnd[row] = x + w;
         const double y = kBarTop + kBarHeight + 18 + 16 * row;
-        out += sformat("<path class=\"lead\" d=\"M%.1f %.0fV%.0f\"/>", cx, kBarTop + kBarHeight, y - 10);
+        out += strprintf("<path class=\"lead\" d=\"M%.1f %.0fV%.0f\"/>", cx, kBarTop + kBarHeight, y - 10);
         out += text(x + w / 2, y, "label", t, "middle") + "\n";
     }
     return out;

@@ -30,31 +30,31 @@ Card codeToRai(const ReleaseModel &m) {
     const uint64_t free = rai - end;
     std::string words = hex(free) + " bytes free between the code image's end at " + mono(hex(end, 8)) +
                         " and the RAI area at " + mono(hex(rai, 8));
-    if (sector) words += sformat(", %.1f sectors", double(free) / double(sector));
+    if (sector) words += strprintf(", %.1f sectors", double(free) / double(sector));
     const bool tight = sector && free < sector;
     if (tight) words += ": less than one sector";
     return {tight ? "warn" : "ok", "Code image to RAI area", kb(free) + " free", words};
 }
 
-Card raiUse(const RaiImage &img) {
+Card raiUse(const RaiStoreContents &img) {
     const double pct = raiUsePercent(img);
     const int64_t more = img.memAvail >= 516 ? (img.memAvail - 516) / 520 + 1 : 0;
     std::string words = std::to_string(img.validItems) + " valid items (" + std::to_string(img.validDataBytes) +
                         " data bytes), " + std::to_string(img.deletedItems) + " deleted, in " +
                         std::to_string(img.sectors.size()) + " sectors (the spare left out of the figure); the store "
                         "would still take " + std::to_string(more) + " more 512-byte sectors";
-    if (pct > kFullPercent) words += sformat(": over %.0f %% full", kFullPercent);
-    return {pct > kFullPercent ? "warn" : "ok", "RAI area", sformat("%.1f %% used", pct), words};
+    if (pct > kFullPercent) words += strprintf(": over %.0f %% full", kFullPercent);
+    return {pct > kFullPercent ? "warn" : "ok", "RAI area", strprintf("%.1f %% used", pct), words};
 }
 
-Card journalUse(const Journal &j) {
+Card journalUse(const E2pJournal &j) {
     const uint32_t room = j.logicalSize >= 2 ? j.logicalSize - 2 : 0;
     const double pct = room ? 100.0 * double(j.endAt) / double(room) : 100.0;
     std::string words = std::to_string(j.records.size()) + " records up to " + mono(hex(j.endAt, 4)) + " of " +
                         mono(hex(room, 4)) + " logical bytes before the end mark; the journal ends with: " +
                         esc(j.endReason);
-    if (pct > kFullPercent) words += sformat(": over %.0f %% full", kFullPercent);
-    return {pct > kFullPercent ? "warn" : "ok", "E2P journal", sformat("%.1f %% used", pct), words};
+    if (pct > kFullPercent) words += strprintf(": over %.0f %% full", kFullPercent);
+    return {pct > kFullPercent ? "warn" : "ok", "E2P journal", strprintf("%.1f %% used", pct), words};
 }
 
 Card problems(const ReleaseModel &m) {

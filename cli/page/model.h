@@ -5,13 +5,9 @@
 // alone (render.h), so every reader call lives in gather.cpp.
 #pragma once
 
-#include "cli/code_image.h"
-#include "cli/e2p_journal.h"
-#include "cli/flash_desc.h"
-#include "cli/geometry.h"
 #include "cli/merge_args.h"
-#include "cli/partition.h"
-#include "cli/rai_image.h"
+#include "cli/report.h"
+#include "flash/geometry.h"
 
 #include <quorvel/quorvel.h>
 
@@ -55,15 +51,15 @@ struct MergeRun {
 struct ReleaseModel {
     std::string source; // the manifest, or "" for a merge given by flags
     std::optional<MergeRun> merge;
-    std::optional<FlashDesc> flash;
-    std::vector<RegionRange> regions;
+    std::optional<FlashRecord> flash;
+    std::vector<qv::RegionRange> regions;
     uint64_t bankBase = 0, flashEnd = 0;
-    std::optional<CodeImage> code;
+    std::optional<CodeImageContents> code;
     uint32_t codeAddress = 0; // flash address of the code image's first byte
-    std::optional<Journal> journal;
-    std::vector<ChangedBlock> changed;
+    std::optional<E2pJournal> journal;
+    std::vector<E2pChangedBlock> changed;
     std::optional<PartitionMap> map;
-    std::optional<RaiImage> rai;
+    std::optional<RaiStoreContents> rai;
     std::vector<InputFile> inputs;
     std::vector<OutputFile> outputs;
     std::string log;          // the merge log, cut when it is long

@@ -13,9 +13,9 @@ namespace {
 
 std::string flashLine(const ReleaseModel &m) {
     if (!m.flash) return "flash description unreadable";
-    return "chip " + hex(m.flash->chipId, 4) + ", " + kb(m.flashEnd - m.bankBase) + " of NOR flash at " +
+    return "chip " + hex(m.flash->desc.chipId, 4) + ", " + kb(m.flashEnd - m.bankBase) + " of NOR flash at " +
            hex(m.bankBase, 8) + ", " + std::to_string(m.regions.size()) + (m.regions.size() == 1 ? " region, " : " regions, ") +
-           (m.flash->interleaved() ? "interleaved layout" : "plain layout");
+           (m.flash->desc.interleaved() ? "interleaved layout" : "plain layout");
 }
 
 std::string status(const ReleaseModel &m) {

@@ -9,11 +9,11 @@ namespace {
 
 constexpr double kWidth = 1000, kLeft = 10, kTop = 4, kHeight = 44;
 
-std::string sectorTitle(const RaiImage &img, const RaiSector &sec, uint64_t start, uint64_t end) {
+std::string sectorTitle(const RaiStoreContents &img, const RaiSector &sec, uint64_t start, uint64_t end) {
     std::string more = std::to_string(sec.items.size()) + " items, " + std::to_string(sectorUsedBytes(sec)) +
                        " of " + std::to_string(sectorCapacity(img)) + " bytes used";
     if (!sec.problem.empty()) more += "\n" + sec.problem;
-    return blockTitle("RAI sector " + std::to_string(sec.index) + ": " + sectorKindName(sec.kind), start, end, more);
+    return blockTitle("RAI sector " + std::to_string(sec.index) + ": " + raiSectorKindName(sec.kind), start, end, more);
 }
 
 std::string stripHeading(const std::string &what, uint64_t start, uint64_t end) {
@@ -21,7 +21,7 @@ std::string stripHeading(const std::string &what, uint64_t start, uint64_t end) 
 }
 
 // Sector numbers under the RAI strip, about sixteen of them.
-std::string sectorNumbers(const Scale &s, const RaiImage &img) {
+std::string sectorNumbers(const Scale &s, const RaiStoreContents &img) {
     const size_t n = img.sectors.size();
     size_t step = 1;
     while (n / step > 16) step *= 2;
@@ -33,15 +33,15 @@ std::string sectorNumbers(const Scale &s, const RaiImage &img) {
     return out;
 }
 
-const char *recordClass(const Ident &ident) {
-    const std::string kind = recordKind(ident);
+const char *recordClass(const CusIdent &ident) {
+    const std::string kind = cusRecordKind(ident);
     return kind == "DSP patch" ? "rec-dsp" : kind == "MCP tables" ? "rec-mcp" : "rec-cus";
 }
 
-std::string cusRecord(const Scale &s, const CodeImage &c, uint64_t at, size_t i, double y, double h) {
+std::string cusRecord(const Scale &s, const CodeImageContents &c, uint64_t at, size_t i, double y, double h) {
     const CusRecord &r = c.records[i];
     const std::string ident = identText(r.ident.data());
-    std::string more = recordKind(r.ident) + std::string(", length ") + std::to_string(r.length) + ", link " +
+    std::string more = cusRecordKind(r.ident) + std::string(", length ") + std::to_string(r.length) + ", link " +
                        hex(r.linkWord, 8);
     if (!r.chunks.empty()) more += ", " + std::to_string(r.chunks.size() + 1) + " chunks";
     const std::string title = blockTitle("record " + std::to_string(i + 1) + ": " + ident, at + r.offset, at + r.next, more);
@@ -55,7 +55,7 @@ std::string cusRecord(const Scale &s, const CodeImage &c, uint64_t at, size_t i,
 } // namespace
 
 std::string raiSectorRects(const ReleaseModel &m, const Scale &s, double y, double h) {
-    const RaiImage &img = *m.rai;
+    const RaiStoreContents &img = *m.rai;
     std::string out;
     for (const RaiSector &sec : img.sectors) {
         const uint64_t start = uint64_t(img.layout.base) + sec.offset, end = start + img.layout.sectorSize;
@@ -70,17 +70,17 @@ std::string raiSectorRects(const ReleaseModel &m, const Scale &s, double y, doub
 
 std::string renderRaiStrip(const ReleaseModel &m, double fullScalePixels) {
     if (!m.rai || m.rai->sectors.empty()) return "";
-    const RaiImage &img = *m.rai;
+    const RaiStoreContents &img = *m.rai;
     const uint64_t start = img.layout.base, end = start + uint64_t(img.sectors.size()) * img.layout.sectorSize;
     const Scale s{start, end, kLeft, kWidth - 2 * kLeft};
-    const std::string what = sformat("RAI area, zoomed (%.0f pixels wide at full scale):", fullScalePixels);
+    const std::string what = strprintf("RAI area, zoomed (%.0f pixels wide at full scale):", fullScalePixels);
     return stripHeading(what, start, end) +
            svgFrame(kWidth, kTop + kHeight + 20, "RAI area, one block per sector",
                     raiSectorRects(m, s, kTop, kHeight) + sectorNumbers(s, img));
 }
 
 std::string cusRecordRects(const ReleaseModel &m, const Scale &s, double y, double h) {
-    const CodeImage &c = *m.code;
+    const CodeImageContents &c = *m.code;
     const uint64_t at = m.codeAddress, start = at + c.cusfOffset, end = at + c.fileSize;
     std::string out = block(s, start, start + 8, y, h, "cus-head", blockTitle("\"CUSF\" and the CUS position", start, start + 8));
     for (size_t i = 0; i < c.records.size(); ++i) out += cusRecord(s, c, at, i, y, h);
@@ -92,10 +92,10 @@ std::string cusRecordRects(const ReleaseModel &m, const Scale &s, double y, doub
 
 std::string renderCusStrip(const ReleaseModel &m, double fullScalePixels) {
     if (!m.code || !m.code->hasCusArea || fullScalePixels >= kThinCusPixels) return "";
-    const CodeImage &c = *m.code;
+    const CodeImageContents &c = *m.code;
     const uint64_t start = m.codeAddress + c.cusfOffset, end = m.codeAddress + c.fileSize;
     const Scale s{start, std::max(end, start + 1), kLeft, kWidth - 2 * kLeft};
-    const std::string what = sformat("CUS area, zoomed (%.1f pixels wide at full scale):", fullScalePixels);
+    const std::string what = strprintf("CUS area, zoomed (%.1f pixels wide at full scale):", fullScalePixels);
     return stripHeading(what, start, end) +
            svgFrame(kWidth, kTop + kHeight + 6, "CUS area and its records", cusRecordRects(m, s, kTop, kHeight));
 }

@@ -19,7 +19,7 @@ std::string blockTitle(const std::string &name, uint64_t start, uint64_t end, co
 }
 
 std::string rect(double x, double y, double w, double h, const std::string &cls, const std::string &title) {
-    std::string r = sformat("<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" class=\"%s\"", x, y,
+    std::string r = strprintf("<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" class=\"%s\"", x, y,
                             std::max(w, 1.0), h, cls.c_str());
     return title.empty() ? r + "/>" : r + "><title>" + esc(title) + "</title></rect>";
 }
@@ -30,13 +30,13 @@ std::string block(const Scale &s, uint64_t start, uint64_t end, double y, double
 }
 
 std::string text(double x, double y, const std::string &cls, const std::string &s, const char *anchor) {
-    return sformat("<text x=\"%.1f\" y=\"%.1f\" class=\"%s\" text-anchor=\"%s\">", x, y, cls.c_str(), anchor) +
+    return strprintf("<text x=\"%.1f\" y=\"%.1f\" class=\"%s\" text-anchor=\"%s\">", x, y, cls.c_str(), anchor) +
            esc(s) + "</text>";
 }
 
 std::string svgFrame(double width, double height, const std::string &label, const std::string &body) {
     // Inline in an HTML page the drawing needs no namespace declaration.
-    return sformat("<svg viewBox=\"0 0 %.0f %.0f\" role=\"img\" aria-label=\"",
+    return strprintf("<svg viewBox=\"0 0 %.0f %.0f\" role=\"img\" aria-label=\"",
                    width, height) +
            esc(label) + "\">\n" + body + "</svg>\n";
 }

@@ -17,15 +17,15 @@ std::vector<std::string> field(const std::string &name, const std::string &value
 
 std::string fieldsTable(const FlashDesc &d) {
     const std::vector<std::vector<std::string>> rows = {
-        field("chipId", mono(hex(d.chipId, 4)) + sformat(" (%u)", d.chipId)),
-        field("chipSubId", mono(hex(d.chipSubId, 4)) + sformat(" (%u)", d.chipSubId)),
-        field("options", mono(hex(d.options, 4)) + sformat(" (%u)", d.options)),
-        field("sizeIn64KB", sformat("%u (", d.sizeIn64KB) + esc(kb(uint64_t(d.sizeIn64KB) << 16)) + ")"),
+        field("chipId", mono(hex(d.chipId, 4)) + strprintf(" (%u)", d.chipId)),
+        field("chipSubId", mono(hex(d.chipSubId, 4)) + strprintf(" (%u)", d.chipSubId)),
+        field("options", mono(hex(d.options, 4)) + strprintf(" (%u)", d.options)),
+        field("sizeIn64KB", strprintf("%u (", d.sizeIn64KB) + esc(kb(uint64_t(d.sizeIn64KB) << 16)) + ")"),
         field("regionCount", std::to_string(d.regionCount)),
         field("baseAddress", mono(hex(d.baseAddress, 8))),
         field("cusOffset", mono(hex(d.cusOffset, 8))),
         field("versionAddr", mono(hex(d.versionAddr, 8))),
-        field("versionAddr1", mono(hex(d.versionAddr1, 8)) + sformat(" (trace version %u)", d.versionAddr1 >> 24)),
+        field("versionAddr1", mono(hex(d.versionAddr1, 8)) + strprintf(" (trace version %u)", d.versionAddr1 >> 24)),
         field("memPartCount", std::to_string(d.memPartCount)),
         field("flags", mono(hex(d.flags, 8)) + (d.interleaved() ? " (interleaved layout)" : " (plain layout)")),
     };
@@ -35,7 +35,7 @@ std::string fieldsTable(const FlashDesc &d) {
 std::string regionsTable(const ReleaseModel &m) {
     std::vector<std::vector<std::string>> rows;
     for (size_t k = 0; k < m.regions.size(); ++k) {
-        const RegionRange &r = m.regions[k];
+        const qv::RegionRange &r = m.regions[k];
         rows.push_back({std::to_string(k), mono(hex(r.sectorSize)) + " (" + esc(kb(r.sectorSize)) + ")",
                         std::to_string(r.count), mono(hex(r.start, 8)), mono(hex(r.end, 8))});
     }
@@ -72,9 +72,9 @@ std::string renderOutputs(const ReleaseModel &m) {
 
 std::string renderFlashInfo(const ReleaseModel &m) {
     if (!m.flash) return "<p class=\"none\">The flash description could not be read.</p>\n";
-    return "<div class=\"pair\">" + fieldsTable(*m.flash) + "<div>" + regionsTable(m) + memPartsTable(*m.flash) +
+    return "<div class=\"pair\">" + fieldsTable(m.flash->desc) + "<div>" + regionsTable(m) + memPartsTable(m.flash->desc) +
            "</div></div>\n" +
-           sformat("<p>Bank base %s, flash end %s.</p>\n", mono(hex(m.bankBase, 8)).c_str(),
+           strprintf("<p>Bank base %s, flash end %s.</p>\n", mono(hex(m.bankBase, 8)).c_str(),
                    mono(hex(m.flashEnd, 8)).c_str());
 }
 
