@@ -1,5 +1,5 @@
 #include "cli/errors.h"
-#include "cli/format.h"
+#include "report/format.h"
 #include "cli/examine.h"
 #include "cli/report.h"
 #include "e2p/image_reader.h"

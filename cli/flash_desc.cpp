@@ -1,7 +1,7 @@
 #include "cli/flash_desc.h"
 
 #include "cli/errors.h"
-#include "cli/format.h"
+#include "report/format.h"
 
 #include <algorithm>
 

@@ -5,16 +5,11 @@
 
 #include "cli/io.h"
 #include "cli/json_fields.h"
-#include "flash/flash_desc.h"
+#include "report/readers.h"
 
 #include <string>
 
 namespace qvcli {
-
-using qv::FlashDesc;
-using qv::FlashMemPart;
-using qv::FlashRecord;
-using qv::FlashRegion;
 
 // From the JSON description; `field` is the description's own name in
 // messages ("" at the top of a file, "flashInfo" inside a manifest).

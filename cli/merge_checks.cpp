@@ -62,6 +62,15 @@ int checkCommandFiles(const MergeArgs &a, std::string &msg) {
     return 0;
 }
 
+FlashSource flashSourceOf(const MergeArgs &a) {
+    try {
+        return {a.flashInfoRecord ? flashRecordFromBytes(*a.flashInfoRecord, "flashInfo") : loadFlashRecord(a.flashInfoPath),
+                ""};
+    } catch (const std::exception &e) {
+        return {std::nullopt, e.what()};
+    }
+}
+
 Bytes flashRecord(const MergeArgs &a) {
     if (a.flashInfoRecord) return *a.flashInfoRecord;
     if (a.flashInfoPath.ends_with(".json")) return loadFlashRecord(a.flashInfoPath).bytes;

@@ -5,36 +5,13 @@
 
 #include "cli/flash_desc.h"
 #include "cli/json_fields.h"
-#include "codeimage/code_image_read.h"
-#include "e2p/journal_read.h"
-#include "rai/download.h"
-#include "rai/partition_map.h"
-#include "rai/store_read.h"
+#include "report/readers.h"
 
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace qvcli {
-
-using qv::CodeImageContents;
-using qv::CusChunk;
-using qv::CusIdent;
-using qv::CusRecord;
-using qv::E2pChangedBlock;
-using qv::E2pJournal;
-using qv::E2pJournalRecord;
-using qv::PartitionMap;
-using qv::RaiAreaLayout;
-using qv::RaiItem;
-using qv::RaiSector;
-using qv::RaiSectorKind;
-using qv::RaiStoreContents;
-using qv::FsImage;
-using qv::FsSectorRef;
-using qv::cusRecordKind;
-using qv::fsSectorOf;
-using qv::raiSectorKindName;
 
 void printFlashRecord(const FlashRecord &r, const std::string &path, size_t recordSize);
 Json flashRecordJson(const FlashRecord &r, const std::string &path, size_t recordSize);

@@ -1,4 +1,4 @@
-#include "cli/format.h"
+#include "report/format.h"
 #include "cli/report.h"
 
 #include <cstdio>

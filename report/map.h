@@ -3,8 +3,8 @@
 // are too thin to see at full scale.
 #pragma once
 
-#include "cli/page/model.h"
-#include "cli/page/svg.h"
+#include "report/model.h"
+#include "report/svg.h"
 
 #include <string>
 

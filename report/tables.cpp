@@ -1,7 +1,7 @@
 // The files of the release and the flash description, as tables.
-#include "cli/format.h"
-#include "cli/page/html.h"
-#include "cli/page/render.h"
+#include "report/format.h"
+#include "report/html.h"
+#include "report/render.h"
 
 namespace qvcli {
 namespace {

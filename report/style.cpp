@@ -1,4 +1,4 @@
-#include "cli/page/style.h"
+#include "report/style.h"
 
 namespace qvcli {
 

@@ -1,6 +1,6 @@
-#include "cli/page/html.h"
+#include "report/html.h"
 
-#include "cli/format.h"
+#include "report/format.h"
 
 namespace qvcli {
 

@@ -1,7 +1,7 @@
-#include "cli/page/files.h"
+#include "report/files.h"
 
-#include "cli/page/areas.h"
-#include "cli/page/sha256.h"
+#include "report/areas.h"
+#include "report/sha256.h"
 #include "input/inputs.h"
 
 #include <filesystem>

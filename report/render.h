@@ -2,7 +2,7 @@
 // pictures from elsewhere, a little inline CSS and SVG.
 #pragma once
 
-#include "cli/page/model.h"
+#include "report/model.h"
 
 #include <string>
 

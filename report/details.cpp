@@ -1,10 +1,10 @@
 // The folded details: CUS records, the E2P journal and the parameter blocks
 // it changes, the RAI sectors and their items grouped per FAT image, and the
 // merge log.
-#include "cli/format.h"
-#include "cli/page/areas.h"
-#include "cli/page/html.h"
-#include "cli/page/render.h"
+#include "report/format.h"
+#include "report/areas.h"
+#include "report/html.h"
+#include "report/render.h"
 
 #include <algorithm>
 #include <tuple>

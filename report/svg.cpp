@@ -1,7 +1,7 @@
-#include "cli/page/svg.h"
+#include "report/svg.h"
 
-#include "cli/format.h"
-#include "cli/page/html.h"
+#include "report/format.h"
+#include "report/html.h"
 
 #include <algorithm>
 

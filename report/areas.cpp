@@ -1,6 +1,6 @@
-#include "cli/page/areas.h"
+#include "report/areas.h"
 
-#include "cli/format.h"
+#include "report/format.h"
 
 namespace qvcli {
 namespace {

@@ -1,10 +1,10 @@
 // Margins and warnings beside the flash map: how much room the code image
 // leaves below the RAI area, how full the RAI area and the E2P journal are,
 // and every problem the readers found.
-#include "cli/format.h"
-#include "cli/page/areas.h"
-#include "cli/page/html.h"
-#include "cli/page/render.h"
+#include "report/format.h"
+#include "report/areas.h"
+#include "report/html.h"
+#include "report/render.h"
 
 namespace qvcli {
 namespace {

@@ -1,12 +1,12 @@
 // The page around the parts: head, inline style, the map with the margins
 // beside it, the files, the flash description and the folded details.
-#include "cli/errors.h"
-#include "cli/format.h"
-#include "cli/page/html.h"
-#include "cli/page/map.h"
-#include "cli/page/release_report.h"
-#include "cli/page/render.h"
-#include "cli/page/style.h"
+#include "report/read_files.h"
+#include "report/format.h"
+#include "report/html.h"
+#include "report/map.h"
+#include "report/release_report.h"
+#include "report/render.h"
+#include "report/style.h"
 
 namespace qvcli {
 namespace {
@@ -47,8 +47,8 @@ std::string renderPage(const ReleaseModel &m) {
 }
 
 void writeReleaseReport(const std::string &path, const MergeArgs &args, const std::string &manifest,
-                        std::optional<MergeRun> run) {
-    const std::string page = renderPage(gatherRelease(args, manifest, std::move(run)));
+                        const FlashSource &flash, std::optional<MergeRun> run) {
+    const std::string page = renderPage(gatherRelease(args, manifest, flash, std::move(run)));
     writeWholeFile(path, Bytes(page.begin(), page.end()));
 }
 

@@ -1,8 +1,8 @@
-#include "cli/page/map.h"
+#include "report/map.h"
 
-#include "cli/format.h"
-#include "cli/page/areas.h"
-#include "cli/page/html.h"
+#include "report/format.h"
+#include "report/areas.h"
+#include "report/html.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "cli/page/sha256.h"
+#include "report/sha256.h"
 
 #include "base/file.h"
 

@@ -5,9 +5,9 @@
 // alone (render.h), so every reader call lives in gather.cpp.
 #pragma once
 
-#include "cli/merge_args.h"
-#include "cli/report.h"
 #include "flash/geometry.h"
+#include "report/readers.h"
+#include "report/release_args.h"
 
 #include <quorvel/quorvel.h>
 
@@ -69,6 +69,7 @@ struct ReleaseModel {
 
 // Reads the release's outputs (and the merge's results, when `run` is set).
 // Never throws for a file that cannot be read: the page says so instead.
-ReleaseModel gatherRelease(const MergeArgs &args, const std::string &source, std::optional<MergeRun> run);
+ReleaseModel gatherRelease(const MergeArgs &args, const std::string &source, const FlashSource &flash,
+                           std::optional<MergeRun> run);
 
 } // namespace qvcli

@@ -3,7 +3,7 @@
 // output with its type, flash address, size and digest.
 #pragma once
 
-#include "cli/page/model.h"
+#include "report/model.h"
 
 namespace qvcli {
 

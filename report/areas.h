@@ -3,7 +3,7 @@
 // trace area and the E2P partition; and the figures the page weighs them by.
 #pragma once
 
-#include "cli/page/model.h"
+#include "report/model.h"
 
 #include <optional>
 #include <string>

@@ -1,4 +1,4 @@
-// The library's text helpers under the names the command uses.
+// The library's text helpers under the names the command and its report use.
 #pragma once
 
 #include "base/log.h"

@@ -1,8 +1,8 @@
 // The RAI sectors one by one, and the zoomed strips of the RAI and CUS areas.
-#include "cli/format.h"
-#include "cli/page/areas.h"
-#include "cli/page/html.h"
-#include "cli/page/map.h"
+#include "report/format.h"
+#include "report/areas.h"
+#include "report/html.h"
+#include "report/map.h"
 
 namespace qvcli {
 namespace {

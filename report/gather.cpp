@@ -1,15 +1,14 @@
 // Every reader call of the release report: the same readers `inspect` uses,
 // each fed the release's own files; a file that cannot be read becomes a
 // problem on the page instead of an error.
-#include "cli/errors.h"
-#include "cli/page/files.h"
-#include "cli/page/model.h"
-#include "cli/report.h"
 #include "e2p/image_reader.h"
+#include "report/files.h"
+#include "report/model.h"
 
 #include <filesystem>
 #include <functional>
 #include <future>
+#include <utility>
 
 namespace qvcli {
 namespace {
@@ -35,10 +34,10 @@ std::optional<Bytes> readIfThere(const std::string &path) {
     return readWholeFile(path, kImageBound);
 }
 
-void readFlash(ReleaseModel &m, const MergeArgs &a) {
+void readFlash(ReleaseModel &m, const FlashSource &source) {
     attempt(m, "flash description", [&] {
-        m.flash = a.flashInfoRecord ? flashRecordFromBytes(*a.flashInfoRecord, "flashInfo")
-                                    : loadFlashRecord(a.flashInfoPath);
+        if (!source.record) throw InputError(source.problem);
+        m.flash = source.record;
         const qv::FlashState flash = m.flash->state();
         m.regions = qv::regionRanges(flash);
         m.bankBase = qv::flashBankBase(flash);
@@ -132,7 +131,8 @@ void readLog(ReleaseModel &m, const MergeArgs &a) {
 
 } // namespace
 
-ReleaseModel gatherRelease(const MergeArgs &a, const std::string &source, std::optional<MergeRun> run) {
+ReleaseModel gatherRelease(const MergeArgs &a, const std::string &source, const FlashSource &flash,
+                           std::optional<MergeRun> run) {
     ReleaseModel m;
     m.source = source;
     m.merge = std::move(run);
@@ -144,7 +144,7 @@ ReleaseModel gatherRelease(const MergeArgs &a, const std::string &source, std::o
     // both are hundreds of megabytes for a large flash.
     auto inputs = std::async(std::launch::async, describeInputs, std::cref(a));
     Bytes area;
-    readFlash(m, a);
+    readFlash(m, flash);
     readCode(m, a);
     readE2p(m, a, area);
     readRai(m, a, area);
