@@ -1,5 +1,6 @@
 #include "report/format.h"
 #include "cli/report.h"
+#include "codeimage/cus_area.h"
 
 #include <cstdio>
 
@@ -63,7 +64,7 @@ void printCodeImage(const CodeImageContents &img, const std::string &path) {
     if (img.brokenAt) std::printf("  broken chain at %s\n", hex(*img.brokenAt).c_str());
     std::printf("  records end at %s: CUS length %llu bytes (%llu x 4 KB)\n", hex(img.recordsEnd).c_str(),
                 static_cast<unsigned long long>(img.cusLength()),
-                static_cast<unsigned long long>((img.cusLength() + 4095) / 4096));
+                static_cast<unsigned long long>(qv::cusSizeIn4K(img.cusLength())));
     if (img.hasMcus)
         std::printf("  closing fill     %llu bytes of 0xFF, then \"MCUS\"\n",
                     static_cast<unsigned long long>(img.closingFill));

@@ -59,7 +59,7 @@ void printRaiImage(const RaiStoreContents &img, const std::string &path, const s
     std::printf("free: %llu bytes in the sectors (the spare left out); the store would still give new items "
                 "%lld bytes (%lld more 512-byte sectors)\n",
                 static_cast<unsigned long long>(img.freeBytes), static_cast<long long>(img.memAvail),
-                static_cast<long long>(img.memAvail >= 516 ? (img.memAvail - 516) / 520 + 1 : 0));
+                static_cast<long long>(qv::fsSectorsThatFit(img.memAvail)));
     printProblems(img.problems);
 }
 

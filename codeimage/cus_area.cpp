@@ -135,7 +135,7 @@ int writeClosingFill(CodeState &ci, File &image, uint32_t cusLen, std::string &m
 // sets the lowest address the RAI area may use.
 void publishArea(CodeState &ci, uint32_t cusStart, uint32_t cusEnd) {
     uint32_t cusLen = cusEnd - cusStart;
-    uint32_t cusSize = (cusLen + 4095) >> 12;
+    uint32_t cusSize = uint32_t(cusSizeIn4K(cusLen));
     uint8_t base0 = uint8_t(cusStart >> 2), base1 = uint8_t(cusStart >> 10), base2 = uint8_t(cusStart >> 18);
     logf(ci.io.log, kName, "cus_start = 0x%x, cus_end=0x%x, cus_len=%d", cusStart, cusEnd, int32_t(cusLen));
     logf(ci.io.log, kName, "cus_size = 0x%x", cusSize);

@@ -25,6 +25,9 @@ inline constexpr uint32_t kCusBlock = 4096;
 inline constexpr uint32_t kCusfTag = fourcc("CUSF");
 inline constexpr uint32_t kMcusTag = fourcc("MCUS");
 
+// The CUS size the area publishes: its length in 4 KB blocks, rounded up.
+inline constexpr uint64_t cusSizeIn4K(uint64_t cusLength) { return (cusLength + kCusBlock - 1) / kCusBlock; }
+
 // What the code section step leaves for the CUS area.
 struct CodeSection {
     bool present = false;    // a code file was given

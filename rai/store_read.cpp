@@ -197,6 +197,11 @@ const char *raiSectorKindName(RaiSectorKind k) {
     return "?";
 }
 
+int64_t fsSectorsThatFit(int64_t memAvail) {
+    const int64_t need = kFsSectorSize + 4, takes = 4 * itemWords(kFsSectorSize + 4);
+    return memAvail >= need ? (memAvail - need) / takes + 1 : 0;
+}
+
 bool validRaiSectorSize(uint32_t size) { return size >= 64 && (size & (size - 1)) == 0; }
 
 std::optional<std::string> readRaiStore(std::span<const uint8_t> file, RaiAreaLayout layout, RaiStoreContents &img) {

@@ -68,6 +68,11 @@ struct RaiStoreContents {
     std::vector<std::string> problems;
 };
 
+// How many more file-system sectors (512-byte items) the store would take
+// with `memAvail` left: each needs its size + 4 available and uses up its
+// item's words.
+int64_t fsSectorsThatFit(int64_t memAvail);
+
 // A power of two of at least 64 bytes.
 bool validRaiSectorSize(uint32_t size);
 // Reads the store; the reason, and nothing read, when the layout does not fit

@@ -38,7 +38,7 @@ Card codeToRai(const ReleaseModel &m) {
 
 Card raiUse(const RaiStoreContents &img) {
     const double pct = raiUsePercent(img);
-    const int64_t more = img.memAvail >= 516 ? (img.memAvail - 516) / 520 + 1 : 0;
+    const int64_t more = qv::fsSectorsThatFit(img.memAvail);
     std::string words = std::to_string(img.validItems) + " valid items (" + std::to_string(img.validDataBytes) +
                         " data bytes), " + std::to_string(img.deletedItems) + " deleted, in " +
                         std::to_string(img.sectors.size()) + " sectors (the spare left out of the figure); the store "
