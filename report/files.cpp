@@ -40,16 +40,19 @@ void addImages(const MergeArgs &a, const qv::SortedInputs &s, std::vector<InputF
 void addPatches(const MergeArgs &a, const qv::SortedInputs &s, std::vector<InputFile> &out) {
     const bool area = !a.cus.empty();
     const std::string noArea = "not used: no CUS files, so no CUS area";
-    size_t dsp = 0, mcpLeft = 0;
-    for (const std::string &p : a.patches) mcpLeft += !qv::is_dsp_patch_file(p) && qv::is_mcp_file(p);
-    for (const std::string &p : a.patches) {
+    // The MCP file the sort kept is the last one given.
+    size_t dsp = 0, lastMcp = a.patches.size();
+    for (size_t i = 0; i < a.patches.size(); ++i)
+        if (!s.mcpPath.empty() && a.patches[i] == s.mcpPath) lastMcp = i;
+    for (size_t i = 0; i < a.patches.size(); ++i) {
+        const std::string &p = a.patches[i];
         if (dsp < s.dspFiles.size() && s.dspFiles[dsp] == p) {
             const bool first = dsp++ == 0;
             out.push_back(input("dsp", p, first && area,
                                 !first ? "not used: only the first DSP patch file is read"
                                        : area ? "DSP patch record of the CUS area" : noArea));
         } else if (qv::is_mcp_file(p)) {
-            const bool last = --mcpLeft == 0;
+            const bool last = i == lastMcp;
             out.push_back(input("mcp", p, last && area,
                                 !last ? "not used: a later MCP file replaces it"
                                       : area ? "MCP record of the CUS area" : noArea));
