@@ -1,35 +1,17 @@
 #include "cli/detect_kind.h"
 
-#include "cli/code_image.h"
-#include "cli/e2p_journal.h"
-#include "cli/flash_desc.h"
-#include "cli/rai_image.h"
-
-#include <algorithm>
+#include "codeimage/code_image_read.h"
+#include "e2p/journal_read.h"
+#include "flash/flash_desc.h"
+#include "rai/store_read.h"
 
 namespace qvcli {
-namespace {
-
-// A record of exactly the size the merge's own records have, with a region
-// table that can be walked.
-bool looksLikeFlashInfo(const Bytes &b) {
-    if (b.size() < kRecordMinSize || b.size() > kMemPartsOffset + kMemPartSize * kMaxMemParts) return false;
-    const uint64_t parts = le32(&b[44]);
-    if (b.size() != std::max<uint64_t>(kRecordMinSize, kMemPartsOffset + kMemPartSize * parts)) return false;
-    const uint8_t regions = b[11];
-    if (regions < 1 || regions > kMaxRegions || le16(&b[8]) == 0) return false;
-    for (size_t k = 0; k < regions; ++k)
-        if (le16(&b[12 + 4 * k]) >= 32) return false;
-    return true;
-}
-
-} // namespace
 
 std::optional<FileKind> detectKind(const Bytes &b) {
-    if (looksLikeFlashInfo(b)) return FileKind::FlashInfo;
-    if (looksLikeCodeImage(b)) return FileKind::Code;
-    if (looksLikeRaiImage(b)) return FileKind::Rai;
-    if (looksLikeE2pImage(b)) return FileKind::E2p;
+    if (qv::looksLikeFlashRecord(b)) return FileKind::FlashInfo;
+    if (qv::looksLikeCodeImage(b)) return FileKind::Code;
+    if (qv::looksLikeRaiImage(b)) return FileKind::Rai;
+    if (qv::looksLikeE2pImage(b)) return FileKind::E2p;
     return std::nullopt;
 }
 

@@ -1,11 +1,13 @@
-// How the command fails. Every subcommand reports through these two
-// exceptions, which main turns into a message on stderr and an exit status:
-// 1 for a failed merge or an input file that cannot be read or is not what
-// it should be, 2 for a wrong command line, manifest or JSON value. With
-// --json the error is also printed on stdout as
-// {"error": {"code": CODE, "message": MESSAGE}}: CODE is the library's
-// negative result for a failed merge, else the exit status.
+// How the command fails. Every subcommand reports through two exceptions,
+// InputError (report/read_files.h) and UsageError, which main turns into a
+// message on stderr and an exit status: 1 for a failed merge or an input file
+// that cannot be read or is not what it should be, 2 for a wrong command
+// line, manifest or JSON value. With --json the error is also printed on
+// stdout as {"error": {"code": CODE, "message": MESSAGE}}: CODE is the
+// library's negative result for a failed merge, else the exit status.
 #pragma once
+
+#include "report/read_files.h"
 
 #include <exception>
 #include <stdexcept>
@@ -16,11 +18,6 @@ namespace qvcli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
-
-// A file could not be read or written, or does not hold what it should.
-struct InputError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
 
 // A usage error: a bad option, manifest or JSON value. The message names the
 // option or the field.

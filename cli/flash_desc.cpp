@@ -1,7 +1,7 @@
 #include "cli/flash_desc.h"
 
 #include "cli/errors.h"
-#include "cli/format.h"
+#include "report/format.h"
 
 #include <algorithm>
 
@@ -44,7 +44,7 @@ void regionsFromJson(const Json &j, const std::string &parent, FlashDesc &d) {
     const std::string field = fieldName(parent, "regions");
     if (!j.contains("regions")) throw UsageError("field \"" + field + "\": is required");
     const Json list = arrayField(j, "regions", parent);
-    if (list.empty() || list.size() > kMaxRegions)
+    if (list.empty() || list.size() > qv::kMaxFlashRegions)
         throw UsageError("field \"" + field + "\": must hold 1 to 4 regions, found " + std::to_string(list.size()));
     for (size_t i = 0; i < list.size(); ++i) d.regions.push_back(regionFromJson(list[i], indexName(field, i)));
     d.regionCount = uint8_t(d.regions.size());
@@ -53,8 +53,8 @@ void regionsFromJson(const Json &j, const std::string &parent, FlashDesc &d) {
 void memPartsFromJson(const Json &j, const std::string &parent, FlashDesc &d) {
     const std::string field = fieldName(parent, "memParts");
     const Json list = arrayField(j, "memParts", parent);
-    if (list.size() > kMaxMemParts)
-        throw UsageError("field \"" + field + "\": at most " + std::to_string(kMaxMemParts) + " memory parts");
+    if (list.size() > qv::kMaxMemParts)
+        throw UsageError("field \"" + field + "\": at most " + std::to_string(qv::kMaxMemParts) + " memory parts");
     for (size_t i = 0; i < list.size(); ++i) d.memParts.push_back(memPartFromJson(list[i], indexName(field, i)));
     d.memPartCount = uint32_t(d.memParts.size());
 }
@@ -116,77 +116,21 @@ Json flashDescToJson(const FlashDesc &d) {
     return j;
 }
 
-Bytes encodeFlashDesc(const FlashDesc &d) {
-    Bytes b(std::max(kRecordMinSize, kMemPartsOffset + kMemPartSize * d.memParts.size()), 0);
-    putLe16(&b[2], d.chipId);
-    putLe16(&b[4], d.chipSubId);
-    putLe16(&b[6], d.options);
-    putLe16(&b[8], d.sizeIn64KB);
-    b[11] = uint8_t(d.regions.size());
-    for (size_t k = 0; k < d.regions.size() && k < kMaxRegions; ++k) {
-        putLe16(&b[12 + 4 * k], d.regions[k].shift);
-        putLe16(&b[14 + 4 * k], d.regions[k].count);
-    }
-    putLe32(&b[28], d.baseAddress);
-    putLe32(&b[32], d.cusOffset);
-    putLe32(&b[36], d.versionAddr);
-    putLe32(&b[40], d.versionAddr1);
-    putLe32(&b[44], uint32_t(d.memParts.size()));
-    for (size_t i = 0; i < d.memParts.size(); ++i) {
-        putLe32(&b[kMemPartsOffset + kMemPartSize * i], d.memParts[i].id);
-        putLe16(&b[kMemPartsOffset + kMemPartSize * i + 76], d.memParts[i].didr);
-    }
-    // `flags` shares its bytes with the first memory part (entry offset 68),
-    // which the library never reads there; it is written last.
-    putLe32(&b[116], d.flags);
-    return b;
+FlashRecord flashRecordFromBytes(Bytes record, const std::string &path) {
+    if (auto why = qv::flashRecordShortfall(record)) throw InputError(path + ": " + *why);
+    return qv::flashRecordFrom(std::move(record));
 }
 
-std::optional<std::string> recordShortfall(const Bytes &record) {
-    if (record.size() < kRecordMinSize)
-        return "a FlashInfo record holds at least " + std::to_string(kRecordMinSize) + " bytes, this one " +
-               std::to_string(record.size());
-    const uint32_t parts = le32(&record[44]);
-    const uint64_t need = kMemPartsOffset + uint64_t(kMemPartSize) * parts;
-    if (need > record.size())
-        return "memPartCount " + std::to_string(parts) + " needs " + std::to_string(need) + " bytes, the record has " +
-               std::to_string(record.size());
-    return std::nullopt;
-}
-
-FlashDesc decodeFlashDesc(const Bytes &record, const std::string &path) {
-    if (auto why = recordShortfall(record)) throw InputError(path + ": " + *why);
-    const uint8_t *p = record.data();
-    FlashDesc d;
-    d.chipId = le16(p + 2);
-    d.chipSubId = le16(p + 4);
-    d.options = le16(p + 6);
-    d.sizeIn64KB = le16(p + 8);
-    d.regionCount = p[11];
-    for (size_t k = 0; k < d.regionCount && k < kMaxRegions; ++k)
-        d.regions.push_back({le16(p + 12 + 4 * k), le16(p + 14 + 4 * k)});
-    d.baseAddress = le32(p + 28);
-    d.cusOffset = le32(p + 32);
-    d.versionAddr = le32(p + 36);
-    d.versionAddr1 = le32(p + 40);
-    d.memPartCount = le32(p + 44);
-    for (uint32_t i = 0; i < d.memPartCount; ++i)
-        d.memParts.push_back({le32(p + kMemPartsOffset + kMemPartSize * i),
-                              le16(p + kMemPartsOffset + kMemPartSize * i + 76)});
-    d.flags = le32(p + 116);
-    return d;
-}
-
-FlashDesc loadFlashDesc(const std::string &path) {
+FlashRecord loadFlashRecord(const std::string &path) {
     if (endsWith(path, ".json")) {
         const Json j = parseJson(readTextFile(path, kJsonBound), path);
         try {
-            return flashDescFromJson(j, "");
+            return qv::flashRecordOf(flashDescFromJson(j, ""));
         } catch (const UsageError &e) {
             throw UsageError(path + ": " + e.what());
         }
     }
-    return decodeFlashDesc(readWholeFile(path, kRecordBound), path);
+    return flashRecordFromBytes(readWholeFile(path, kRecordBound), path);
 }
 
 } // namespace qvcli

@@ -17,13 +17,13 @@ struct FlashInfoOptions {
 };
 
 int runFlashInfo(const FlashInfoOptions &o) {
-    const FlashDesc d = loadFlashDesc(o.from);
+    const FlashDesc d = loadFlashRecord(o.from).desc;
     Bytes out;
     if (o.out.ends_with(".json")) {
         const std::string text = dumpJson(flashDescToJson(d), 2) + "\n";
         out.assign(text.begin(), text.end());
     } else {
-        out = encodeFlashDesc(d);
+        out = qv::encodeFlashDesc(d);
     }
     writeWholeFile(o.out, out);
     if (!o.quiet) std::printf("wrote %s (%zu bytes)\n", o.out.c_str(), out.size());

@@ -1,74 +1,16 @@
-// File helpers of the command: whole-file reads and writes through qv::File.
-// Failures throw InputError with a message naming the path. Every read has a
-// bound: a file is refused by its size before a byte of it is read.
+// Paths of the command: the folder of a file, and paths given relative to a
+// manifest's folder. Its file reads are the release report's (read_files.h).
 #pragma once
 
-#include <cstdint>
-#include <span>
+#include "report/read_files.h"
+
 #include <string>
-#include <vector>
 
 namespace qvcli {
-
-using Bytes = std::vector<uint8_t>;
-using ByteView = std::span<const uint8_t>;
-
-// The most bytes a file of one kind may hold, and what messages call it.
-struct ReadBound {
-    uint64_t maxBytes;
-    const char *what;
-};
-// Manifests and flash descriptions: a few kilobytes in practice, some 200 KB
-// for a description of 4096 memory parts. Parsed JSON takes many times its text.
-inline constexpr ReadBound kJsonBound{uint64_t(1) << 20, "a JSON file"};
-// 48 + 80 bytes per memory part; more than 16 MB is refused as too large.
-inline constexpr ReadBound kRecordBound{uint64_t(1) << 24, "a FlashInfo record"};
-// The E2P base image and journal area. E2P addresses map one to one onto an
-// image only below 256 KB (512 KB of an interleaved image); 4 MB leaves room
-// eight times over and keeps the merge's four copies of them small.
-inline constexpr ReadBound kE2pBound{uint64_t(4) << 20, "an E2P buffer"};
-// An image to inspect: its sizes are 32-bit.
-inline constexpr ReadBound kImageBound{0xFFFFFFFFu, "an image"};
-
-// Reads a regular file of at most `bound.maxBytes` bytes. A folder, a device,
-// a pipe or a larger file is refused before anything is read.
-Bytes readWholeFile(const std::string &path, const ReadBound &bound);
-std::string readTextFile(const std::string &path, const ReadBound &bound);
-// Creates or truncates `path`; every write and the close are checked.
-void writeWholeFile(const std::string &path, const Bytes &data);
-
-// A whole file mapped for reading, unmapped when it goes: a large image is
-// read where the system caches it, without being copied into the heap.
-class MappedFile {
-public:
-    // Throws InputError, as readWholeFile, when the file cannot be read.
-    explicit MappedFile(const std::string &path);
-    ~MappedFile();
-    MappedFile(const MappedFile &) = delete;
-    MappedFile &operator=(const MappedFile &) = delete;
-    ByteView bytes() const { return {data_, size_}; }
-
-private:
-    const uint8_t *data_ = nullptr;
-    size_t size_ = 0;
-};
 
 // Directory part of a path ("" for a bare name), and `path` taken relative to
 // `dir` unless it is absolute or `dir` is empty.
 std::string directoryOf(const std::string &path);
 std::string resolvePath(const std::string &dir, const std::string &path);
-
-// Little-endian reads from a byte buffer; the caller checks the bounds.
-inline uint16_t le16(const uint8_t *p) { return uint16_t(p[0] | p[1] << 8); }
-inline uint32_t le32(const uint8_t *p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-inline void putLe16(uint8_t *p, uint16_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-}
-inline void putLe32(uint8_t *p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
-}
 
 } // namespace qvcli

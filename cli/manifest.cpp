@@ -15,7 +15,7 @@ void readFlashInfo(const Json &j, const std::string &dir, MergeArgs &a) {
     auto it = j.find("flashInfo");
     if (it == j.end()) return;
     if (it->is_object()) {
-        a.flashInfoRecord = encodeFlashDesc(flashDescFromJson(*it, "flashInfo"));
+        a.flashInfoRecord = qv::encodeFlashDesc(flashDescFromJson(*it, "flashInfo"));
         return;
     }
     if (!it->is_string() || it->get<std::string>().empty())

@@ -1,25 +1,15 @@
-// Everything one merge takes, whether from flags or from a release manifest.
+// Reading a merge's arguments from a release manifest and the flags, and
+// checking them before anything is written.
 #pragma once
 
 #include "cli/io.h"
+#include "report/release_args.h"
 
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace qvcli {
-
-struct MergeArgs {
-    // The FlashInfo record: read from `flashInfoPath` (a binary record, or a
-    // JSON description when the name ends in ".json"), or already encoded
-    // from a manifest's inline description.
-    std::string flashInfoPath;
-    std::optional<Bytes> flashInfoRecord;
-    std::string e2pBase, e2pArea, e2pAreaOut;
-    std::vector<std::string> images, patches, cus, e2pFiles;
-    std::string outCode, outE2p, outRai, log;
-    bool eraseAll = false;
-};
 
 // Reads a release manifest. Input paths are taken relative to the manifest's
 // folder; output paths (outputs, log, e2pAreaOut) relative to `outDir` when
@@ -40,6 +30,10 @@ void checkMergeArgs(const MergeArgs &a);
 // (but the E2P area it updates) and no other output; else the library's code
 // for an output that is an input or another output, with `msg` naming both.
 int checkCommandFiles(const MergeArgs &a, std::string &msg);
+
+// The flash description of the release report: the record as the merge
+// reads it, or why it cannot be read.
+FlashSource flashSourceOf(const MergeArgs &a);
 
 // The FlashInfo record the library reads: the record file as it is (refused,
 // naming --flash-info, when it is shorter than its fields), or encoded from a

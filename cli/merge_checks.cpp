@@ -62,11 +62,20 @@ int checkCommandFiles(const MergeArgs &a, std::string &msg) {
     return 0;
 }
 
+FlashSource flashSourceOf(const MergeArgs &a) {
+    try {
+        return {a.flashInfoRecord ? flashRecordFromBytes(*a.flashInfoRecord, "flashInfo") : loadFlashRecord(a.flashInfoPath),
+                ""};
+    } catch (const std::exception &e) {
+        return {std::nullopt, e.what()};
+    }
+}
+
 Bytes flashRecord(const MergeArgs &a) {
     if (a.flashInfoRecord) return *a.flashInfoRecord;
-    if (a.flashInfoPath.ends_with(".json")) return encodeFlashDesc(loadFlashDesc(a.flashInfoPath));
+    if (a.flashInfoPath.ends_with(".json")) return loadFlashRecord(a.flashInfoPath).bytes;
     Bytes b = readWholeFile(a.flashInfoPath, kRecordBound);
-    if (auto why = recordShortfall(b)) throw UsageError("--flash-info: " + a.flashInfoPath + ": " + *why);
+    if (auto why = qv::flashRecordShortfall(b)) throw UsageError("--flash-info: " + a.flashInfoPath + ": " + *why);
     return b;
 }
 

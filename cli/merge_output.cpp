@@ -1,7 +1,7 @@
 #include "cli/merge_output.h"
 
 #include "cli/errors.h"
-#include "cli/format.h"
+#include "report/format.h"
 #include "cli/json_fields.h"
 
 #include <cstdio>

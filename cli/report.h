@@ -3,12 +3,9 @@
 // path it came from.
 #pragma once
 
-#include "cli/code_image.h"
-#include "cli/e2p_journal.h"
 #include "cli/flash_desc.h"
 #include "cli/json_fields.h"
-#include "cli/partition.h"
-#include "cli/rai_image.h"
+#include "report/readers.h"
 
 #include <optional>
 #include <string>
@@ -16,21 +13,19 @@
 
 namespace qvcli {
 
-void printFlashDesc(const FlashDesc &d, const std::string &path, size_t recordSize);
-Json flashDescReportJson(const FlashDesc &d, const std::string &path, size_t recordSize);
-// Faults of a record that the JSON description cannot hold.
-std::vector<std::string> flashDescProblems(const FlashDesc &d);
+void printFlashRecord(const FlashRecord &r, const std::string &path, size_t recordSize);
+Json flashRecordJson(const FlashRecord &r, const std::string &path, size_t recordSize);
 
-void printCodeImage(const CodeImage &img, const std::string &path);
-Json codeImageJson(const CodeImage &img, const std::string &path);
+void printCodeImage(const CodeImageContents &img, const std::string &path);
+Json codeImageJson(const CodeImageContents &img, const std::string &path);
 
 // `changed` is set when a base image was given.
-void printJournal(const Journal &j, const std::string &path, const std::optional<std::vector<ChangedBlock>> &changed);
-Json journalJson(const Journal &j, const std::string &path, const std::optional<std::vector<ChangedBlock>> &changed);
+void printJournal(const E2pJournal &j, const std::string &path, const std::optional<std::vector<E2pChangedBlock>> &changed);
+Json journalJson(const E2pJournal &j, const std::string &path, const std::optional<std::vector<E2pChangedBlock>> &changed);
 
 // `map` is set when the layout came from a flash description.
-void printRaiImage(const RaiImage &img, const std::string &path, const std::optional<PartitionMap> &map);
-Json raiImageJson(const RaiImage &img, const std::string &path, const std::optional<PartitionMap> &map);
+void printRaiImage(const RaiStoreContents &img, const std::string &path, const std::optional<PartitionMap> &map);
+Json raiImageJson(const RaiStoreContents &img, const std::string &path, const std::optional<PartitionMap> &map);
 
 // "problems: none", or one line per problem.
 void printProblems(const std::vector<std::string> &problems);

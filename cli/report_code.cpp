@@ -1,12 +1,13 @@
-#include "cli/format.h"
+#include "report/format.h"
 #include "cli/report.h"
+#include "codeimage/cus_area.h"
 
 #include <cstdio>
 
 namespace qvcli {
 namespace {
 
-void printCodeSection(const CodeImage &img) {
+void printCodeSection(const CodeImageContents &img) {
     std::printf("  code section     %llu bytes at 0x0, XOR of its words %s\n",
                 static_cast<unsigned long long>(img.codeLength), hex(img.codeXor, 8).c_str());
     if (img.versionAddr1)
@@ -15,7 +16,7 @@ void printCodeSection(const CodeImage &img) {
                     img.versionAddr ? (", versionAddr " + hex(*img.versionAddr, 8)).c_str() : "");
 }
 
-void printClosing(const CodeImage &img) {
+void printClosing(const CodeImageContents &img) {
     if (img.sizeDate)
         std::printf("  size and date    \"%s\" at %s\n", img.sizeDate->c_str(), hex(img.sizeDateOffset).c_str());
     else if (img.endMarker)
@@ -28,11 +29,11 @@ void printClosing(const CodeImage &img) {
     if (img.alignFill) std::printf("  alignment fill   %llu bytes of 0xFF\n", static_cast<unsigned long long>(img.alignFill));
 }
 
-void printRecords(const CodeImage &img) {
+void printRecords(const CodeImageContents &img) {
     std::printf("  offset      link        length   ident        kind\n");
     for (const CusRecord &r : img.records) {
-        std::string kind = recordKind(r.ident);
-        if (!r.chunks.empty()) kind += sformat(", %zu chunks", r.chunks.size() + 1);
+        std::string kind = cusRecordKind(r.ident);
+        if (!r.chunks.empty()) kind += strprintf(", %zu chunks", r.chunks.size() + 1);
         std::printf("  %s  %s  %-7u  %-11s  %s\n", hex(r.offset, 8).c_str(), hex(r.linkWord, 8).c_str(), r.length,
                     identText(r.ident.data()).c_str(), kind.c_str());
         if (!r.chunks.empty()) std::printf("      first chunk %u bytes\n", r.firstChunk);
@@ -42,11 +43,11 @@ void printRecords(const CodeImage &img) {
     }
 }
 
-Json identJson(const Ident &id) { return identText(id.data()); }
+Json identJson(const CusIdent &id) { return identText(id.data()); }
 
 } // namespace
 
-void printCodeImage(const CodeImage &img, const std::string &path) {
+void printCodeImage(const CodeImageContents &img, const std::string &path) {
     std::printf("code image: %s (%llu bytes)\n", path.c_str(), static_cast<unsigned long long>(img.fileSize));
     if (!img.cusOnly) printCodeSection(img);
     if (!img.hasCusArea) {
@@ -63,7 +64,7 @@ void printCodeImage(const CodeImage &img, const std::string &path) {
     if (img.brokenAt) std::printf("  broken chain at %s\n", hex(*img.brokenAt).c_str());
     std::printf("  records end at %s: CUS length %llu bytes (%llu x 4 KB)\n", hex(img.recordsEnd).c_str(),
                 static_cast<unsigned long long>(img.cusLength()),
-                static_cast<unsigned long long>((img.cusLength() + 4095) / 4096));
+                static_cast<unsigned long long>(qv::cusSizeIn4K(img.cusLength())));
     if (img.hasMcus)
         std::printf("  closing fill     %llu bytes of 0xFF, then \"MCUS\"\n",
                     static_cast<unsigned long long>(img.closingFill));
@@ -72,7 +73,7 @@ void printCodeImage(const CodeImage &img, const std::string &path) {
     printProblems(img.problems);
 }
 
-Json codeImageJson(const CodeImage &img, const std::string &path) {
+Json codeImageJson(const CodeImageContents &img, const std::string &path) {
     Json j = {{"kind", "code"}, {"file", path}, {"size", img.fileSize}};
     j["codeLength"] = img.codeLength;
     j["codeXor"] = img.codeXor;
@@ -98,7 +99,7 @@ Json codeImageJson(const CodeImage &img, const std::string &path) {
     j["records"] = Json::array();
     for (const CusRecord &r : img.records) {
         Json jr = {{"offset", r.offset}, {"linkWord", r.linkWord}, {"length", r.length},
-                   {"ident", identJson(r.ident)}, {"kind", recordKind(r.ident)}};
+                   {"ident", identJson(r.ident)}, {"kind", cusRecordKind(r.ident)}};
         jr["chunks"] = Json::array();
         if (!r.chunks.empty()) jr["firstChunk"] = r.firstChunk;
         for (const CusChunk &c : r.chunks)

@@ -3,7 +3,7 @@
 #include "cli/commands.h"
 #include "cli/errors.h"
 #include "cli/merge_args.h"
-#include "cli/page/release_report.h"
+#include "report/release_report.h"
 
 #include <cstdio>
 #include <memory>
@@ -21,7 +21,7 @@ int runReport(const ReportOptions &o) {
     const std::string out = o.out.empty() ? resolvePath(o.outDir.empty() ? directoryOf(o.manifest) : o.outDir,
                                                         "report.html")
                                           : o.out;
-    writeReleaseReport(out, args, o.manifest, std::nullopt);
+    writeReleaseReport(out, args, o.manifest, flashSourceOf(args), std::nullopt);
     if (!o.quiet) std::printf("wrote %s\n", out.c_str());
     return kExitOk;
 }

@@ -1,4 +1,4 @@
-#include "cli/format.h"
+#include "report/format.h"
 #include "cli/report.h"
 
 #include <cstdio>
@@ -10,11 +10,11 @@ std::string checkText(uint8_t stored, uint8_t computed, bool ok) {
     return hex(stored, 2) + (ok ? " ok" : " BAD (computed " + hex(computed, 2) + ")");
 }
 
-void printRecords(const Journal &j) {
+void printRecords(const E2pJournal &j) {
     std::printf("journal records: %zu\n", j.records.size());
     if (j.records.empty()) return;
     std::printf("  at        address  length  header check  data check\n");
-    for (const JournalRecord &r : j.records) {
+    for (const E2pJournalRecord &r : j.records) {
         const std::string data = r.dataReadable ? checkText(r.storedDataCheck, r.computedDataCheck,
                                                             r.dataCheckMatches())
                                                 : "data past the area's end";
@@ -23,10 +23,10 @@ void printRecords(const Journal &j) {
     }
 }
 
-void printChanged(const std::vector<ChangedBlock> &changed) {
+void printChanged(const std::vector<E2pChangedBlock> &changed) {
     std::printf("parameter content after replay: %zu changed block%s\n", changed.size(),
                 changed.size() == 1 ? "" : "s");
-    for (const ChangedBlock &c : changed) {
+    for (const E2pChangedBlock &c : changed) {
         std::printf("  %s  base  %s\n", hex(c.address, 4).c_str(), hexBytes(c.before, 16).c_str());
         std::printf("          now   %s\n", hexBytes(c.after, 16).c_str());
     }
@@ -36,7 +36,7 @@ Json bytesJson(const uint8_t *p, size_t n) { return hexBytes(p, n); }
 
 } // namespace
 
-void printJournal(const Journal &j, const std::string &path, const std::optional<std::vector<ChangedBlock>> &changed) {
+void printJournal(const E2pJournal &j, const std::string &path, const std::optional<std::vector<E2pChangedBlock>> &changed) {
     std::printf("E2P image: %s (%u bytes, %s layout, %u logical bytes)\n", path.c_str(), j.imageSize,
                 j.interleaved ? "interleaved" : "plain", j.logicalSize);
     printRecords(j);
@@ -51,11 +51,11 @@ void printJournal(const Journal &j, const std::string &path, const std::optional
     printProblems(j.problems);
 }
 
-Json journalJson(const Journal &j, const std::string &path, const std::optional<std::vector<ChangedBlock>> &changed) {
+Json journalJson(const E2pJournal &j, const std::string &path, const std::optional<std::vector<E2pChangedBlock>> &changed) {
     Json out = {{"kind", "e2p"}, {"file", path}, {"size", j.imageSize}, {"interleaved", j.interleaved},
                 {"logicalSize", j.logicalSize}};
     out["records"] = Json::array();
-    for (const JournalRecord &r : j.records)
+    for (const E2pJournalRecord &r : j.records)
         out["records"].push_back({{"at", r.at},
                                   {"address", r.address},
                                   {"length", r.length},
@@ -71,7 +71,7 @@ Json journalJson(const Journal &j, const std::string &path, const std::optional<
     out["notErasedAfterEnd"] = j.notErasedAfterEnd;
     if (changed) {
         out["changedBlocks"] = Json::array();
-        for (const ChangedBlock &c : *changed)
+        for (const E2pChangedBlock &c : *changed)
             out["changedBlocks"].push_back(
                 {{"address", c.address}, {"base", bytesJson(c.before, 16)}, {"now", bytesJson(c.after, 16)}});
     }

@@ -1,27 +1,13 @@
-#include "cli/format.h"
-#include "cli/geometry.h"
+#include "report/format.h"
+#include "flash/geometry.h"
 #include "cli/report.h"
 
 #include <cstdio>
 
 namespace qvcli {
 
-std::vector<std::string> flashDescProblems(const FlashDesc &d) {
-    std::vector<std::string> out;
-    if (d.regionCount < 1 || d.regionCount > kMaxRegions)
-        out.push_back("regionCount " + std::to_string(d.regionCount) + " is outside 1 to 4");
-    for (size_t k = 0; k < d.regions.size(); ++k)
-        if (d.regions[k].shift >= 32)
-            out.push_back("region " + std::to_string(k) + " has a sector shift of " +
-                          std::to_string(d.regions[k].shift));
-    if (d.sizeIn64KB == 0) out.push_back("sizeIn64KB is 0");
-    Geometry g(d);
-    if (g.valid() && !g.regions().empty() && g.regions().back().end != g.flashEnd())
-        out.push_back("the regions end at " + hex(g.regions().back().end) + ", the flash at " + hex(g.flashEnd()));
-    return out;
-}
-
-void printFlashDesc(const FlashDesc &d, const std::string &path, size_t recordSize) {
+void printFlashRecord(const FlashRecord &r, const std::string &path, size_t recordSize) {
+    const FlashDesc &d = r.desc;
     std::printf("FlashInfo record: %s (%zu bytes)\n", path.c_str(), recordSize);
     std::printf("  chipId        %s (%u)\n", hex(d.chipId, 4).c_str(), d.chipId);
     std::printf("  chipSubId     %s (%u)\n", hex(d.chipSubId, 4).c_str(), d.chipSubId);
@@ -34,34 +20,35 @@ void printFlashDesc(const FlashDesc &d, const std::string &path, size_t recordSi
     std::printf("  versionAddr1  %s (trace version %u)\n", hex(d.versionAddr1, 8).c_str(), d.versionAddr1 >> 24);
     std::printf("  memPartCount  %u\n", d.memPartCount);
     std::printf("  flags         %s (%s layout)\n", hex(d.flags, 8).c_str(), d.interleaved() ? "interleaved" : "plain");
-    Geometry g(d);
-    std::printf("regions (from bank base %s)\n", hex(g.bankBase(), 8).c_str());
+    const qv::FlashState flash = r.state();
+    std::printf("regions (from bank base %s)\n", hex(qv::flashBankBase(flash), 8).c_str());
     std::printf("  #  sector size  count  start       end\n");
-    const std::vector<RegionRange> ranges = g.regions();
+    const std::vector<qv::RegionRange> ranges = qv::regionRanges(flash);
     for (size_t k = 0; k < ranges.size(); ++k)
         std::printf("  %zu  %-11s  %-5u  %s  %s\n", k, hex(ranges[k].sectorSize).c_str(), ranges[k].count,
                     hex(ranges[k].start, 8).c_str(), hex(ranges[k].end, 8).c_str());
-    std::printf("flash end       %s\n", hex(g.flashEnd(), 8).c_str());
+    std::printf("flash end       %s\n", hex(qv::flashBankEnd(flash), 8).c_str());
     std::printf("memory parts\n");
     if (d.memParts.empty()) std::printf("  none\n");
     for (size_t i = 0; i < d.memParts.size(); ++i)
         std::printf("  %zu  id %s  didr %s\n", i, hex(d.memParts[i].id, 8).c_str(), hex(d.memParts[i].didr, 4).c_str());
-    printProblems(flashDescProblems(d));
+    printProblems(qv::flashRecordProblems(r));
 }
 
-Json flashDescReportJson(const FlashDesc &d, const std::string &path, size_t recordSize) {
-    Geometry g(d);
+Json flashRecordJson(const FlashRecord &r, const std::string &path, size_t recordSize) {
+    const FlashDesc &d = r.desc;
+    const qv::FlashState flash = r.state();
     Json j = {{"kind", "flashinfo"}, {"file", path}, {"size", recordSize}};
     j["description"] = flashDescToJson(d);
     j["regionCount"] = d.regionCount;
     j["memPartCount"] = d.memPartCount;
     j["flags"] = d.flags;
-    j["bankBase"] = g.bankBase();
-    j["flashEnd"] = g.flashEnd();
+    j["bankBase"] = qv::flashBankBase(flash);
+    j["flashEnd"] = qv::flashBankEnd(flash);
     j["regions"] = Json::array();
-    for (const RegionRange &r : g.regions())
-        j["regions"].push_back({{"sectorSize", r.sectorSize}, {"count", r.count}, {"start", r.start}, {"end", r.end}});
-    j["problems"] = flashDescProblems(d);
+    for (const qv::RegionRange &g : qv::regionRanges(flash))
+        j["regions"].push_back({{"sectorSize", g.sectorSize}, {"count", g.count}, {"start", g.start}, {"end", g.end}});
+    j["problems"] = qv::flashRecordProblems(r);
     return j;
 }
 

@@ -1,4 +1,4 @@
-#include "cli/format.h"
+#include "report/format.h"
 #include "cli/report.h"
 
 #include <cstdio>
@@ -9,9 +9,9 @@ namespace {
 std::string sectors(uint32_t n) { return std::to_string(n) + (n == 1 ? " sector" : " sectors"); }
 
 std::string idNote(uint32_t id) {
-    const FatSector f = fatSectorOf(id);
-    if (f.image == FatImage::None) return "";
-    return (f.image == FatImage::User ? "user FAT sector " : "hidden FAT sector ") + std::to_string(f.number);
+    const FsSectorRef f = fsSectorOf(id);
+    if (f.image == FsImage::None) return "";
+    return (f.image == FsImage::User ? "user FAT sector " : "hidden FAT sector ") + std::to_string(f.number);
 }
 
 void printMap(const PartitionMap &m) {
@@ -24,19 +24,19 @@ void printMap(const PartitionMap &m) {
                 hex(m.trcBase, 8).c_str(), m.raiUnits, sectors(m.raiSectors).c_str());
 }
 
-void printSectors(const RaiImage &img) {
+void printSectors(const RaiStoreContents &img) {
     const uint32_t sectorBytes = 4 * img.wordsPerSector;
     std::printf("  sector  address     state             items  used bytes  free bytes\n");
     for (const RaiSector &s : img.sectors) {
-        const bool formatted = s.kind == SectorKind::Active || s.kind == SectorKind::Free;
+        const bool formatted = s.kind == RaiSectorKind::Active || s.kind == RaiSectorKind::Free;
         const uint32_t used = 4 * s.usedWords;
-        const uint32_t free = s.kind == SectorKind::Erased ? sectorBytes : formatted ? sectorBytes - used : 0;
+        const uint32_t free = s.kind == RaiSectorKind::Erased ? sectorBytes : formatted ? sectorBytes - used : 0;
         std::printf("  %-6u  %s  %-16s  %-5zu  %-10u  %u\n", s.index, hex(img.layout.base + s.offset, 8).c_str(),
-                    sectorKindName(s.kind), s.items.size(), used, free);
+                    raiSectorKindName(s.kind), s.items.size(), used, free);
     }
 }
 
-void printItems(const RaiImage &img) {
+void printItems(const RaiStoreContents &img) {
     std::printf("items\n  address     identifier  length  state\n");
     for (const RaiSector &s : img.sectors)
         for (const RaiItem &it : s.items)
@@ -46,7 +46,7 @@ void printItems(const RaiImage &img) {
 
 } // namespace
 
-void printRaiImage(const RaiImage &img, const std::string &path, const std::optional<PartitionMap> &map) {
+void printRaiImage(const RaiStoreContents &img, const std::string &path, const std::optional<PartitionMap> &map) {
     std::printf("RAI image: %s (%llu bytes)\n", path.c_str(), static_cast<unsigned long long>(img.fileSize));
     if (map) printMap(*map);
     std::printf("  base %s, %zu sectors of %s bytes, %s layout, %u words per sector\n",
@@ -59,11 +59,11 @@ void printRaiImage(const RaiImage &img, const std::string &path, const std::opti
     std::printf("free: %llu bytes in the sectors (the spare left out); the store would still give new items "
                 "%lld bytes (%lld more 512-byte sectors)\n",
                 static_cast<unsigned long long>(img.freeBytes), static_cast<long long>(img.memAvail),
-                static_cast<long long>(img.memAvail >= 516 ? (img.memAvail - 516) / 520 + 1 : 0));
+                static_cast<long long>(qv::fsSectorsThatFit(img.memAvail)));
     printProblems(img.problems);
 }
 
-Json raiImageJson(const RaiImage &img, const std::string &path, const std::optional<PartitionMap> &map) {
+Json raiImageJson(const RaiStoreContents &img, const std::string &path, const std::optional<PartitionMap> &map) {
     Json j = {{"kind", "rai"}, {"file", path}, {"size", img.fileSize}};
     j["base"] = img.layout.base;
     j["sectorSize"] = img.layout.sectorSize;
@@ -74,7 +74,7 @@ Json raiImageJson(const RaiImage &img, const std::string &path, const std::optio
                              {"raiBase", map->raiBase}, {"raiLength", map->raiLength},   {"raiUnits", map->raiUnits}};
     j["sectors"] = Json::array();
     for (const RaiSector &s : img.sectors) {
-        Json js = {{"index", s.index}, {"address", img.layout.base + s.offset}, {"state", sectorKindName(s.kind)},
+        Json js = {{"index", s.index}, {"address", img.layout.base + s.offset}, {"state", raiSectorKindName(s.kind)},
                    {"usedBytes", 4 * s.usedWords}};
         js["items"] = Json::array();
         for (const RaiItem &it : s.items)

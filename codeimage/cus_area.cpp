@@ -81,7 +81,8 @@ int writePatchRecord(CodeState &ci, File &image, const std::vector<std::string> 
         msg = strprintf("open %s failed", dspFiles[0].c_str());
         return kErrDspOpen;
     }
-    uint8_t head[8] = {'C', 'U', 'S', 'F'};
+    uint8_t head[8];
+    putLe32(head, kCusfTag);
     putLe32(head + 4, cusPos + 4);
     if (image.write(head, sizeof head) != sizeof head)
         return writeFailed(msg, kErrCusfWrite, "CUSF header", image);
@@ -123,7 +124,9 @@ int writeClosingFill(CodeState &ci, File &image, uint32_t cusLen, std::string &m
     uint32_t rem = (cusLen + 4) % kCusBlock;
     if (rem == 0) return 0;
     uint32_t fill = kCusBlock - rem;
-    if (image.fill(0xFF, fill) != fill || image.write("MCUS", 4) != 4)
+    uint8_t tag[4];
+    putLe32(tag, kMcusTag);
+    if (image.fill(0xFF, fill) != fill || image.write(tag, sizeof tag) != sizeof tag)
         return writeFailed(msg, kErrClosingFillWrite, "closing fill", image);
     return 0;
 }
@@ -132,7 +135,7 @@ int writeClosingFill(CodeState &ci, File &image, uint32_t cusLen, std::string &m
 // sets the lowest address the RAI area may use.
 void publishArea(CodeState &ci, uint32_t cusStart, uint32_t cusEnd) {
     uint32_t cusLen = cusEnd - cusStart;
-    uint32_t cusSize = (cusLen + 4095) >> 12;
+    uint32_t cusSize = uint32_t(cusSizeIn4K(cusLen));
     uint8_t base0 = uint8_t(cusStart >> 2), base1 = uint8_t(cusStart >> 10), base2 = uint8_t(cusStart >> 18);
     logf(ci.io.log, kName, "cus_start = 0x%x, cus_end=0x%x, cus_len=%d", cusStart, cusEnd, int32_t(cusLen));
     logf(ci.io.log, kName, "cus_size = 0x%x", cusSize);

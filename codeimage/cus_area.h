@@ -4,6 +4,7 @@
 // the later merges (four queued E2P parameters and RAI_lowerbound).
 #pragma once
 
+#include "base/bytes.h"
 #include "base/file.h"
 #include "codeimage/code_state.h"
 
@@ -19,6 +20,13 @@ inline constexpr uint32_t kCodeEndMarkerNew = 0x11223355;
 inline constexpr uint32_t kCodeEndMarker = 0x11223344;
 inline constexpr uint32_t kInterleavedAlign = 1024;
 inline constexpr uint32_t kCusBlock = 4096;
+// "CUSF" opens the area (followed by the CUS position + 4), "MCUS" closes an
+// interleaved one after its fill.
+inline constexpr uint32_t kCusfTag = fourcc("CUSF");
+inline constexpr uint32_t kMcusTag = fourcc("MCUS");
+
+// The CUS size the area publishes: its length in 4 KB blocks, rounded up.
+inline constexpr uint64_t cusSizeIn4K(uint64_t cusLength) { return (cusLength + kCusBlock - 1) / kCusBlock; }
 
 // What the code section step leaves for the CUS area.
 struct CodeSection {

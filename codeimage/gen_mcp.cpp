@@ -137,7 +137,7 @@ int gen_mcp(CodeState &ci, File &mcp, File &out, uint32_t memPartCount, const Fl
     const RecordData tables = [&](File &o) {
         return copyTables(ci.io.call, ci.io.log, mcp, l, memPartCount, flashInfo, o);
     };
-    if (int r = fms_adWrite(ci, tables, total, fourcc("MPRM"), total, out)) {
+    if (int r = fms_adWrite(ci, tables, total, kMcpIdent, total, out)) {
         logf(ci.io.log, kName, "fail to write mcp table to CUS");
         return r;
     }

@@ -3,6 +3,7 @@
 // record (ident "MPRM").
 #pragma once
 
+#include "base/bytes.h"
 #include "base/file.h"
 #include "codeimage/code_state.h"
 
@@ -13,6 +14,7 @@
 namespace qv {
 
 inline constexpr uint32_t kMcpMagic = 0x0000BABE;
+inline constexpr uint32_t kMcpIdent = fourcc("MPRM"); // ident of its record
 
 // Keeps the first `memPartCount` tables that match an entry of the memory
 // parts of `flashInfo` (same identifier, DIDR value == didr & DIDR mask) and

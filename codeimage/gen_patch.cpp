@@ -128,7 +128,7 @@ int gen_patch(CodeState &ci, File &dsp, File &out, uint16_t chipId, uint16_t sub
     return fms_adWrite(
         ci,
         [&](File &o) { return copyRange(ci.io.call, dsp, start, size, o) || o.failed() ? 0 : kErrDspPatchPastEnd; },
-        size, fourcc("DSPP"), size, out);
+        size, kDspPatchIdent, size, out);
 }
 
 } // namespace qv

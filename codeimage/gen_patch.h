@@ -3,6 +3,7 @@
 // the CUS area (ident "DSPP").
 #pragma once
 
+#include "base/bytes.h"
 #include "base/file.h"
 #include "codeimage/code_state.h"
 
@@ -12,6 +13,7 @@ namespace qv {
 
 inline constexpr uint32_t kIdMapEntrySize = 32;
 inline constexpr uint32_t kPatchEntrySize = 13;
+inline constexpr uint32_t kDspPatchIdent = fourcc("DSPP"); // ident of its record
 
 // Chip version of the first id map entry (of `count`, 32 bytes each) whose
 // chip id key is 0xFFFF or `chipId` and whose sub id key is `subId`; -1 when

@@ -17,69 +17,62 @@ void useImage(E2pState &e2p, E2pImageRef image) {
 
 E2pImageRef currentImage(E2pState &e2p) { return {e2p.e2pImage, e2p.e2pImageSize}; }
 
-struct Header {
-    uint8_t b[kE2pRecHeader] = {};
-    uint16_t word0() const { return uint16_t(b[0] | b[1] << 8); }
-    uint16_t address() const { return word0() & 0x3FFF; }
-    uint16_t count() const { return uint16_t(b[2] | b[3] << 8); }
-};
-
-// False when the header passes the end of the area or of the image.
-bool readHeader(E2pState &e2p, uint32_t p, Header &h) { return fms_E2pRead(e2p, p, kE2pRecHeader, h.b) == 0; }
-
-uint8_t headerCheck(const Header &h) { return uint8_t(h.b[0] ^ (h.b[1] & 0x3F) ^ h.b[2] ^ h.b[3]); }
-
-bool isErased(const Header &h) {
-    for (uint8_t v : h.b)
-        if (v != 0xFF) return false;
-    return true;
-}
-
 // Logical address of the data of a record with n bytes at P.
 uint64_t dataAddress(uint32_t p, uint16_t n) { return uint64_t(p) + kE2pRecHeader + (n & 1u); }
 
-// Reads the record's data; false when it passes the area's end.
-bool readData(E2pState &e2p, uint32_t p, const Header &h, std::vector<uint8_t> &data) {
-    uint64_t at = dataAddress(p, h.count());
-    data.resize(h.count());
-    return at <= UINT32_MAX && fms_E2pRead(e2p, uint32_t(at), h.count(), data.data()) == 0;
+} // namespace
+
+bool e2pReadRecHeader(E2pState &e2p, uint32_t p, E2pRecHeader &h) {
+    return fms_E2pRead(e2p, p, kE2pRecHeader, h.b) == 0;
 }
 
-} // namespace
+uint8_t e2pRecHeaderCheck(const E2pRecHeader &h) { return uint8_t(h.b[0] ^ (h.b[1] & 0x3F) ^ h.b[2] ^ h.b[3]); }
+
+E2pRecEnd e2pRecEnd(const E2pRecHeader &h) {
+    if (std::all_of(h.b, h.b + kE2pRecHeader, [](uint8_t v) { return v == 0xFF; })) return E2pRecEnd::Erased;
+    if ((h.word0() & 0x4000) != 0) return E2pRecEnd::EndFlag;
+    if (h.count() == 0) return E2pRecEnd::ZeroLength;
+    if ((h.storedCheck() & 0x7F) != (e2pRecHeaderCheck(h) & 0x7F)) return E2pRecEnd::BadCheck;
+    return E2pRecEnd::None;
+}
+
+bool e2pReadRecData(E2pState &e2p, uint32_t p, const E2pRecHeader &h, std::vector<uint8_t> &data) {
+    const uint64_t at = dataAddress(p, h.count());
+    data.assign(h.count(), 0);
+    return at <= UINT32_MAX && fms_E2pRead(e2p, uint32_t(at), h.count(), data.data()) == 0;
+}
 
 uint32_t e2pLogicalBytes(const FlashState &flash, uint32_t areaImageBytes) {
     return fms_IsInterleaved(flash) ? areaImageBytes / 2 : areaImageBytes;
 }
 
 uint8_t fms_E2pRecHdrCheck(E2pState &e2p, uint32_t p) {
-    Header h;
-    readHeader(e2p, p, h);
-    return headerCheck(h);
+    E2pRecHeader h;
+    e2pReadRecHeader(e2p, p, h);
+    return e2pRecHeaderCheck(h);
 }
 
 bool fms_E2pRecIsErased(E2pState &e2p, uint32_t p) {
-    Header h;
-    return readHeader(e2p, p, h) && isErased(h);
+    E2pRecHeader h;
+    return e2pReadRecHeader(e2p, p, h) && e2pRecEnd(h) == E2pRecEnd::Erased;
 }
 
 bool fms_E2pRecValid(E2pState &e2p, uint32_t p) {
-    Header h;
-    if (!readHeader(e2p, p, h) || isErased(h)) return false;
-    if ((h.word0() & 0x4000) != 0 || h.count() == 0) return false;
-    return (h.b[4] & 0x7F) == (headerCheck(h) & 0x7F);
+    E2pRecHeader h;
+    return e2pReadRecHeader(e2p, p, h) && e2pRecEnd(h) == E2pRecEnd::None;
 }
 
 uint64_t fms_E2pRecNext(E2pState &e2p, uint32_t p) {
-    Header h;
-    readHeader(e2p, p, h);
+    E2pRecHeader h;
+    e2pReadRecHeader(e2p, p, h);
     return dataAddress(p, h.count()) + h.count();
 }
 
 void fms_E2pRecApply(E2pState &e2p, uint32_t p, E2pImageRef content) {
     const E2pImageRef journal = currentImage(e2p);
-    Header h;
+    E2pRecHeader h;
     std::vector<uint8_t> data;
-    if (!readHeader(e2p, p, h) || !readData(e2p, p, h, data)) return;
+    if (!e2pReadRecHeader(e2p, p, h) || !e2pReadRecData(e2p, p, h, data)) return;
     useImage(e2p, content);
     fms_E2pWrite(e2p, h.address(), h.count(), data.data()); // refused: the record is skipped
     useImage(e2p, journal);
@@ -94,9 +87,9 @@ void fms_E2pRecWriteHdr(E2pState &e2p, uint32_t p, uint16_t a, uint16_t n) {
 }
 
 uint8_t fms_E2pRecDataXor(E2pState &e2p, uint32_t p) {
-    Header h;
+    E2pRecHeader h;
     std::vector<uint8_t> data;
-    if (!readHeader(e2p, p, h) || !readData(e2p, p, h, data)) return 0;
+    if (!e2pReadRecHeader(e2p, p, h) || !e2pReadRecData(e2p, p, h, data)) return 0;
     uint8_t x = 0;
     for (uint8_t v : data) x ^= v;
     return x;

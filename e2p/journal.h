@@ -12,6 +12,7 @@
 #include "e2p/e2p_state.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace qv {
 
@@ -27,6 +28,28 @@ inline constexpr uint32_t kE2pBlock = 16;
 inline constexpr uint32_t kE2pRecLength = kE2pRecHeader + kE2pBlock;
 // Blocks at or above this offset cannot be named by the 14-bit address.
 inline constexpr uint32_t kE2pRecAddressLimit = 0x4000;
+
+// The six header bytes of a record as stored.
+struct E2pRecHeader {
+    uint8_t b[kE2pRecHeader] = {};
+    uint16_t word0() const { return uint16_t(b[0] | b[1] << 8); }
+    uint16_t address() const { return word0() & 0x3FFF; }
+    uint16_t count() const { return uint16_t(b[2] | b[3] << 8); }
+    uint8_t storedCheck() const { return b[4]; }
+    uint8_t dataCheck() const { return b[5]; }
+};
+
+// Why a header ends the journal, or None when a live record starts there.
+enum class E2pRecEnd { None, Erased, EndFlag, ZeroLength, BadCheck };
+
+// Reads the header at P; false when it passes the end of the area or image.
+bool e2pReadRecHeader(E2pState &e2p, uint32_t p, E2pRecHeader &h);
+// byte0 ^ (byte1 & 0x3F) ^ byte2 ^ byte3 of a stored header.
+uint8_t e2pRecHeaderCheck(const E2pRecHeader &h);
+E2pRecEnd e2pRecEnd(const E2pRecHeader &h);
+// Reads the n data bytes of the record at P into `data` (resized to n);
+// false, leaving them 0, when they pass the area's end.
+bool e2pReadRecData(E2pState &e2p, uint32_t p, const E2pRecHeader &h, std::vector<uint8_t> &data);
 
 // Header check of the stored header at P: byte0 ^ (byte1 & 0x3F) ^ byte2 ^
 // byte3 (the two flag bits are left out).

@@ -129,4 +129,24 @@ int32_t fms_GoBackSectors(const FlashState &flash, uint32_t address, uint32_t n)
     return int32_t(a);
 }
 
+uint32_t flashBankBase(const FlashState &flash) { return bankBase(fms_FlashInfo(flash).baseAddress()); }
+
+uint64_t flashBankEnd(const FlashState &flash) { return flashEnd(flash, fms_FlashInfo(flash).baseAddress()); }
+
+std::vector<RegionRange> regionRanges(const FlashState &flash) {
+    std::vector<RegionRange> out;
+    if (!fms_GeometryValid(flash)) return out;
+    uint64_t at = flashBankBase(flash);
+    for (uint32_t k = 0; k < fms_GetRegionCount(flash); ++k) {
+        RegionRange r;
+        r.start = at;
+        r.sectorSize = fms_GetRegionSectorSize(flash, k);
+        r.count = uint16_t(fms_GetRegionSectorCount(flash, k));
+        at += uint64_t(r.count) * r.sectorSize;
+        r.end = at;
+        out.push_back(r);
+    }
+    return out;
+}
+
 } // namespace qv

@@ -8,6 +8,7 @@
 #include <quorvel/quorvel.h>
 
 #include <cstdint>
+#include <vector>
 
 namespace qv {
 
@@ -40,5 +41,20 @@ int32_t fms_GetNextSectorStart(const FlashState &flash, uint32_t address);
 int32_t fms_GetSectorSize(const FlashState &flash, uint32_t address);
 int32_t fms_GetSectorCount(const FlashState &flash, uint32_t address, uint32_t length);
 int32_t fms_GoBackSectors(const FlashState &flash, uint32_t address, uint32_t n);
+
+// A region as an address range [start, end).
+struct RegionRange {
+    uint64_t start = 0, end = 0;
+    uint32_t sectorSize = 0;
+    uint16_t count = 0;
+};
+
+// The bank (64 MB window) of `baseAddress`: its base, and that base plus the
+// flash size, where the geometry's sectors end.
+uint32_t flashBankBase(const FlashState &flash);
+uint64_t flashBankEnd(const FlashState &flash);
+// The regions stacked upward from the bank base; none when the region table
+// cannot be walked.
+std::vector<RegionRange> regionRanges(const FlashState &flash);
 
 } // namespace qv

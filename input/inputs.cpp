@@ -11,7 +11,7 @@ std::string get_file_ext(const std::string &path) {
 
 int file_kind_byte(File &f) {
     uint8_t b;
-    if (!f.seek(9) || f.read(&b, 1) != 1) return -1;
+    if (!f.seek(kKindByteOffset) || f.read(&b, 1) != 1) return -1;
     return b;
 }
 

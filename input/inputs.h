@@ -19,6 +19,7 @@ inline constexpr int kKindDspPatch = 6;
 inline constexpr int kKindMcp = 25;
 inline constexpr int kKindUserFat = 22;
 inline constexpr int kKindHiddenFat = 23;
+inline constexpr int64_t kKindByteOffset = 9;
 
 // Text after the last '.' of the path; the whole path when it has none.
 std::string get_file_ext(const std::string &path);

@@ -11,6 +11,13 @@
 
 namespace qv {
 
+FsSectorRef fsSectorOf(uint32_t id) {
+    constexpr uint32_t kIdsEnd = kHiddenFatIdBase + (kHiddenFatIdBase - kUserFatIdBase);
+    if (id >= kUserFatIdBase && id < kHiddenFatIdBase) return {FsImage::User, id - kUserFatIdBase};
+    if (id >= kHiddenFatIdBase && id < kIdsEnd) return {FsImage::Hidden, id - kHiddenFatIdBase};
+    return {};
+}
+
 int dwl_NorFsProcessInit(RaiState &rai, uint32_t base, uint32_t length) {
     constexpr const char *kName = "dwl_NorFsProcessInit";
     logf(rai.io.log, kName, "Try to launch RAI");

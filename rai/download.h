@@ -15,6 +15,17 @@ inline constexpr uint32_t kUserFatIdBase = 0xCAA00000;
 inline constexpr uint32_t kHiddenFatIdBase = 0xCAB00000;
 inline constexpr uint32_t kFsSectorSize = 512;
 inline constexpr uint32_t kFsRecordSize = 4 + kFsSectorSize;
+// A FAT input: a header whose byte 9 is the kind, then the stream.
+inline constexpr int64_t kFatHeaderSize = 16;
+
+// The file system whose sector an item identifier names: the user FAT from
+// kUserFatIdBase, the hidden FAT from kHiddenFatIdBase, each up to 1 M sectors.
+enum class FsImage { User, Hidden, None };
+struct FsSectorRef {
+    FsImage image = FsImage::None;
+    uint32_t number = 0; // the sector's number in its file system
+};
+FsSectorRef fsSectorOf(uint32_t id);
 
 // Launches the RAI service over the RAI area; 0 or -25.
 int dwl_NorFsProcessInit(RaiState &rai, uint32_t base, uint32_t length);

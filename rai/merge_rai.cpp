@@ -81,7 +81,7 @@ int openPlain(RaiState &rai, const std::string &path, InputStream &in, std::stri
         msg = strprintf("%s: unknown file type", path.c_str());
         return kRaiUnknownKind;
     }
-    in.file.seek(16);
+    in.file.seek(kFatHeaderSize);
     return 0;
 }
 

@@ -17,7 +17,8 @@ SectorDesc &sector(RaiState &rai, uint32_t s) { return ctx(rai).table[s]; }
 // The byte counters wrap as 32-bit values do on the target.
 void add(int32_t &counter, int64_t delta) { counter = int32_t(uint32_t(int64_t(counter) + delta)); }
 
-int32_t sectorBytes(RaiState &rai) { return 4 * int32_t(ctx(rai).wordsPerSector); }
+int32_t sectorBytes(const StoreCtx &c) { return 4 * int32_t(c.wordsPerSector); }
+int32_t sectorBytes(RaiState &rai) { return sectorBytes(ctx(rai)); }
 
 void putWord(uint8_t *b, uint32_t v) {
     for (int i = 0; i < 4; ++i) b[i] = uint8_t(v >> (8 * i));
@@ -71,6 +72,19 @@ uint32_t itemOffset(RaiState &rai, uint32_t address) { return (address - ctx(rai
 
 } // namespace
 
+uint16_t storeWordsPerSector(uint32_t sectorSize, bool interleaved) {
+    const uint32_t usable = interleaved ? sectorSize / 2 : sectorSize;
+    return uint16_t((usable - 8) / 4);
+}
+
+int32_t storeReserve(int32_t capacity) { return capacity / 4 > kReserveCap ? kReserveCap : capacity / 4; }
+
+int32_t storeMemAvail(const StoreCtx &c) {
+    int32_t avail = c.total_free;
+    add(avail, -int64_t(sectorBytes(c)) - c.reserve + c.dirty);
+    return avail < 0 ? 0 : avail;
+}
+
 void frai_sector_release(RaiState &rai, uint32_t s) {
     StoreCtx &c = ctx(rai);
     SectorDesc &d = sector(rai, s);
@@ -115,7 +129,7 @@ void frai_store_init(RaiState &rai, uint32_t base, uint32_t sectorSize, uint32_t
     c.table = table;
     c.base = base;
     c.sectorCount = count;
-    c.wordsPerSector = uint16_t((usable - 8) / 4);
+    c.wordsPerSector = storeWordsPerSector(sectorSize, interleaved);
     for (uint32_t i = 0; i < count; ++i) {
         SectorDesc &d = sector(rai, i);
         d.next = kNoSector;
@@ -131,18 +145,13 @@ void frai_store_init(RaiState &rai, uint32_t base, uint32_t sectorSize, uint32_t
     if (std::optional<uint32_t> spare = frai_get_free_sector(rai)) c.spare = *spare;
     else logf(rai.io.log, kName, "die!");
     add(c.capacity, -sectorBytes(rai));
-    c.reserve = c.capacity / 4;
-    if (c.reserve > kReserveCap) c.reserve = kReserveCap;
+    c.reserve = storeReserve(c.capacity);
     logf(rai.io.log, kName, "END OF INIT :");
 }
 
 StoreStatus frai_store_status(RaiState &rai) {
     const StoreCtx &c = ctx(rai);
-    StoreStatus st{c.total_free, c.dirty, c.capacity, c.reserve, 0};
-    int32_t avail = c.total_free;
-    add(avail, -int64_t(sectorBytes(rai)) - c.reserve + c.dirty);
-    st.mem_avail = avail < 0 ? 0 : avail;
-    return st;
+    return StoreStatus{c.total_free, c.dirty, c.capacity, c.reserve, storeMemAvail(c)};
 }
 
 std::optional<uint32_t> frai_store_alloc(RaiState &rai, uint32_t words) {
@@ -159,12 +168,12 @@ std::optional<uint32_t> frai_store_alloc(RaiState &rai, uint32_t words) {
 
 std::optional<uint32_t> object_alloc(RaiState &rai, uint32_t word0, uint32_t id, const void *data) {
     uint32_t length = word0 >> 16;
-    std::optional<uint32_t> address = frai_store_alloc(rai, (length + 7) / 4);
+    std::optional<uint32_t> address = frai_store_alloc(rai, itemWords(length));
     if (!address) {
         logf(rai.io.log, "object_alloc", "RAI full\n");
         return std::nullopt;
     }
-    uint32_t header = (word0 & 0xFFFF0000) | (itemOffset(rai, *address) & 0x3F) << 6 | kItemValid;
+    uint32_t header = itemWord0(length, itemOffset(rai, *address));
     uint8_t words[8];
     putWord(words, header);
     putWord(words + 4, id);
@@ -178,10 +187,10 @@ void frai_object_free(RaiState &rai, uint32_t address) {
     uint8_t b[4] = {};
     fms_Read(rai, address, 4, b);
     uint32_t word0 = uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
-    word0 &= ~uint32_t(0xFFC3); // state and own-offset bits
+    word0 &= ~kItemDeletedBits;
     putWord(b, word0);
     fms_Write(rai, address, 4, b);
-    uint32_t words = ((word0 >> 16) + 7) / 4;
+    uint32_t words = itemWords(word0 >> 16);
     StoreCtx &c = ctx(rai);
     for (uint32_t s = c.activeHead; s != kNoSector; s = sector(rai, s).next) {
         SectorDesc &d = sector(rai, s);

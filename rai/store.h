@@ -13,6 +13,26 @@ namespace qv {
 inline constexpr uint32_t kSectorMagic = 0x00000F0B; // first word of a formatted sector
 inline constexpr uint32_t kMaxItemSize = 0xB000;     // largest data size fms_rai_write takes
 inline constexpr uint32_t kItemValid = 2;            // state bits of a stored item
+// Header word 0 bits that deleting an item clears: the state and the low bits
+// of its own item offset. The length stays.
+inline constexpr uint32_t kItemDeletedBits = 0xFFC3;
+
+// Words an item of `length` bytes (identifier and data) takes, header word 0
+// included.
+inline constexpr uint32_t itemWords(uint32_t length) { return (length + 7) / 4; }
+// Header word 0 of a stored item: its length, the low 6 bits of its own item
+// offset, and the valid state.
+inline constexpr uint32_t itemWord0(uint32_t length, uint32_t itemOffset) {
+    return length << 16 | (itemOffset & 0x3F) << 6 | kItemValid;
+}
+// Words of a sector's data area: its usable bytes (half the sector when
+// interleaved) after the 8-byte header.
+uint16_t storeWordsPerSector(uint32_t sectorSize, bool interleaved);
+// What the store keeps back of `capacity` bytes: a quarter, at most 512 KB.
+int32_t storeReserve(int32_t capacity);
+// What a new item may still use: the free bytes less one sector and the
+// reserve, with the bytes of deleted items; 0 when that is negative.
+int32_t storeMemAvail(const StoreCtx &c);
 
 // Space figures of the store.
 struct StoreStatus {

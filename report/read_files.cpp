@@ -1,0 +1,84 @@
+#include "report/read_files.h"
+
+#include "base/file.h"
+
+#include <filesystem>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qvcli {
+namespace {
+
+// Room for a whole file. Images run to hundreds of megabytes: asking for huge
+// pages where the system gives them on request turns a page fault per 4 KiB
+// into one per 2 MiB, which was most of the time spent reading such an image.
+void reserveLarge(Bytes &b, size_t n) {
+    b.reserve(n);
+    constexpr uintptr_t kHuge = uintptr_t(2) << 20;
+    const uintptr_t from = (reinterpret_cast<uintptr_t>(b.data()) + kHuge - 1) & ~(kHuge - 1);
+    const uintptr_t to = (reinterpret_cast<uintptr_t>(b.data()) + n) & ~(kHuge - 1);
+    if (to > from) madvise(reinterpret_cast<void *>(from), to - from, MADV_HUGEPAGE);
+}
+
+// The size of a regular file, checked against the bound.
+uint64_t boundedSize(const std::string &path, const ReadBound &bound) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    if (fs::is_directory(st)) throw InputError(path + " is a folder, not a file");
+    if (ec || !fs::exists(st)) throw InputError("cannot read " + path);
+    if (!fs::is_regular_file(st)) throw InputError(path + " is not a regular file");
+    const uintmax_t size = fs::file_size(path, ec);
+    if (ec) throw InputError("cannot read " + path);
+    if (size > bound.maxBytes)
+        throw InputError(path + " holds " + std::to_string(size) + " bytes, more than " + bound.what + " may (at most " +
+                         std::to_string(bound.maxBytes) + ")");
+    return size;
+}
+
+} // namespace
+
+Bytes readWholeFile(const std::string &path, const ReadBound &bound) {
+    const uint64_t size = boundedSize(path, bound);
+    qv::File f(path, "rb");
+    if (!f) throw InputError("cannot read " + path);
+    Bytes out;
+    reserveLarge(out, static_cast<size_t>(size));
+    out.resize(static_cast<size_t>(size));
+    if (f.read(out.data(), out.size()) != out.size()) throw InputError("cannot read " + path);
+    return out;
+}
+
+void writeWholeFile(const std::string &path, const Bytes &data) {
+    qv::File f(path, "wb");
+    if (!f) throw InputError("cannot create " + path);
+    f.write(data.data(), data.size());
+    if (!f.close()) throw InputError("cannot write " + path);
+}
+
+std::string readTextFile(const std::string &path, const ReadBound &bound) {
+    Bytes b = readWholeFile(path, bound);
+    return std::string(b.begin(), b.end());
+}
+
+MappedFile::MappedFile(const std::string &path) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) throw InputError(path + " is a folder, not a file");
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    const bool ok = fd >= 0 && ::fstat(fd, &st) == 0 && st.st_size >= 0;
+    size_ = ok ? size_t(st.st_size) : 0;
+    void *p = ok && size_ ? ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0) : nullptr;
+    if (fd >= 0) ::close(fd); // the mapping stays valid without the descriptor
+    if (!ok || p == MAP_FAILED) throw InputError("cannot read " + path);
+    data_ = static_cast<const uint8_t *>(p);
+}
+
+MappedFile::~MappedFile() {
+    if (data_) ::munmap(const_cast<uint8_t *>(data_), size_);
+}
+
+} // namespace qvcli

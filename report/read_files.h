@@ -1,0 +1,70 @@
+// Whole-file reads and writes of the command and its release report,
+// through qv::File. Failures throw InputError with a message naming the path.
+// Every read has a bound: a file is refused by its size before a byte of it
+// is read.
+#pragma once
+
+#include "base/bytes.h"
+
+#include <cstdint>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace qvcli {
+
+// A file could not be read or written, or does not hold what it should.
+struct InputError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+using Bytes = std::vector<uint8_t>;
+using ByteView = std::span<const uint8_t>;
+
+// The most bytes a file of one kind may hold, and what messages call it.
+struct ReadBound {
+    uint64_t maxBytes;
+    const char *what;
+};
+// Manifests and flash descriptions: a few kilobytes in practice, some 200 KB
+// for a description of 4096 memory parts. Parsed JSON takes many times its text.
+inline constexpr ReadBound kJsonBound{uint64_t(1) << 20, "a JSON file"};
+// 48 + 80 bytes per memory part; more than 16 MB is refused as too large.
+inline constexpr ReadBound kRecordBound{uint64_t(1) << 24, "a FlashInfo record"};
+// The E2P base image and journal area. E2P addresses map one to one onto an
+// image only below 256 KB (512 KB of an interleaved image); 4 MB leaves room
+// eight times over and keeps the merge's four copies of them small.
+inline constexpr ReadBound kE2pBound{uint64_t(4) << 20, "an E2P buffer"};
+// An image to inspect: its sizes are 32-bit.
+inline constexpr ReadBound kImageBound{0xFFFFFFFFu, "an image"};
+
+// Reads a regular file of at most `bound.maxBytes` bytes. A folder, a device,
+// a pipe or a larger file is refused before anything is read.
+Bytes readWholeFile(const std::string &path, const ReadBound &bound);
+std::string readTextFile(const std::string &path, const ReadBound &bound);
+// Creates or truncates `path`; every write and the close are checked.
+void writeWholeFile(const std::string &path, const Bytes &data);
+
+// A whole file mapped for reading, unmapped when it goes: a large image is
+// read where the system caches it, without being copied into the heap.
+class MappedFile {
+public:
+    // Throws InputError, as readWholeFile, when the file cannot be read.
+    explicit MappedFile(const std::string &path);
+    ~MappedFile();
+    MappedFile(const MappedFile &) = delete;
+    MappedFile &operator=(const MappedFile &) = delete;
+    ByteView bytes() const { return {data_, size_}; }
+
+private:
+    const uint8_t *data_ = nullptr;
+    size_t size_ = 0;
+};
+
+using qv::le16;
+using qv::le32;
+using qv::putLe16;
+using qv::putLe32;
+
+} // namespace qvcli
