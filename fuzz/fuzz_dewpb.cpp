@@ -9,6 +9,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     qv::MergeContext ctx;
     std::string in = dir.write("in.wpb", qvfuzz::Bytes(data, data + size));
     qv::File input(in, "rb"), output(dir.file("out.bin"), "wb");
-    qv::deWpb(ctx.io.log, input, output);
+    qv::deWpb(ctx.io, input, output);
     return 0;
 }

@@ -37,7 +37,7 @@ void BM_GenCodeToNull(benchmark::State &st) {
     for (auto _ : st) {
         qv::File in(path, "rb"), out("/dev/null", "wb");
         uint32_t sum = 0;
-        if (qv::gen_code(in, out, sum) != 0) st.SkipWithError("gen_code failed");
+        if (qv::gen_code(benchContext().io.call, in, out, sum) != 0) st.SkipWithError("gen_code failed");
         benchmark::DoNotOptimize(sum);
     }
     st.SetBytesProcessed(int64_t(st.iterations()) * int64_t(kSection));
@@ -51,7 +51,7 @@ void BM_GenCodeToFile(benchmark::State &st) {
     for (auto _ : st) {
         qv::File in(path, "rb"), out(outPath, "wb");
         uint32_t sum = 0;
-        if (qv::gen_code(in, out, sum) != 0 || !out.close()) st.SkipWithError("gen_code failed");
+        if (qv::gen_code(benchContext().io.call, in, out, sum) != 0 || !out.close()) st.SkipWithError("gen_code failed");
         st.PauseTiming();
         qv::removeFile(outPath);
         st.ResumeTiming();
@@ -66,7 +66,7 @@ void BM_DeWpbToNull(benchmark::State &st) {
     std::string wpb = scratchFile("code.wpb");
     for (auto _ : st) {
         qv::File in(wpb, "rb"), out("/dev/null", "wb");
-        if (qv::deWpb(benchContext().io.log, in, out) != 0) st.SkipWithError("deWpb failed");
+        if (qv::deWpb(benchContext().io, in, out) != 0) st.SkipWithError("deWpb failed");
     }
     st.SetBytesProcessed(int64_t(st.iterations()) * int64_t(kSection));
 }
