@@ -61,9 +61,10 @@ void printMergeOutputs(const qv::MergeOutputs &outs, uint32_t baseAddress, doubl
     std::printf("merged in %.3f s\n", seconds);
 }
 
-void reportMergeFailure(int32_t code, const std::string &message, bool json) {
+void reportMergeFailure(int32_t code, const std::string &message, const std::string &cause, bool json) {
     std::fprintf(stderr, "error %d: %s\n", code, message.c_str());
-    if (json) printJsonError(code, message);
+    printCause(cause);
+    if (json) printJsonError(code, message, cause);
 }
 
 } // namespace qvcli

@@ -6,6 +6,7 @@
 #include "cli/merge_request.h"
 #include "report/release_report.h"
 #include "cli/progress_line.h"
+#include "base/cause.h"
 #include "base/output_files.h"
 
 #include <chrono>
@@ -22,7 +23,7 @@ uint32_t requestFlags(const MergeSwitches &s) {
 
 struct CallResult {
     int32_t code = 0;
-    std::string message;
+    std::string message, cause;
     double seconds = 0;
 };
 
@@ -33,12 +34,15 @@ CallResult callLibrary(MergeRequest &req, const CancelOnSignals &cancel, const M
     req.request().cancel = cancel.flag();
     req.request().progress = &ProgressLine::report;
     req.request().progress_ctx = &progress;
-    char message[16384] = "";
+    char message[16384] = "", cause[4096] = "";
+    req.request().cause = cause;
+    req.request().cause_size = sizeof cause;
     const auto start = std::chrono::steady_clock::now();
     CallResult r;
     r.code = quorvel_merge_request(&req.request(), req.outputs(), message, sizeof message);
     r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     r.message = message;
+    r.cause = cause;
     return r;
 }
 
@@ -67,23 +71,53 @@ private:
     qv::File file_;
 };
 
+// Reads the input given with `flag`; a file that cannot be read is named
+// with the flag that gave it.
+template <class Read> auto readInput(const char *flag, Read &&read) {
+    try {
+        return read();
+    } catch (const InputError &e) {
+        const std::string what = e.what();
+        if (what.starts_with("--")) throw;
+        throw InputError(std::string(flag) + ": " + what, e.cause);
+    }
+}
+
+// The library names the host's buffers by their request fields; the user
+// named files.
+std::string userCause(const std::string &cause, const MergeArgs &a) {
+    const struct {
+        const char *field;
+        std::string file;
+    } buffers[] = {{qv::kFlashInfoName, a.flashInfoRecord ? "the manifest's flashInfo" : a.flashInfoPath},
+                   {qv::kE2pBaseName, a.e2pBase},
+                   {qv::kE2pAreaName, a.e2pArea}};
+    for (const auto &b : buffers) {
+        const std::string prefix = std::string(b.field) + ": ";
+        if (cause.starts_with(prefix)) return b.file + cause.substr(prefix.size() - 2);
+    }
+    return cause;
+}
+
 } // namespace
 
 int runMerge(const MergeArgs &a, const MergeSwitches &s) {
-    Bytes flash = flashRecord(a);
-    Bytes base = readWholeFile(a.e2pBase, kE2pBound), area = readWholeFile(a.e2pArea, kE2pBound);
+    Bytes flash = readInput("--flash-info", [&] { return flashRecord(a); });
+    Bytes base = readInput("--e2p-base", [&] { return readWholeFile(a.e2pBase, kE2pBound); });
+    Bytes area = readInput("--e2p-area", [&] { return readWholeFile(a.e2pArea, kE2pBound); });
     MergeRequest req(a, flash, base, area, requestFlags(s), recordedTimeFromEnvironment());
     std::string aliasMessage;
     if (const int r = checkCommandFiles(a, aliasMessage)) {
-        reportMergeFailure(r, aliasMessage, s.json);
+        reportMergeFailure(r, aliasMessage, "", s.json);
         return kExitFailed;
     }
     // From here on a signal cancels the merge instead of ending the command,
     // so no temporary file is left behind.
     const CancelOnSignals cancel;
     AreaOutput areaOut(a.e2pAreaOut, s.sync);
-    const CallResult r = callLibrary(req, cancel, s);
-    if (r.code != 0) reportMergeFailure(r.code, r.message, s.json);
+    CallResult r = callLibrary(req, cancel, s);
+    r.cause = userCause(r.cause, a);
+    if (r.code != 0) reportMergeFailure(r.code, r.message, r.cause, s.json);
     if (!s.report.empty()) writeReleaseReport(s.report, a, s.manifest, flashSourceOf(a), MergeRun{r.code, r.message, req.results(), area});
     if (r.code != 0) return cancel.signal() ? 128 + cancel.signal() : kExitFailed;
     areaOut.commit(area);

@@ -157,6 +157,7 @@ int32_t runMerge(MergeContext &ctx, const MergeRequest &rq, const OutputSlots &o
         std::string text;
         r = run(ctx, rq, out, text);
         if (r != 0) message.set(text);
+        if (r != 0 && rq.cause) rq.cause->set(io.cause.line());
     } catch (const std::bad_alloc &) {
         r = unexpected(io, message, kErrOutOfMemory, "");
     } catch (const std::exception &e) {

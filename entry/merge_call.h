@@ -23,10 +23,12 @@ struct MergeRequest {
     int32_t eraseAll = 0;
     std::string_view logPath;
     CallControl control; // the defaults: a plain merge
+    const MessageSlot *cause = nullptr; // where the cause of a failure goes; none: nowhere
 };
 
 // Returns 0 or a negative result code; on failure `message` receives the
-// text. The entries are filled as the merges produce them; with safe
+// text and the request's cause slot why, in the user's terms ("" when no
+// site explained it). The entries are filled as the merges produce them; with safe
 // outputs only when the whole merge succeeded.
 // Each call runs on a context of its own, so calls on different threads never
 // meet.

@@ -65,9 +65,9 @@ int checkRequest(const quorvel_request *rq, const quorvel_output *outputs, const
         message.set("no request given");
         return kErrNoRequest;
     }
-    if (rq->struct_size < sizeof(quorvel_request)) {
+    if (rq->struct_size < QUORVEL_REQUEST_MIN_SIZE) {
         message.format("struct_size %u is smaller than the %zu bytes of quorvel_request", rq->struct_size,
-                       sizeof(quorvel_request));
+                       size_t(QUORVEL_REQUEST_MIN_SIZE));
         return kErrStructSize;
     }
     if (!outputs) {
@@ -85,6 +85,8 @@ extern "C" int32_t quorvel_merge_request(const quorvel_request *request, quorvel
     const qv::MessageSlot slot(message, message_size);
     if (int r = qv::checkRequest(request, outputs, slot)) return r;
     const quorvel_request &q = *request;
+    const bool hasCause = q.struct_size >= offsetof(quorvel_request, cause) + sizeof q.cause + sizeof q.cause_size;
+    const qv::MessageSlot cause(hasCause ? q.cause : nullptr, hasCause ? q.cause_size : 0);
     qv::MergeRequest rq{.flashInfo = q.flash_info,
                         .images = {q.image_files, q.image_count},
                         .patches = {q.patch_files, q.patch_count},
@@ -100,6 +102,7 @@ extern "C" int32_t quorvel_merge_request(const quorvel_request *request, quorvel
                                     .recordedTime = q.recorded_time,
                                     .cancel = q.cancel,
                                     .progress = q.progress,
-                                    .progressCtx = q.progress_ctx}};
+                                    .progressCtx = q.progress_ctx},
+                        .cause = &cause};
     return qv::runMerge(rq, qv::OutputSlots(outputs), slot);
 }

@@ -15,8 +15,12 @@
 namespace qvcli {
 
 // A file could not be read or written, or does not hold what it should.
+// `cause` says why in the user's terms (the file, where in it, what was
+// expected and found, or the system's reason); "" when the message says all.
 struct InputError : std::runtime_error {
-    using std::runtime_error::runtime_error;
+    explicit InputError(const std::string &message, std::string cause = "")
+        : std::runtime_error(message), cause(std::move(cause)) {}
+    std::string cause;
 };
 
 using Bytes = std::vector<uint8_t>;

@@ -273,7 +273,7 @@ static void cancelled_before_the_call(call *c) {
     static const volatile int set = 1;
     c->rq.cancel = &set;
 }
-static void struct_too_small(call *c) { c->rq.struct_size -= 1; }
+static void struct_too_small(call *c) { c->rq.struct_size = QUORVEL_REQUEST_MIN_SIZE - 1; }
 
 /* Requests that are refused before any file is created. */
 static void refused_requests(void) {

@@ -89,7 +89,8 @@ TEST(MergeMistakes, AreRefusedLeavingInputsAndEarlierOutputsAsTheyWere) {
         const char *mistake;
         std::function<void(Args &)> change;
         int status;
-        std::string named; // the message names this file or flag
+        std::string named;     // the message names this file or flag
+        std::string cause{};   // the cause line says this (nothing to check when empty)
     } rows[] = {
         {"code image over the code file", setFlag("--out-code", rel.path("firmware.bin")), 1, rel.path("firmware.bin")},
         {"E2P image over a description file", setFlag("--out-e2p", rel.path("params.e2p")), 1, rel.path("params.e2p")},
@@ -106,7 +107,8 @@ TEST(MergeMistakes, AreRefusedLeavingInputsAndEarlierOutputsAsTheyWere) {
         {"folder as code file", replacePath(rel.path("firmware.bin"), fix + "/folder"), 1, fix + "/folder"},
         {"empty code file", replacePath(rel.path("firmware.bin"), fix + "/empty.bin"), 1, fix + "/empty.bin"},
         {"FAT image of a wrong kind", replacePath(rel.path("user.fat"), fix + "/kind5.fat"), 1, fix + "/kind5.fat"},
-        {"CUS file cut short", replacePath(rel.path("logo.cus"), fix + "/bad.cus"), 1, fix + "/bad.cus"},
+        {"CUS file cut short", replacePath(rel.path("logo.cus"), fix + "/bad.cus"), 1, fix + "/bad.cus",
+         "cause: " + fix + "/bad.cus: chunk 0 at offset 0x8 claims 2147483647 bytes, the file ends at 16\n"},
         {"/dev/zero as code file", replacePath(rel.path("firmware.bin"), "/dev/zero"), 1, "/dev/zero"},
         {"/dev/zero as description file", replacePath(rel.path("params.e2p"), "/dev/zero"), 1, "/dev/zero"},
         {"/dev/zero as E2P base", setFlag("--e2p-base", "/dev/zero"), 1, "/dev/zero"},
@@ -123,6 +125,7 @@ TEST(MergeMistakes, AreRefusedLeavingInputsAndEarlierOutputsAsTheyWere) {
         const CliResult r = runCli(args);
         EXPECT_EQ(r.status, row.status) << row.mistake << ": " << r.err;
         EXPECT_TRUE(contains(r.err, row.named)) << row.mistake << ": " << r.err;
+        EXPECT_TRUE(contains(r.err, row.cause)) << row.mistake << ": " << r.err;
         EXPECT_TRUE(snapshot(m.tmp.path(), "logs") == before) << row.mistake << ": a file changed, came or went";
     }
     // --lenient sorts by the literal rules: the mistyped FAT image is merged

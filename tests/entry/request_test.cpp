@@ -157,7 +157,7 @@ TEST(Request, RefusedRequestsTouchNothing) {
     };
     run({
         {"struct size", tweak([](quorvel_request &q, quorvel_output *&) { q.struct_size = 0, q.flags = 0; }),
-         -1456, "struct_size 0 is smaller than the " + std::to_string(sizeof(quorvel_request)) + " bytes of quorvel_request", {}},
+         -1456, "struct_size 0 is smaller than the " + std::to_string(QUORVEL_REQUEST_MIN_SIZE) + " bytes of quorvel_request", {}},
         {"flags", tweak([](quorvel_request &q, quorvel_output *&) { q.flags = 0x9; }), -1457, "unknown flags 0x8", {}},
         {"flash info", tweak([](quorvel_request &q, quorvel_output *&) { q.flash_info_size = 127; }),
          -1458, "flash_info_size 127 is shorter than the 128 bytes the FlashInfo fields need", {}},
