@@ -44,7 +44,7 @@ struct Request {
         quorvel_request rq{sizeof rq, flags, flash.data(), flash.size(), lists[0].data(), lists[0].size(),
                            lists[1].data(), lists[1].size(), lists[2].data(), lists[2].size(), lists[3].data(),
                            lists[3].size(), base.data(), uint32_t(base.size()), area.data(), uint32_t(area.size()),
-                           0, out[3].c_str(), -1, &cancel, &Request::progress, this};
+                           0, out[3].c_str(), -1, &cancel, &Request::progress, this, nullptr, 0};
         quorvel_output *outputs = entries;
         if (tweak) tweak(rq, outputs);
         char text[1024] = "";
