@@ -168,8 +168,8 @@ int CE2pFile::ReadText(const std::string &path, E2pObjectSink &sink, std::string
     // Refused by its size before anything of it is read.
     if (const uint64_t length = GetFileLength(path); length > kE2pMaxFileSize) {
         if (Cause *w = why())
-            w->explain("holds %llu bytes; a description file holds at most %llu", static_cast<unsigned long long>(length),
-                       static_cast<unsigned long long>(kE2pMaxFileSize));
+            w->explain("holds %llu bytes; a description file holds at most %llu",
+                       static_cast<unsigned long long>(length), static_cast<unsigned long long>(kE2pMaxFileSize));
         return fail(error, kE2pFileTooLarge,
                     strprintf("description file %s holds %llu bytes, more than the %llu a description file may hold",
                               path.c_str(), static_cast<unsigned long long>(length),

@@ -60,29 +60,30 @@ int checkBuffers(Cause &why, const uint8_t *base, uint32_t baseSize, const uint8
     return 0;
 }
 
-// Why the queued CUS parameters do not fit the E2P area.
-void explainPending(E2pState &e2p) {
+// Why the queued CUS parameters do not fit the E2P area; the base image
+// tells how large the area was meant to be.
+void explainPending(E2pState &e2p, uint32_t baseSize) {
     uint32_t low = UINT32_MAX, high = 0;
     for (const PendingParam &p : e2p.pending) {
         low = std::min(low, p.paramAddr);
         high = std::max(high, p.paramAddr + p.paramLen - 1);
     }
-    if (e2p.e2pAreaSize == 0)
-        e2p.io.cause.explain("empty; the CUS size and base are written at E2P addresses %u to %u", low, high);
-    else
-        e2p.io.cause.explain("%u bytes; the CUS size and base are written at E2P addresses %u to %u", e2p.e2pAreaSize,
-                             low, high);
+    const std::string size = e2p.e2pAreaSize == 0 ? "empty" : strprintf("%u bytes", e2p.e2pAreaSize);
+    const std::string base =
+        baseSize > e2p.e2pAreaSize ? strprintf(", the E2P base image holds %u bytes", baseSize) : "";
+    e2p.io.cause.explain("%s; the CUS size and base are written at E2P addresses %u to %u%s", size.c_str(), low, high,
+                         base.c_str());
     e2p.io.cause.name(kE2pAreaName);
 }
 
 // Writes the queued CUS parameters, newest first.
-int writePending(E2pState &e2p, std::string &msg) {
+int writePending(E2pState &e2p, uint32_t baseSize, std::string &msg) {
     for (const PendingParam &p : e2p.pending) {
         logf(e2p.io.log, kName, "fms_E2pWrite(%d, %d, 0x%x)", int32_t(p.paramAddr), int(p.paramLen), p.paramValue);
         const uint8_t bytes[4] = {uint8_t(p.paramValue), uint8_t(p.paramValue >> 8), uint8_t(p.paramValue >> 16),
                                   uint8_t(p.paramValue >> 24)};
         if (p.paramLen > sizeof bytes || fms_E2pWrite(e2p, p.paramAddr, p.paramLen, bytes) != 0) {
-            explainPending(e2p);
+            explainPending(e2p, baseSize);
             return fail(msg, kE2pPendingFailed, "Update CUS size and base in E2P error");
         }
     }
@@ -161,7 +162,7 @@ int mergeE2P(E2pState &e2p, uint8_t *e2pBase, uint32_t e2pBaseSize, uint8_t *e2p
         if (r == kE2pDownloadFailed) return fail(msg, r, "DownloadE2PFile4Nor() error");
         if (r < 0) return fail(msg, r, error);
     }
-    if (int r = writePending(e2p, msg)) return r;
+    if (int r = writePending(e2p, e2pBaseSize, msg)) return r;
 
     fms_E2pClearImage(e2p);
     std::fill(output.begin(), output.end(), uint8_t(0xFF));
