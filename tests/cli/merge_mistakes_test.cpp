@@ -75,6 +75,11 @@ void writeFixtures(const TestRelease &rel, const std::string &fix) {
     writeFile(fix + "/kind5.fat", fatFile(5, rel.user));
     writeFile(fix + "/short.bin", Bytes(rel.flashRecord.begin(), rel.flashRecord.begin() + 100));
     writeFile(fix + "/bad.cus", {'W', 'C', 'U', 'S', 'L', 'C', 'M', 'C', 'F', 'R', 'E', 'D', 0xFF, 0xFF, 0xFF, 0x7F});
+    writeText(fix + "/bad.e2p", "A 10 1 1\n1 %u8\nB 8192 1 1\n1 %u8\n");
+    writeFile(fix + "/twice.fat", fatFile(22, {rel.user[0], rel.user[1], rel.user[0]}));
+    Json halfFlash = rel.flashJson;
+    halfFlash["regions"][0]["count"] = 32; // 2 MB of regions on a 4 MB flash
+    writeText(fix + "/flash.json", halfFlash.dump());
 }
 
 TEST(MergeMistakes, AreRefusedLeavingInputsAndEarlierOutputsAsTheyWere) {
@@ -109,6 +114,17 @@ TEST(MergeMistakes, AreRefusedLeavingInputsAndEarlierOutputsAsTheyWere) {
         {"FAT image of a wrong kind", replacePath(rel.path("user.fat"), fix + "/kind5.fat"), 1, fix + "/kind5.fat"},
         {"CUS file cut short", replacePath(rel.path("logo.cus"), fix + "/bad.cus"), 1, fix + "/bad.cus",
          "cause: " + fix + "/bad.cus: chunk 0 at offset 0x8 claims 2147483647 bytes, the file ends at 16\n"},
+        {"empty E2P area", setFlag("--e2p-area", fix + "/empty.bin"), 1, fix + "/empty.bin",
+         "cause: " + fix + "/empty.bin: empty; the CUS size and base are written at E2P addresses 223 to 255, "
+         "the E2P base image holds 8192 bytes\n"},
+        {"description file object outside the E2P", replacePath(rel.path("params.e2p"), fix + "/bad.e2p"), 1,
+         fix + "/bad.e2p",
+         "cause: " + fix + "/bad.e2p: line 3: object B has address 8192, expected 0 to 8191 or 16384 to 24575\n"},
+        {"regions short of the flash's end", setFlag("--flash-info", fix + "/flash.json"), 1, fix + "/flash.json",
+         "cause: " + fix + "/flash.json: the regions cover 0x04000000–0x04200000, the flash ends at 0x04400000\n"},
+        {"FAT image holding a sector twice", replacePath(rel.path("user.fat"), fix + "/twice.fat"), 1,
+         fix + "/twice.fat",
+         "cause: " + fix + "/twice.fat: record 2 at offset 0x418: sector 7 of the user FAT is stored already\n"},
         {"/dev/zero as code file", replacePath(rel.path("firmware.bin"), "/dev/zero"), 1, "/dev/zero"},
         {"/dev/zero as description file", replacePath(rel.path("params.e2p"), "/dev/zero"), 1, "/dev/zero"},
         {"/dev/zero as E2P base", setFlag("--e2p-base", "/dev/zero"), 1, "/dev/zero"},
