@@ -84,7 +84,10 @@ int runMerge(const MergeArgs &a, const MergeSwitches &s) {
     AreaOutput areaOut(a.e2pAreaOut, s.sync);
     const CallResult r = callLibrary(req, cancel, s);
     if (r.code != 0) reportMergeFailure(r.code, r.message, s.json);
-    if (!s.report.empty()) writeReleaseReport(s.report, a, s.manifest, flashSourceOf(a), MergeRun{r.code, r.message, req.results(), area});
+    if (!s.report.empty()) {
+        const bool safe = (req.request().flags & QUORVEL_SAFE_OUTPUTS) != 0;
+        writeReleaseReport(s.report, a, s.manifest, flashSourceOf(a), MergeRun{r.code, r.message, req.results(), area, safe, ""});
+    }
     if (r.code != 0) return cancel.signal() ? 128 + cancel.signal() : kExitFailed;
     areaOut.commit(area);
     if (s.json || !s.quiet) printMergeOutputs(req.results(), le32(&flash[28]), r.seconds, s.json);
