@@ -58,7 +58,7 @@ std::string status(const ReleaseModel &m) {
     if (!m.merge->cause.empty()) out += " <span class=\"cause\">" + esc(m.merge->cause) + "</span>";
     if (earlierFilesKept(m))
         return out + " No output was replaced: the files below are the ones from before this merge, as they are on "
-                     "disk; the merge log is this merge's.</p>\n";
+                     "disk.</p>\n";
     return out + " The outputs below show what was written before the failure.</p>\n";
 }
 
