@@ -118,7 +118,11 @@ int runMerge(const MergeArgs &a, const MergeSwitches &s) {
     CallResult r = callLibrary(req, cancel, s);
     r.cause = userCause(r.cause, a);
     if (r.code != 0) reportMergeFailure(r.code, r.message, r.cause, s.json);
-    if (!s.report.empty()) writeReleaseReport(s.report, a, s.manifest, flashSourceOf(a), MergeRun{r.code, r.message, req.results(), area});
+    if (!s.report.empty()) {
+        const bool safe = (req.request().flags & QUORVEL_SAFE_OUTPUTS) != 0;
+        writeReleaseReport(s.report, a, s.manifest, flashSourceOf(a),
+                           MergeRun{r.code, r.message, req.results(), area, safe, r.cause});
+    }
     if (r.code != 0) return cancel.signal() ? 128 + cancel.signal() : kExitFailed;
     areaOut.commit(area);
     if (s.json || !s.quiet) printMergeOutputs(req.results(), le32(&flash[28]), r.seconds, s.json);

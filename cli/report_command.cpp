@@ -2,6 +2,7 @@
 // without merging again.
 #include "cli/commands.h"
 #include "cli/errors.h"
+#include "cli/help_text.h"
 #include "cli/merge_args.h"
 #include "report/release_report.h"
 
@@ -39,6 +40,7 @@ void addReportCommand(CLI::App &app, int &status) {
     cmd->add_option("-o,--output", o->out, "the page to write (default: report.html beside the outputs)")
         ->type_name("FILE");
     cmd->add_flag("--quiet,-q", o->quiet, "print nothing on success");
+    cmd->footer(kReportFooter);
     cmd->callback([o, &status] { status = guarded(false, [&] { return runReport(*o); }); });
 }
 

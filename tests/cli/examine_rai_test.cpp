@@ -121,7 +121,7 @@ TEST(InspectRaiLayout, TextReportListsSectorsAndItems) {
     MergedRelease m;
     CliResult r = inspectRai(m, {});
     ASSERT_EQ(r.status, 0) << r.out;
-    for (const char *line : {"  RAI            0x042b0000 .. 0x043c0000 (32 x 32 KB asked, 17 sectors)\n",
+    for (const char *line : {"  RAI            0x042b0000 .. 0x043c0000 (32 x 32 KiB asked, 17 sectors)\n",
                              "  base 0x042b0000, 17 sectors of 0x10000 bytes, plain layout, 16382 words per sector\n",
                              "  0       0x042b0000  erased            0      0           65528\n",
                              "  15      0x043a0000  formatted         14     7280        58248\n",
