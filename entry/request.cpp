@@ -86,6 +86,7 @@ extern "C" int32_t quorvel_merge_request(const quorvel_request *request, quorvel
     if (int r = qv::checkRequest(request, outputs, slot)) return r;
     const quorvel_request &q = *request;
     qv::MergeRequest rq{.flashInfo = q.flash_info,
+                        .flashInfoSize = q.flash_info ? q.flash_info_size : 0,
                         .images = {q.image_files, q.image_count},
                         .patches = {q.patch_files, q.patch_count},
                         .cus = {q.cus_files, q.cus_count},
