@@ -147,7 +147,7 @@ TEST(MergeMistakes, AreRefusedLeavingInputsAndEarlierOutputsAsTheyWere) {
         {"E2P base given twice", both(setFlag("--e2p-base", fix + "/content.bin"), setFlag("--e2p-area", fix + "/content.bin")), 1,
          "; it holds the same bytes as the E2P base " + fix + "/content.bin: the base image given twice?"},
         {"E2P area given as base", setFlag("--e2p-base", fix + "/journal.bin"), 1,
-         fix + "/journal.bin: the E2P base reads as an E2P journal of 1 record and the end mark, not as parameter "
+         fix + "/journal.bin: the E2P base reads as an E2P journal of 3 records and the end mark, not as parameter "
                "content: the E2P area given as the base?"},
         {"FAT image as E2P area", setFlag("--e2p-area", rel.path("user.fat")), 1,
          "); it looks like a FAT image (kind byte 22 or 23 at offset 9)"},
