@@ -8,6 +8,7 @@
 #include "cli/progress_line.h"
 #include "base/cause.h"
 #include "base/output_files.h"
+#include "entry/strict_inputs.h"
 
 #include <chrono>
 
@@ -99,6 +100,19 @@ std::string userCause(const std::string &cause, const MergeArgs &a) {
     return cause;
 }
 
+// The library's check of its buffers, named by the files they were read
+// from: the library would refuse them under their field names.
+int checkBuffers(const MergeArgs &a, const Bytes &flash, const Bytes &base, const Bytes &area, std::string &msg) {
+    return qv::checkStrictBuffers({.flashInfo = flash,
+                                   .e2pBase = base,
+                                   .e2pArea = area,
+                                   .eraseAll = a.eraseAll,
+                                   .flashName = a.flashInfoRecord ? "flashInfo" : a.flashInfoPath,
+                                   .baseName = a.e2pBase,
+                                   .areaName = a.e2pArea},
+                                  msg);
+}
+
 } // namespace
 
 int runMerge(const MergeArgs &a, const MergeSwitches &s) {
@@ -106,9 +120,11 @@ int runMerge(const MergeArgs &a, const MergeSwitches &s) {
     Bytes base = readInput("--e2p-base", [&] { return readWholeFile(a.e2pBase, kE2pBound); });
     Bytes area = readInput("--e2p-area", [&] { return readWholeFile(a.e2pArea, kE2pBound); });
     MergeRequest req(a, flash, base, area, requestFlags(s), recordedTimeFromEnvironment());
-    std::string aliasMessage;
-    if (const int r = checkCommandFiles(a, aliasMessage)) {
-        reportMergeFailure(r, aliasMessage, "", s.json);
+    std::string refusal;
+    int refused = checkCommandFiles(a, refusal);
+    if (!refused && !s.lenient) refused = checkBuffers(a, flash, base, area, refusal);
+    if (refused) {
+        reportMergeFailure(refused, refusal, "", s.json);
         return kExitFailed;
     }
     // From here on a signal cancels the merge instead of ending the command,

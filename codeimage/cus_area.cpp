@@ -86,7 +86,7 @@ int writePatchRecord(CodeState &ci, File &image, const std::vector<std::string> 
     putLe32(head + 4, cusPos + 4);
     if (image.write(head, sizeof head) != sizeof head)
         return writeFailed(msg, kErrCusfWrite, "CUSF header", image);
-    int r = gen_patch(ci, dsp, image, uint16_t(fi.chipId() & 0xF), fi.chipSubId());
+    int r = gen_patch(ci, dsp, image, dspChipId(fi), fi.chipSubId());
     dsp.close();
     if (image.failed()) return writeFailed(msg, kErrPatchRecordWrite, "DSP patch record", image);
     return r ? generatorFailed(msg, r, dspFiles[0], "gen_patch() function error") : 0;

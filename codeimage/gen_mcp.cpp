@@ -6,6 +6,8 @@
 #include "codeimage/result_codes.h"
 #include "base/log.h"
 
+#include <vector>
+
 namespace qv {
 namespace {
 
@@ -50,8 +52,9 @@ bool matchesPart(MergeLog &log, const uint8_t head[kTableHead], const uint8_t di
 // allocation.
 class TableWalk {
 public:
-    TableWalk(MergeLog &log, File &mcp, const Layout &l, uint32_t count, const FlashInfo &fi)
-        : log_(log), mcp_(mcp), l_(l), count_(count), fi_(fi), end_(mcp.length()) {}
+    TableWalk(MergeLog &log, File &mcp, const Layout &l, uint32_t count, const FlashInfo &fi,
+              std::vector<uint32_t> *seen = nullptr)
+        : log_(log), mcp_(mcp), l_(l), count_(count), fi_(fi), end_(mcp.length()), seen_(seen) {}
 
     // 1 with the offset of the next kept table in `at`; 0 when the file ends
     // before one (a partial table ends the reading); -74 at a table without
@@ -68,6 +71,7 @@ public:
                 if (log) logf(log_, kName, "wrong magic number:0x%x", magic);
                 return kErrMcpMagic;
             }
+            if (seen_) seen_->push_back(le32(head + 4));
             if (matchesPart(log_, head, didr, count_, fi_, log)) return 1;
         }
         return 0;
@@ -80,13 +84,15 @@ private:
     uint32_t count_;
     const FlashInfo &fi_;
     int64_t end_;
+    std::vector<uint32_t> *seen_; // the identifier of every table read, when given
     int64_t pos_ = kTablesAt;
 };
 
 // Counts the kept tables until `count` are found or the file ends; -74 on a
 // table without the magic.
-int selectTables(MergeLog &log, File &mcp, const Layout &l, uint32_t count, const FlashInfo &fi, uint32_t &kept) {
-    TableWalk walk(log, mcp, l, count, fi);
+int selectTables(MergeLog &log, File &mcp, const Layout &l, uint32_t count, const FlashInfo &fi, uint32_t &kept,
+                 std::vector<uint32_t> *seen = nullptr) {
+    TableWalk walk(log, mcp, l, count, fi, seen);
     int64_t at = 0;
     for (kept = 0; kept < count; ++kept) {
         int r = walk.next(at, true);
@@ -107,25 +113,40 @@ int copyTables(CallControl &call, MergeLog &log, File &mcp, const Layout &l, uin
     return 0;
 }
 
-} // namespace
-
-int gen_mcp(CodeState &ci, File &mcp, File &out, uint32_t memPartCount, const FlashInfo &flashInfo) {
+// The table size and the DIDR offset, logged.
+int readLayout(MergeLog &log, File &mcp, uint32_t memPartCount, Layout &l) {
     uint8_t word[4];
     mcp.seek(kSizesAt);
     if (mcp.read(word, 4) != 4) {
-        logf(ci.io.log, kName, "Fail to read table size");
+        logf(log, kName, "Fail to read table size");
         return kErrMcpSizeUnreadable;
     }
-    Layout l{le32(word), 0};
+    l.tableSize = le32(word);
     if (mcp.read(word, 4) != 4) {
-        logf(ci.io.log, kName, "Fail to read DIDR offset");
+        logf(log, kName, "Fail to read DIDR offset");
         return kErrMcpDidrUnreadable;
     }
     l.didrAt = le32(word);
     mcp.seek(8, SEEK_CUR);
-    logf(ci.io.log, kName, "mcp table size = %d, table count = %d, offset_DIDR = %d", int32_t(l.tableSize),
+    logf(log, kName, "mcp table size = %d, table count = %d, offset_DIDR = %d", int32_t(l.tableSize),
          int32_t(memPartCount), int32_t(l.didrAt));
-    if (int r = checkLayout(l, memPartCount)) return r;
+    return checkLayout(l, memPartCount);
+}
+
+} // namespace
+
+int mcpChoice(File &mcp, const FlashInfo &flashInfo, McpChoice &c) {
+    MergeLog none; // gen_mcp's walk, without its log lines
+    c = McpChoice{};
+    c.needed = flashInfo.memPartCount();
+    Layout l{0, 0};
+    if (int r = readLayout(none, mcp, c.needed, l)) return r;
+    return selectTables(none, mcp, l, c.needed, flashInfo, c.kept, &c.tableIds);
+}
+
+int gen_mcp(CodeState &ci, File &mcp, File &out, uint32_t memPartCount, const FlashInfo &flashInfo) {
+    Layout l{0, 0};
+    if (int r = readLayout(ci.io.log, mcp, memPartCount, l)) return r;
 
     const uint32_t total = l.tableSize * memPartCount;
     uint32_t kept = 0;

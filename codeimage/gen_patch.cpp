@@ -89,6 +89,19 @@ int findEntry(MergeLog &log, const Descriptor &desc, int wanted, uint32_t &at) {
     return kErrDspNoEntry;
 }
 
+// The file's header and descriptor and the chip version wanted: the
+// steps before the entries are looked at.
+int readChoice(File &dsp, uint16_t chipId, uint16_t subId, Descriptor &desc, int &wanted) {
+    uint8_t head[12];
+    size_t got = dsp.seek(kHeaderAt) ? dsp.read(head, sizeof head) : 0;
+    if (got < sizeof head || std::memcmp(head, "PATC", 4) != 0) return kErrDspMagic;
+    if (head[8] != 1) return kErrDspVersion;
+    if (head[9] != 0x44) return kErrDspKind;
+    desc.length = le32(head + 4);
+    if (int r = readDescriptor(dsp, dsp.length(), desc)) return r;
+    return wantedId(dsp, desc, chipId, subId, wanted);
+}
+
 } // namespace
 
 int dsp_find_chip_ver(const uint8_t *map, uint32_t count, uint16_t chipId, uint16_t subId) {
@@ -99,21 +112,32 @@ int dsp_find_chip_ver(const uint8_t *map, uint32_t count, uint16_t chipId, uint1
     return -1;
 }
 
-int gen_patch(CodeState &ci, File &dsp, File &out, uint16_t chipId, uint16_t subId) {
-    uint8_t head[12];
-    size_t got = dsp.seek(kHeaderAt) ? dsp.read(head, sizeof head) : 0;
-    if (got < sizeof head || std::memcmp(head, "PATC", 4) != 0) return kErrDspMagic;
-    if (head[8] != 1) return kErrDspVersion;
-    if (head[9] != 0x44) return kErrDspKind;
-    const int64_t fileLength = dsp.length();
-
+int dspPatchChoice(File &dsp, uint16_t chipId, uint16_t subId, DspPatchChoice &c) {
     Descriptor desc;
-    desc.length = le32(head + 4);
+    c = DspPatchChoice{};
+    const int r = readChoice(dsp, chipId, subId, desc, c.wanted);
+    if (r != 0 && r != kErrDspNoIdMatch) return r;
+    if (r != 0) c.wanted = -1;
+    for (unsigned i = 0; i < desc.head[1]; ++i) {
+        const uint32_t at = kDescriptorHeader + kPatchEntrySize * i;
+        if (at + kPatchEntrySize > desc.length) break;
+        c.versions.push_back(desc.head[at]);
+    }
+    if (c.wanted < 0) return 0;
+    MergeLog none; // gen_patch's walk, without its log lines
+    uint32_t at = 0;
+    const int e = findEntry(none, desc, c.wanted, at);
+    c.found = e == 0;
+    return e == kErrDspNoEntry ? 0 : e;
+}
+
+int gen_patch(CodeState &ci, File &dsp, File &out, uint16_t chipId, uint16_t subId) {
+    Descriptor desc;
     int wanted = 0;
     uint32_t at = 0;
-    if (int r = readDescriptor(dsp, fileLength, desc)) return r;
-    if (int r = wantedId(dsp, desc, chipId, subId, wanted)) return r;
+    if (int r = readChoice(dsp, chipId, subId, desc, wanted)) return r;
     if (int r = findEntry(ci.io.log, desc, wanted, at)) return r;
+    const int64_t fileLength = dsp.length();
 
     uint32_t offset = le32(&desc.head[at + 1]);
     uint32_t size = le32(&desc.head[at + 5]);

@@ -58,7 +58,13 @@ int checkCall(Io &io, const MergeRequest &rq, const HostLists &in, const MergeOu
     if (int r = checkOutputsAreNotInputs(in, out, std::string(rq.logPath), message)) return r;
     if (!(rq.control.flags & QUORVEL_STRICT_INPUTS)) return 0;
     if (!beginStep(io.call, "checking the inputs")) return cancelled(io, message);
-    return checkStrictInputs(in, message);
+    const std::span<const uint8_t> flashInfo(static_cast<const uint8_t *>(rq.flashInfo), rq.flashInfoSize);
+    const StrictBuffers buffers{.flashInfo = flashInfo,
+                                .e2pBase = {rq.e2pBase, rq.e2pBaseSize},
+                                .e2pArea = {rq.e2pArea, rq.e2pAreaSize},
+                                .eraseAll = rq.eraseAll != 0};
+    if (int r = checkStrictBuffers(buffers, message)) return r;
+    return checkStrictInputs(in, flashInfo, message);
 }
 
 // The log, the FlashInfo record and the version words, then the inputs.

@@ -8,6 +8,7 @@
 #include "entry/context.h"
 #include "entry/host_args.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -15,6 +16,7 @@ namespace qv {
 
 struct MergeRequest {
     const void *flashInfo = nullptr;
+    size_t flashInfoSize = 0; // known to the request entry; 0: not known
     PathList images, patches, cus, e2pFiles;
     uint8_t *e2pBase = nullptr;
     uint32_t e2pBaseSize = 0;

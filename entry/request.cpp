@@ -88,6 +88,7 @@ extern "C" int32_t quorvel_merge_request(const quorvel_request *request, quorvel
     const bool hasCause = q.struct_size >= offsetof(quorvel_request, cause) + sizeof q.cause + sizeof q.cause_size;
     const qv::MessageSlot cause(hasCause ? q.cause : nullptr, hasCause ? q.cause_size : 0);
     qv::MergeRequest rq{.flashInfo = q.flash_info,
+                        .flashInfoSize = q.flash_info ? q.flash_info_size : 0,
                         .images = {q.image_files, q.image_count},
                         .patches = {q.patch_files, q.patch_count},
                         .cus = {q.cus_files, q.cus_count},

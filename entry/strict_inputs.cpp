@@ -1,10 +1,13 @@
 #include "entry/strict_inputs.h"
 
-#include "base/results.h"
-#include "input/inputs.h"
 #include "base/log.h"
+#include "base/results.h"
 #include "e2p/e2p_file.h"
+#include "entry/file_kind.h"
+#include "input/inputs.h"
+#include "rai/download.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -93,6 +96,46 @@ int checkPatches(const std::vector<std::string> &patches, bool withCus, std::str
     return 0;
 }
 
+// A file of a list that shows another kind of input than the list takes.
+int checkKinds(const std::vector<std::string> &files, std::initializer_list<FileKind> taken, const char *as,
+               std::string &msg) {
+    for (const std::string &path : files) {
+        const std::optional<FileKind> kind = inputKindOf(path);
+        if (kind && std::find(taken.begin(), taken.end(), *kind) == taken.end())
+            return fail(msg, kErrInputOfOtherKind, path, strprintf("%s given as %s", fileKindText(*kind), as));
+    }
+    return 0;
+}
+
+// The code file: no other kind of input, a compressed one only under a
+// name that makes it one.
+int checkCodeKind(const std::string &path, std::string &msg) {
+    if (is_wpb_file(path)) return 0;
+    return checkKinds({path}, {}, "the code file", msg);
+}
+
+// A FAT image is its 16-byte header and whole sector records.
+int checkFatLength(const std::string &path, std::string &msg) {
+    File f(path, "rb");
+    const int64_t length = f ? f.length() : 0;
+    const int64_t cut = (length - kFatHeaderSize) % kFsRecordSize;
+    if (cut == 0) return 0;
+    return fail(msg, kErrFatCutShort, path,
+                strprintf("a FAT image cut short: its %lld bytes are not the 16-byte header and whole 516-byte "
+                          "sector records (the last record holds %lld bytes)",
+                          static_cast<long long>(length), static_cast<long long>(cut)));
+}
+
+// The images, once sorted: the code file's kind and the FAT images' lengths.
+int checkImageContents(const std::vector<std::string> &images, std::string &msg) {
+    for (const std::string &path : images) {
+        uint32_t type = 0;
+        if (is_wpb_file(path, &type) && type == kWpbTypeRai) continue;
+        if (int r = is_fat_file(path) ? checkFatLength(path, msg) : checkCodeKind(path, msg)) return r;
+    }
+    return 0;
+}
+
 int checkE2pFiles(const std::vector<std::string> &files, std::string &msg) {
     for (const std::string &path : files) {
         CE2pFile table;
@@ -104,12 +147,18 @@ int checkE2pFiles(const std::vector<std::string> &files, std::string &msg) {
 
 } // namespace
 
-int checkStrictInputs(const HostLists &in, std::string &msg) {
+int checkStrictInputs(const HostLists &in, std::span<const uint8_t> flashInfo, std::string &msg) {
     for (const std::vector<std::string> *list : {&in.images, &in.patches, &in.cus, &in.e2pFiles})
         for (const std::string &path : *list)
             if (int r = checkReadable(path, msg)) return r;
     if (int r = checkImages(in.images, msg)) return r;
+    if (int r = checkImageContents(in.images, msg)) return r;
+    if (int r = checkKinds(in.patches, {FileKind::DspPatch, FileKind::McpFile}, "a DSP patch or MCP file", msg))
+        return r;
     if (int r = checkPatches(in.patches, !in.cus.empty(), msg)) return r;
+    if (int r = checkPatchesFitChip(in.patches, flashInfo, msg)) return r;
+    if (int r = checkKinds(in.cus, {FileKind::CusFile}, "a CUS file", msg)) return r;
+    if (int r = checkKinds(in.e2pFiles, {FileKind::E2pText}, "an E2P description file", msg)) return r;
     return checkE2pFiles(in.e2pFiles, msg);
 }
 

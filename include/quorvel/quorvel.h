@@ -100,7 +100,11 @@ typedef struct quorvel_request {
  *     untouched and every temporary removed. The log is always written, under
  *     its own name; logs and messages name the final paths.
  *   QUORVEL_STRICT_INPUTS: before any output is touched, every input must
- *     exist, be a regular file, be readable, be recognised and be merged.
+ *     exist, be a regular file, be readable, be recognised, show no other
+ *     kind of input than its list takes, be whole (FAT images), be built for
+ *     the FlashInfo record's chip and memory parts (DSP patch, MCP file) and
+ *     be merged; the FlashInfo record must have no faults, the E2P area must
+ *     be erased or a sound journal and the E2P base must not be a journal.
  *   QUORVEL_SYNC_OUTPUTS: the images and their folders are flushed to the
  *     disk before the call returns (before they replace earlier files).
  * On failure `cause` (when not NULL and cause_size > 0, cut to fit and always

@@ -156,6 +156,18 @@ TEST(InspectRaiLayout, DamagedItemsAndDeletedItemsAreReported) {
     EXPECT_EQ(readFile(m.tmp.file("x/user.fat")).size(), 16u + 9 * 516);
 }
 
+TEST(InspectRaiLayout, SectorsThePlacedAreaHasPastTheFilesEndAreAProblem) {
+    MergedRelease m;
+    const Bytes img = readFile(m.output("rai.img"));
+    writeFile(m.output("cut.img"), Bytes(img.begin(), img.begin() + 8 * 0x10000));
+    CliResult r = runCli({"inspect", m.output("cut.img"), "--kind", "rai", "--flash-info", m.rel.path("flash.bin"), "--e2p-area",
+                          m.output("area.bin"), "--json"});
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    ASSERT_FALSE(r.json()["problems"].empty()) << r.out;
+    EXPECT_EQ(r.json()["problems"].back(),
+              "sectors 8 to 16 (9 of 17) lie past the end of the file at 0x80000: the area given is larger than the image");
+}
+
 TEST(InspectRaiLayout, MissingLayoutIsAUsageError) {
     MergedRelease m;
     CliResult r = runCli({"inspect", m.output("rai.img")});

@@ -67,9 +67,37 @@ std::function<void(Args &)> dropFlags(std::vector<std::string> flags) {
     };
 }
 
-// Inputs that are wrong in the ways people get them wrong.
-void writeFixtures(const TestRelease &rel, const std::string &fix) {
+std::function<void(Args &)> both(std::function<void(Args &)> a, std::function<void(Args &)> b) {
+    return [=](Args &args) { a(args), b(args); };
+}
+
+// `bytes` with `at` set to `v`.
+Bytes patched(Bytes bytes, size_t at, uint8_t v) {
+    bytes.at(at) = v;
+    return bytes;
+}
+
+// Inputs that are wrong in the ways people get them wrong; `journal` is an
+// E2P image the merge wrote.
+void writeFixtures(const TestRelease &rel, const std::string &fix, const std::string &journal) {
     fs::create_directories(fix + "/folder");
+    Bytes content = filled(8192, 0xFF); // parameter content, as a base image holds it
+    content[253] = 2, content[254] = 98;
+    writeFile(fix + "/content.bin", content);
+    writeFile(fix + "/journal.bin", readFile(journal));
+    writeFile(fix + "/fw.zbin", makeWpb(rel.codeSection, 0x1000023));
+    const Bytes user = readFile(rel.path("user.fat"));
+    writeFile(fix + "/half.fat", Bytes(user.begin(), user.begin() + 16 + 516 * 5 + 258));
+    writeFile(fix + "/other.pat", patched(readFile(rel.path("dsp.pat")), 49, 5));   // versions 1 and 5
+    writeFile(fix + "/idmap.pat", patched(readFile(rel.path("dsp.pat")), 34, 1));   // an empty id map
+    writeFile(fix + "/other.mcp", patched(readFile(rel.path("mcp.bin")), 68, 2));   // parts 0x9999, 0x2c02
+    Json half = rel.flashJson;
+    half["regions"][0]["count"] = 32;
+    writeText(fix + "/half.json", half.dump());
+    writeText(fix + "/release.json", rel.manifest().dump());
+    Bytes zeros{'W', 'C', 'U', 'S', 'L', 'C', 'M', 'C', 'F', 'R', 'E', 'D', 180, 0, 0, 0};
+    zeros.resize(16 + 180, 0);
+    writeFile(fix + "/zeros.cus", zeros);
     writeFile(fix + "/user.fta", readFile(rel.path("user.fat")));
     writeFile(fix + "/empty.bin", {});
     writeFile(fix + "/kind5.fat", fatFile(5, rel.user));
@@ -87,7 +115,7 @@ TEST(MergeMistakes, AreRefusedLeavingInputsAndEarlierOutputsAsTheyWere) {
     ASSERT_EQ(m.result.status, 0) << m.result.err;
     const TestRelease &rel = m.rel;
     const std::string out = m.out, fix = m.tmp.file("fix");
-    writeFixtures(rel, fix);
+    writeFixtures(rel, fix, m.output("e2p.img"));
     fs::create_directories(m.tmp.file("logs"));
     const auto before = snapshot(m.tmp.path(), "logs");
     const struct {
@@ -130,6 +158,49 @@ TEST(MergeMistakes, AreRefusedLeavingInputsAndEarlierOutputsAsTheyWere) {
         {"/dev/zero as E2P base", setFlag("--e2p-base", "/dev/zero"), 1, "/dev/zero"},
         {"/dev/zero as FlashInfo", setFlag("--flash-info", "/dev/zero"), 1, "/dev/zero"},
         {"FlashInfo cut short", setFlag("--flash-info", fix + "/short.bin"), 2, "--flash-info: " + fix + "/short.bin"},
+        {"E2P base and area swapped", both(setFlag("--e2p-base", rel.path("e2p_area.bin")), setFlag("--e2p-area", fix + "/content.bin")), 1,
+         fix + "/content.bin: neither an erased E2P area nor a sound E2P journal (no end mark (FF 7F) in the last two "
+               "logical bytes); the E2P base " + rel.path("e2p_area.bin") + " is erased, as an unused E2P area is: "
+               "the two given the wrong way round?"},
+        {"E2P base given twice", both(setFlag("--e2p-base", fix + "/content.bin"), setFlag("--e2p-area", fix + "/content.bin")), 1,
+         "; it holds the same bytes as the E2P base " + fix + "/content.bin: the base image given twice?"},
+        {"E2P area given as base", setFlag("--e2p-base", fix + "/journal.bin"), 1,
+         fix + "/journal.bin: the E2P base reads as an E2P journal of 3 records and the end mark, not as parameter "
+               "content: the E2P area given as the base?"},
+        {"FAT image as E2P area", setFlag("--e2p-area", rel.path("user.fat")), 1,
+         "); it looks like a FAT image (kind byte 22 or 23 at offset 9)"},
+        {"CUS file as code file", replacePath(rel.path("firmware.bin"), rel.path("logo.cus")), 1,
+         rel.path("logo.cus") + ": a CUS file (\"WCUS\") given as the code file"},
+        {"description file as code file", replacePath(rel.path("firmware.bin"), rel.path("params.e2p")), 1,
+         rel.path("params.e2p") + ": an E2P description file (text) given as the code file"},
+        {"FlashInfo record as code file", replacePath(rel.path("firmware.bin"), rel.path("flash.bin")), 1,
+         rel.path("flash.bin") + ": a FlashInfo record given as the code file"},
+        {"FAT image as code file", replacePath(rel.path("firmware.bin"), fix + "/user.fta"), 1,
+         fix + "/user.fta: a FAT image (kind byte 22 or 23 at offset 9) given as the code file"},
+        {"compressed code file not named .wpb", replacePath(rel.path("firmware.bin"), fix + "/fw.zbin"), 1,
+         fix + "/fw.zbin: a compressed input (magic 0x5A57 at offset 16) given as the code file"},
+        {"DSP patch as CUS file", replacePath(rel.path("logo.cus"), rel.path("dsp.pat")), 1,
+         rel.path("dsp.pat") + ": a DSP patch file (\"PATC\" at offset 16) given as a CUS file"},
+        {"FlashInfo record as description file", replacePath(rel.path("params.e2p"), rel.path("flash.bin")), 1,
+         rel.path("flash.bin") + ": a FlashInfo record given as an E2P description file"},
+        {"FAT image cut in a record", replacePath(rel.path("user.fat"), fix + "/half.fat"), 1,
+         fix + "/half.fat: a FAT image cut short: its 2854 bytes are not the 16-byte header and whole 516-byte sector "
+               "records (the last record holds 258 bytes)"},
+        {"DSP patch for another chip", replacePath(rel.path("dsp.pat"), fix + "/other.pat"), 1,
+         fix + "/other.pat: a DSP patch for chip versions 1, 5; the flash description's chip (chip id 2, sub id 1) "
+               "needs version 2"},
+        {"DSP patch whose id map misses the chip", replacePath(rel.path("dsp.pat"), fix + "/idmap.pat"), 1,
+         fix + "/idmap.pat: a DSP patch whose id map has no entry for the flash description's chip (chip id 2, sub id 1)"},
+        {"MCP file for other memory parts", replacePath(rel.path("mcp.bin"), fix + "/other.mcp"), 1,
+         fix + "/other.mcp: an MCP file with tables for memory parts 0x9999, 0x2c02; the flash description's memory "
+               "parts 0x2c01 (didr 0x1234) find 0 of the 1 tables they need"},
+        {"flash regions cover half the flash", setFlag("--flash-info", fix + "/half.json"), 1,
+         fix + "/half.json: the regions end at 0x4200000, the flash at 0x4400000"},
+        {"CUS file as FlashInfo record", setFlag("--flash-info", fix + "/zeros.cus"), 1,
+         fix + "/zeros.cus: a CUS file (\"WCUS\") given as the FlashInfo record"},
+        {"manifest as flash description", setFlag("--flash-info", fix + "/release.json"), 1,
+         fix + "/release.json: a release manifest, not a flash description: merge it with \"quorvel merge --manifest " +
+             fix + "/release.json\""},
         {"no outputs", dropFlags({"--out-code", "--out-e2p", "--out-rai"}), 2, "--out-code"},
         {"log in a missing folder", setFlag("--log", fix + "/none/merge.log"), 2, "--log"},
     };
