@@ -4,6 +4,7 @@
 // those of driver/inputs.h.
 #pragma once
 
+#include "base/cause.h"
 #include "entry/host_args.h"
 
 #include <string>
@@ -11,7 +12,8 @@
 namespace qv {
 
 // 0, or the code of the first input that fails, with `msg` naming the file
-// and why.
-int checkStrictInputs(const HostLists &in, std::string &msg);
+// and why, and `why` (when given) where the path breaks off, what the file
+// is instead, or the system's reason.
+int checkStrictInputs(const HostLists &in, std::string &msg, Cause *why = nullptr);
 
 } // namespace qv

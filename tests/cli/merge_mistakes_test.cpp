@@ -75,6 +75,17 @@ void writeFixtures(const TestRelease &rel, const std::string &fix) {
     writeFile(fix + "/kind5.fat", fatFile(5, rel.user));
     writeFile(fix + "/short.bin", Bytes(rel.flashRecord.begin(), rel.flashRecord.begin() + 100));
     writeFile(fix + "/bad.cus", {'W', 'C', 'U', 'S', 'L', 'C', 'M', 'C', 'F', 'R', 'E', 'D', 0xFF, 0xFF, 0xFF, 0x7F});
+    FlashInfoSpec flash = exampleFlash();
+    flash.chipId = 0x0019;
+    writeFile(fix + "/chip9.bin", flash.build());
+    flash = exampleFlash();
+    flash.memParts = {{0x2C05, 0x0001}};
+    writeFile(fix + "/part2c05.bin", flash.build());
+    Bytes wpb = makeWpb(rel.codeSection, 0x1000023);
+    std::fill(wpb.begin() + 144, wpb.begin() + 150, 0xEE);
+    writeFile(fix + "/damaged.wpb", wpb);
+    writeFile(fix + "/huge.bin", withHeader(0, {}));
+    fs::resize_file(fix + "/huge.bin", 16 + (64 << 16) + 1); // one byte more than the flash holds
 }
 
 TEST(MergeMistakes, AreRefusedLeavingInputsAndEarlierOutputsAsTheyWere) {
@@ -102,13 +113,28 @@ TEST(MergeMistakes, AreRefusedLeavingInputsAndEarlierOutputsAsTheyWere) {
         {"log on the code image", setFlag("--log", out + "/code.img"), 1, out + "/code.img"},
         {"merged area on the RAI image", setFlag("--e2p-area-out", out + "/rai.img"), 1, out + "/rai.img"},
         {"mistyped FAT image name", replacePath(rel.path("user.fat"), fix + "/user.fta"), 1, fix + "/user.fta"},
-        {"missing patch", replacePath(rel.path("dsp.pat"), fix + "/dsp.pat"), 1, fix + "/dsp.pat"},
+        {"missing patch", replacePath(rel.path("dsp.pat"), fix + "/dsp.pat"), 1, fix + "/dsp.pat",
+         "cause: " + fix + "/dsp.pat: the folder " + fix + " holds no dsp.pat\n"},
         {"missing description file", replacePath(rel.path("params.e2p"), fix + "/p.e2p"), 1, fix + "/p.e2p"},
-        {"folder as code file", replacePath(rel.path("firmware.bin"), fix + "/folder"), 1, fix + "/folder"},
+        {"folder as code file", replacePath(rel.path("firmware.bin"), fix + "/folder"), 1, fix + "/folder",
+         "cause: " + fix + "/folder: is a folder\n"},
         {"empty code file", replacePath(rel.path("firmware.bin"), fix + "/empty.bin"), 1, fix + "/empty.bin"},
         {"FAT image of a wrong kind", replacePath(rel.path("user.fat"), fix + "/kind5.fat"), 1, fix + "/kind5.fat"},
         {"CUS file cut short", replacePath(rel.path("logo.cus"), fix + "/bad.cus"), 1, fix + "/bad.cus",
          "cause: " + fix + "/bad.cus: chunk 0 at offset 0x8 claims 2147483647 bytes, the file ends at 16\n"},
+        {"flash of another chip", setFlag("--flash-info", fix + "/chip9.bin"), 1, rel.path("dsp.pat"),
+         "cause: " + rel.path("dsp.pat") +
+             ": is built for chip versions 0x1, 0x2; the flash description asks for 0x9 (chipId, low 4 bits)\n"},
+        {"flash of other memory parts", setFlag("--flash-info", fix + "/part2c05.bin"), 1, "gen_mcp",
+         "cause: " + rel.path("mcp.bin") + ": 0 of the 1 tables for the flash description's memory parts 0x2c05 "
+             "(didr 0x1) found; the file's 2 tables are for 0x9999 (didr 0x1234 mask 0xffff), 0x2c01 (didr 0x1234 "
+             "mask 0xffff)\n"},
+        {"damaged compressed code file", replacePath(rel.path("firmware.bin"), fix + "/damaged.wpb"), 1,
+         fix + "/damaged.wpb", "CAUSEWPB"},
+        {"code file larger than the flash", replacePath(rel.path("firmware.bin"), fix + "/huge.bin"), 1,
+         fix + "/huge.bin",
+         "cause: " + fix + "/huge.bin: the file holds 4194321 bytes: its 16-byte header and a code section of "
+             "4194305; the flash description's sizeIn64KB 64 gives a flash of 4194304 bytes\n"},
         {"/dev/zero as code file", replacePath(rel.path("firmware.bin"), "/dev/zero"), 1, "/dev/zero"},
         {"/dev/zero as description file", replacePath(rel.path("params.e2p"), "/dev/zero"), 1, "/dev/zero"},
         {"/dev/zero as E2P base", setFlag("--e2p-base", "/dev/zero"), 1, "/dev/zero"},
