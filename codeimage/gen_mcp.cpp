@@ -131,9 +131,9 @@ void explainTooFew(Cause &why, File &mcp, const Layout &l, uint32_t count, uint3
         tables += strprintf("%s0x%x (didr 0x%x mask 0x%x)", n ? ", " : "", le32(head + 4), le16(didr), le16(didr + 2));
     }
     if (n > 8) tables += strprintf(" and %llu more", static_cast<unsigned long long>(n - 8));
-    why.explain("%u of the %u tables for the flash description's memory parts %s found; the file's %llu tables are "
-                "for %s", kept, count, flashParts(fi, count).c_str(), static_cast<unsigned long long>(n),
-                n ? tables.c_str() : "none");
+    why.explain("%u of the %u tables for the flash description's memory parts %s found; the file holds %llu "
+                "table%s%s%s", kept, count, flashParts(fi, count).c_str(), static_cast<unsigned long long>(n),
+                n == 1 ? "" : "s", n ? ", for " : "", tables.c_str());
 }
 
 // Writes the kept tables onto `out`, walking the file again.

@@ -127,10 +127,12 @@ TEST(MergeMistakes, AreRefusedLeavingInputsAndEarlierOutputsAsTheyWere) {
              ": is built for chip versions 0x1, 0x2; the flash description asks for 0x9 (chipId, low 4 bits)\n"},
         {"flash of other memory parts", setFlag("--flash-info", fix + "/part2c05.bin"), 1, "gen_mcp",
          "cause: " + rel.path("mcp.bin") + ": 0 of the 1 tables for the flash description's memory parts 0x2c05 "
-             "(didr 0x1) found; the file's 2 tables are for 0x9999 (didr 0x1234 mask 0xffff), 0x2c01 (didr 0x1234 "
-             "mask 0xffff)\n"},
+             "(didr 0x1) found; the file holds 2 tables, for 0x9999 (didr 0x1234 mask 0xffff), 0x2c01 (didr "
+             "0x1234 mask 0xffff)\n"},
         {"damaged compressed code file", replacePath(rel.path("firmware.bin"), fix + "/damaged.wpb"), 1,
-         fix + "/damaged.wpb", "CAUSEWPB"},
+         fix + "/damaged.wpb",
+         "cause: " + fix + "/damaged.wpb: the zlib stream from offset 0x90 is corrupt before offset 0x92, after 0 "
+             "bytes expanded: incorrect header check\n"},
         {"code file larger than the flash", replacePath(rel.path("firmware.bin"), fix + "/huge.bin"), 1,
          fix + "/huge.bin",
          "cause: " + fix + "/huge.bin: the file holds 4194321 bytes: its 16-byte header and a code section of "

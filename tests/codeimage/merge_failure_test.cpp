@@ -104,13 +104,14 @@ TEST_F(MergeFailureTest, GeneratorFailuresKeepTheirCodes) {
     put("dsp.pat", makeDspFile({{1, {1}}}));
     EXPECT_EQ(mergeAll(), -141);
     EXPECT_EQ(msg, "gen_patch() function error");
-    EXPECT_EQ(ctx.io.cause.line(), "CAUSE141");
+    EXPECT_EQ(ctx.io.cause.line(), dsp + ": is built for chip version 0x1; the flash description asks for 0x2 (chipId, low 4 bits)");
 
     makeRelease(randomBytes(100, 1));
     put("mcp.bin", makeMcpFile(40, 20, {{0x2C02, 0, 0, 0xBABE, 1}}));
     EXPECT_EQ(mergeAll(), -102);
     EXPECT_EQ(msg, "gen_mcp() function error");
-    EXPECT_EQ(ctx.io.cause.line(), "CAUSE102");
+    EXPECT_EQ(ctx.io.cause.line(), mcp + ": 0 of the 1 tables for the flash description's memory parts 0x2c01 (didr 0x1234) found; "
+                                     "the file holds 1 table, for 0x2c02 (didr 0x0 mask 0x0)");
 
     makeRelease(randomBytes(100, 1));
     put("sens.cus", makeCusFile("JAVA", {{1}}));
@@ -138,7 +139,7 @@ TEST_F(MergeFailureTest, RefusedInputsNameTheirFile) {
     put("dsp.pat", cut);
     EXPECT_EQ(mergeAll(), qv::kErrDspPatchPastEnd);
     EXPECT_EQ(msg, "patch data of " + dsp + " runs past the end of the file");
-    EXPECT_EQ(ctx.io.cause.line(), "CAUSE1124");
+    EXPECT_EQ(ctx.io.cause.line(), dsp + ": patch 0 claims 20 bytes at offset 0x50 (0x10 + its offset), the file ends at 99");
 
     makeRelease(randomBytes(100, 1));
     put("mcp.bin", makeMcpFile(40, 37, {}));
@@ -177,8 +178,9 @@ std::map<int, std::string> failEveryStep(qvtest::TestContext &t, const std::func
         if (r == 0) break;
         seen.emplace(r, msg);
         const std::string cause = ctx.io.cause.line();
-        if (!output.empty())
+        if (!output.empty()) {
             EXPECT_TRUE(cause.starts_with(output + ": ") && cause.ends_with(": No space left on device")) << cause;
+        }
     }
     seam = qvtest::IoFaultSeam{};
     return seen;
