@@ -156,7 +156,8 @@ int gen_mcp(CodeState &ci, File &mcp, File &out, uint32_t memPartCount, const Fl
     mcp.seek(kSizesAt);
     if (mcp.read(word, 4) != 4) {
         logf(ci.io.log, kName, "Fail to read table size");
-        why.explain("the file ends at %lld, before the table size at offset 0x10", static_cast<long long>(mcp.length()));
+        why.explain("the file ends at %lld, before the table size at offset 0x10",
+                    static_cast<long long>(mcp.length()));
         return kErrMcpSizeUnreadable;
     }
     Layout l{le32(word), 0};

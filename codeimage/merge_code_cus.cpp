@@ -59,7 +59,8 @@ void takeVersionWords(CodeState &ci, const VersionWords &words) {
 int claimTempFile(CodeState &ci, const std::string &imagePath, TempFile &tmp, std::string &msg) {
     std::string tmpPath = ci.io.scratchPath(get_dir_prefix(imagePath), "code.tmp");
     File claimed(tmpPath, "wb", ci.io.fs);
-    if (!claimed) return openFailed(ci, msg, tmpPath, "created next to the code image for the expansion", kErrCodeTempOpen);
+    if (!claimed)
+        return openFailed(ci, msg, tmpPath, "created next to the code image for the expansion", kErrCodeTempOpen);
     tmp.keep(tmpPath);
     if (!claimed.close()) {
         ci.io.cause.explain("cannot be closed: %s", claimed.failure().c_str());

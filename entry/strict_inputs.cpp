@@ -136,7 +136,8 @@ std::string imageProblem(const std::string &path) {
 
 // Why an image list element counts as a code file, and what it is.
 std::string asCodeFile(const std::string &path) {
-    if (get_file_ext(path) == "wpb") return "a compressed input whose type code at offset 44 is not 0x1000003 (RAI) holds a code file";
+    if (get_file_ext(path) == "wpb")
+        return "a compressed input whose type code at offset 44 is not 0x1000003 (RAI) holds a code file";
     return "its name ends in neither .wpb nor .fat, so it counts as a code file; " + whatItIs(path);
 }
 
@@ -168,7 +169,8 @@ int checkPatches(const std::vector<std::string> &patches, bool withCus, const Re
         const std::string *&first = isDsp ? dsp : mcp;
         if (first)
             return refuse(isDsp ? kErrSecondDspFile : kErrSecondMcpFile, path,
-                          strprintf("a second %s file (the first is %s); only one is merged", isDsp ? "DSP patch" : "MCP",
+                          strprintf("a second %s file (the first is %s); only one is merged",
+                                    isDsp ? "DSP patch" : "MCP",
                                   first->c_str()));
         if (!withCus)
             return refuse(kErrPatchUnused, path,

@@ -51,17 +51,19 @@ void explainStop(Cause &cause, int code, const Expansion &x, int64_t at, int64_t
     const unsigned long long done = x.done;
     switch (code) {
     case kWpbInflateFailed:
-        cause.explain("the zlib stream from offset 0x%llx is corrupt before offset 0x%llx, after %llu bytes expanded: %s",
-                         start, where, done, reason);
+        cause.explain("the zlib stream from offset 0x%llx is corrupt before offset 0x%llx, after %llu bytes "
+                      "expanded: %s", start, where, done, reason);
         break;
     case kWpbDataAfterStream:
         cause.explain("the zlib stream from offset 0x%llx ends at offset 0x%llx, and the file goes on to %lld", start,
-                         where, end);
+                      where, end);
         break;
     case kWpbCorruptEnd:
-        if (end <= start) cause.explain("no zlib stream after the %lld-byte header: the file ends at %lld", start, end);
-        else cause.explain("the zlib stream from offset 0x%llx is cut short at the file's end (%lld), after %llu bytes expanded: %s",
-                              start, end, done, reason);
+        if (end <= start)
+            cause.explain("no zlib stream after the %lld-byte header: the file ends at %lld", start, end);
+        else
+            cause.explain("the zlib stream from offset 0x%llx is cut short at the file's end (%lld), after %llu bytes "
+                          "expanded: %s", start, end, done, reason);
         break;
     // A failed write is the output's and told by the caller; a cancel is the
     // host's; an expansion that reaches its limit may be taken as it is.
@@ -138,7 +140,8 @@ int deWpb(Io &io, File &in, const ExpandedSink &out, uint64_t limit) {
             logf(log, kName, "Inflate error");
             return stop(kWpbInflateFailed, ret);
         }
-        if (int r = writeBlock(x, outBuf, kBufSize - z->avail_out, "Write %d bytes", kWpbWriteShort)) return stop(r, ret);
+        if (int r = writeBlock(x, outBuf, kBufSize - z->avail_out, "Write %d bytes", kWpbWriteShort))
+            return stop(r, ret);
         if (!loop.advance(kBufSize - z->avail_out)) return kErrCancelled;
         if (ret == Z_STREAM_END) {
             // One more read tells whether anything follows the stream.
