@@ -6,6 +6,7 @@
 // read the same with and without it.
 #pragma once
 
+#include "base/cause.h"
 #include "base/file.h"
 
 #include <cstdint>
@@ -36,8 +37,8 @@ public:
     std::string scratch(const std::string &dirPrefix, const char *name);
     // Ends a successful merge: flushes what was opened to the disk (sync),
     // then moves the temporaries over the final names. 0, or a negative code
-    // with `msg` naming the file.
-    int commit(std::string &msg);
+    // with `msg` naming the file and `why` (when given) what was done to it.
+    int commit(std::string &msg, Cause *why = nullptr);
     // Removes every temporary and scratch file left and forgets the call.
     void discard() noexcept;
 
@@ -46,8 +47,8 @@ private:
         std::string path; // the final name
         std::string temp; // where it is written; empty: at the final name
     };
-    int sync(std::string &msg) const;
-    int replace(std::string &msg);
+    int sync(std::string &msg, Cause *why) const;
+    int replace(std::string &msg, Cause *why);
 
     bool safe_ = false, sync_ = false;
     std::vector<Output> opened_;

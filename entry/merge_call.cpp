@@ -33,6 +33,7 @@ struct CallScope {
 };
 
 int cancelled(Io &io, std::string &message) {
+    io.cause.clear(); // what a stopped step left half-read is no fault of an input
     message = strprintf("cancelled while %s", io.call.step);
     logf(io.log, kName, "%s", message.c_str());
     return kErrCancelled;
@@ -55,7 +56,7 @@ int mergeStep(Io &io, const char *what, const char *name, std::string &message, 
 // that are inputs, and with strict inputs every input.
 int checkCall(Io &io, const MergeRequest &rq, const HostLists &in, const MergeOutputs &out, std::string &message) {
     if (!beginStep(io.call, "checking the outputs")) return cancelled(io, message);
-    if (int r = checkOutputsAreNotInputs(in, out, std::string(rq.logPath), message)) return r;
+    if (int r = checkOutputsAreNotInputs(in, out, std::string(rq.logPath), message, &io.cause)) return r;
     if (!(rq.control.flags & QUORVEL_STRICT_INPUTS)) return 0;
     if (!beginStep(io.call, "checking the inputs")) return cancelled(io, message);
     const std::span<const uint8_t> flashInfo(static_cast<const uint8_t *>(rq.flashInfo), rq.flashInfoSize);
@@ -64,7 +65,7 @@ int checkCall(Io &io, const MergeRequest &rq, const HostLists &in, const MergeOu
                                 .e2pArea = {rq.e2pArea, rq.e2pAreaSize},
                                 .eraseAll = rq.eraseAll != 0};
     if (int r = checkStrictBuffers(buffers, message)) return r;
-    return checkStrictInputs(in, flashInfo, message);
+    return checkStrictInputs(in, flashInfo, message, &io.cause);
 }
 
 // The log, the FlashInfo record and the version words, then the inputs.
@@ -75,6 +76,8 @@ int openCall(MergeContext &ctx, const MergeRequest &rq, const HostLists &in, Sor
     ctx.e2p.e2pAreaSize = rq.e2pAreaSize;
     io.log.open(std::string(rq.logPath));
     if (!fms_SetFlashInfo(ctx.flash, rq.flashInfo)) {
+        io.cause.explain("no FlashInfo record given (NULL)");
+        io.cause.name(kFlashInfoName);
         message = "Cannot get flash information";
         return kErrNoFlashInfo;
     }
@@ -116,7 +119,7 @@ int runMerges(MergeContext &ctx, const MergeRequest &rq, const HostLists &in, Me
         return r;
     out[kE2pOutput].imageAddress = ctx.rai.eepromBase;
     if (!beginStep(io.call, "replacing the outputs")) return cancelled(io, message);
-    return io.outputs.commit(message);
+    return io.outputs.commit(message, &io.cause);
 }
 
 int32_t run(MergeContext &ctx, const MergeRequest &rq, MergeOutputs &out, std::string &message) {
@@ -154,6 +157,7 @@ int32_t runMerge(MergeContext &ctx, const MergeRequest &rq, const OutputSlots &o
     Io &io = ctx.io;
     CallScope scope(io);
     io.call = rq.control;
+    io.cause.clear();
     MergeOutputs out;
     bool loaded = false;
     int32_t r = 0;

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 namespace qv {
 namespace {
@@ -43,6 +44,22 @@ bool same(const FileId &a, const FileId &b) {
     return a.place == b.place;
 }
 
+// What makes a file the same as another, for a cause.
+std::string sameness(const FileId &id) {
+    if (!id.exists) return "both would be " + id.place;
+    return strprintf("both are inode %llu on device %u:%u", static_cast<unsigned long long>(id.ino), major(id.dev),
+                     minor(id.dev));
+}
+
+int refuse(std::string &msg, Cause *why, int code, const FileId &output, const char *kind, const FileId &other) {
+    msg = strprintf("output %s is the same file as the %s %s", output.path.c_str(), kind, other.path.c_str());
+    if (why) {
+        why->explain("%s", sameness(output).c_str());
+        why->name(output.path);
+    }
+    return code;
+}
+
 void addAll(std::vector<FileId> &ids, const std::vector<std::string> &paths) {
     for (const std::string &p : paths)
         if (!p.empty()) ids.push_back(identify(p));
@@ -51,23 +68,18 @@ void addAll(std::vector<FileId> &ids, const std::vector<std::string> &paths) {
 } // namespace
 
 int checkOutputsAreNotInputs(const HostLists &in, const MergeOutputs &out, const std::string &logPath,
-                             std::string &msg) {
+                             std::string &msg, Cause *why) {
     std::vector<FileId> inputs, outputs;
     for (const std::vector<std::string> *list : {&in.images, &in.patches, &in.cus, &in.e2pFiles})
         addAll(inputs, *list);
     addAll(outputs, {out[kCodeOutput].imagePath, out[kE2pOutput].imagePath, out[kRaiOutput].imagePath, logPath});
     for (size_t i = 0; i < outputs.size(); ++i) {
         for (const FileId &input : inputs) {
-            if (!same(outputs[i], input)) continue;
-            msg = strprintf("output %s is the same file as the input %s", outputs[i].path.c_str(),
-                            input.path.c_str());
-            return kErrOutputIsInput;
+            if (same(outputs[i], input)) return refuse(msg, why, kErrOutputIsInput, outputs[i], "input", input);
         }
         for (size_t j = i + 1; j < outputs.size(); ++j) {
-            if (!same(outputs[i], outputs[j])) continue;
-            msg = strprintf("output %s is the same file as the output %s", outputs[i].path.c_str(),
-                            outputs[j].path.c_str());
-            return kErrOutputIsOutput;
+            if (same(outputs[i], outputs[j]))
+                return refuse(msg, why, kErrOutputIsOutput, outputs[i], "output", outputs[j]);
         }
     }
     return 0;

@@ -6,6 +6,7 @@
 // input/inputs.h, the chip rules those of the generators.
 #pragma once
 
+#include "base/cause.h"
 #include "entry/host_args.h"
 
 #include <cstdint>
@@ -15,9 +16,12 @@
 namespace qv {
 
 // 0, or the code of the first input that fails, with `msg` naming the file
-// and why. `flashInfo` is the record the merge reads (empty: none), for the
-// chip the DSP patch and MCP files are to be built for.
-int checkStrictInputs(const HostLists &in, std::span<const uint8_t> flashInfo, std::string &msg);
+// and why, and `why` (when given) where the path breaks off, what the file
+// is instead, or the system's reason. `flashInfo` is the record the merge
+// reads (empty: none), for the chip the DSP patch and MCP files are to be
+// built for.
+int checkStrictInputs(const HostLists &in, std::span<const uint8_t> flashInfo, std::string &msg,
+                      Cause *why = nullptr);
 
 // The host's buffers, each with the name its messages give it.
 struct StrictBuffers {

@@ -54,6 +54,15 @@ std::function<void(Args &)> setFlag(const std::string &flag, const std::string &
     };
 }
 
+// The same change without strict inputs, so that the merge itself meets the
+// fault (and says why) instead of the checks before it.
+std::function<void(Args &)> lenient(std::function<void(Args &)> change) {
+    return [=](Args &a) {
+        change(a);
+        a.push_back("--lenient");
+    };
+}
+
 std::function<void(Args &)> replacePath(const std::string &from, const std::string &to) {
     return [=](Args &a) { std::replace(a.begin(), a.end(), from, to); };
 }
@@ -108,6 +117,17 @@ void writeFixtures(const TestRelease &rel, const std::string &fix, const std::st
     Json halfFlash = rel.flashJson;
     halfFlash["regions"][0]["count"] = 32; // 2 MB of regions on a 4 MB flash
     writeText(fix + "/flash.json", halfFlash.dump());
+    FlashInfoSpec flash = exampleFlash();
+    flash.chipId = 0x0019;
+    writeFile(fix + "/chip9.bin", flash.build());
+    flash = exampleFlash();
+    flash.memParts = {{0x2C05, 0x0001}};
+    writeFile(fix + "/part2c05.bin", flash.build());
+    Bytes wpb = makeWpb(rel.codeSection, 0x1000023);
+    std::fill(wpb.begin() + 144, wpb.begin() + 150, 0xEE);
+    writeFile(fix + "/damaged.wpb", wpb);
+    writeFile(fix + "/huge.bin", withHeader(0, {}));
+    fs::resize_file(fix + "/huge.bin", 16 + (64 << 16) + 1); // one byte more than the flash holds
 }
 
 TEST(MergeMistakes, AreRefusedLeavingInputsAndEarlierOutputsAsTheyWere) {
@@ -135,9 +155,11 @@ TEST(MergeMistakes, AreRefusedLeavingInputsAndEarlierOutputsAsTheyWere) {
         {"log on the code image", setFlag("--log", out + "/code.img"), 1, out + "/code.img"},
         {"merged area on the RAI image", setFlag("--e2p-area-out", out + "/rai.img"), 1, out + "/rai.img"},
         {"mistyped FAT image name", replacePath(rel.path("user.fat"), fix + "/user.fta"), 1, fix + "/user.fta"},
-        {"missing patch", replacePath(rel.path("dsp.pat"), fix + "/dsp.pat"), 1, fix + "/dsp.pat"},
+        {"missing patch", replacePath(rel.path("dsp.pat"), fix + "/dsp.pat"), 1, fix + "/dsp.pat",
+         "cause: " + fix + "/dsp.pat: the folder " + fix + " holds no dsp.pat\n"},
         {"missing description file", replacePath(rel.path("params.e2p"), fix + "/p.e2p"), 1, fix + "/p.e2p"},
-        {"folder as code file", replacePath(rel.path("firmware.bin"), fix + "/folder"), 1, fix + "/folder"},
+        {"folder as code file", replacePath(rel.path("firmware.bin"), fix + "/folder"), 1, fix + "/folder",
+         "cause: " + fix + "/folder: is a folder\n"},
         {"empty code file", replacePath(rel.path("firmware.bin"), fix + "/empty.bin"), 1, fix + "/empty.bin"},
         {"FAT image of a wrong kind", replacePath(rel.path("user.fat"), fix + "/kind5.fat"), 1, fix + "/kind5.fat"},
         {"CUS file cut short", replacePath(rel.path("logo.cus"), fix + "/bad.cus"), 1, fix + "/bad.cus",
@@ -153,6 +175,21 @@ TEST(MergeMistakes, AreRefusedLeavingInputsAndEarlierOutputsAsTheyWere) {
         {"FAT image holding a sector twice", replacePath(rel.path("user.fat"), fix + "/twice.fat"), 1,
          fix + "/twice.fat",
          "cause: " + fix + "/twice.fat: record 2 at offset 0x418: sector 7 of the user FAT is stored already\n"},
+        {"flash of another chip", lenient(setFlag("--flash-info", fix + "/chip9.bin")), 1, rel.path("dsp.pat"),
+         "cause: " + rel.path("dsp.pat") +
+             ": is built for chip versions 0x1, 0x2; the flash description asks for 0x9 (chipId, low 4 bits)\n"},
+        {"flash of other memory parts", lenient(setFlag("--flash-info", fix + "/part2c05.bin")), 1, "gen_mcp",
+         "cause: " + rel.path("mcp.bin") + ": 0 of the 1 tables for the flash description's memory parts 0x2c05 "
+             "(didr 0x1) found; the file holds 2 tables, for 0x9999 (didr 0x1234 mask 0xffff), 0x2c01 (didr "
+             "0x1234 mask 0xffff)\n"},
+        {"damaged compressed code file", replacePath(rel.path("firmware.bin"), fix + "/damaged.wpb"), 1,
+         fix + "/damaged.wpb",
+         "cause: " + fix + "/damaged.wpb: the zlib stream from offset 0x90 is corrupt before offset 0x92, after 0 "
+             "bytes expanded: incorrect header check\n"},
+        {"code file larger than the flash", replacePath(rel.path("firmware.bin"), fix + "/huge.bin"), 1,
+         fix + "/huge.bin",
+         "cause: " + fix + "/huge.bin: the file holds 4194321 bytes: its 16-byte header and a code section of "
+             "4194305; the flash description's sizeIn64KB 64 gives a flash of 4194304 bytes\n"},
         {"/dev/zero as code file", replacePath(rel.path("firmware.bin"), "/dev/zero"), 1, "/dev/zero"},
         {"/dev/zero as description file", replacePath(rel.path("params.e2p"), "/dev/zero"), 1, "/dev/zero"},
         {"/dev/zero as E2P base", setFlag("--e2p-base", "/dev/zero"), 1, "/dev/zero"},

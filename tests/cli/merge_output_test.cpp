@@ -77,12 +77,14 @@ TEST(MergeOutput, FailedMergeGivesErrorCodeAndMessageOnStderr) {
     CliResult r = runCli(args);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "error -1462: " + t.file("missing.bin") + ": no such file\n");
+    const std::string cause = t.file("missing.bin") + ": the folder " + t.path() + " holds no missing.bin";
+    EXPECT_EQ(r.err, "error -1462: " + t.file("missing.bin") + ": no such file\ncause: " + cause + "\n");
 
     args.push_back("--json");
     r = runCli(args);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.json(), (Json{{"error", {{"code", -1462}, {"message", t.file("missing.bin") + ": no such file"}}}}));
+    EXPECT_EQ(r.json(), (Json{{"error",
+                               {{"code", -1462}, {"message", t.file("missing.bin") + ": no such file"}, {"cause", cause}}}}));
 }
 
 // Under --json every error, the option parser's included, is one JSON object

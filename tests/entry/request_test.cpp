@@ -33,7 +33,7 @@ struct Request {
     volatile int cancel = 0;
     std::function<void(const char *, uint64_t)> onProgress;
     std::function<void(quorvel_request &, quorvel_output *&)> tweak;
-    std::string message;
+    std::string message, cause;
 
     int32_t run() {
         std::vector<const char *> lists[4];
@@ -45,11 +45,14 @@ struct Request {
                            lists[1].data(), lists[1].size(), lists[2].data(), lists[2].size(), lists[3].data(),
                            lists[3].size(), base.data(), uint32_t(base.size()), area.data(), uint32_t(area.size()),
                            0, out[3].c_str(), -1, &cancel, &Request::progress, this, nullptr, 0};
+        char why[1024] = "";
+        rq.cause = why, rq.cause_size = sizeof why;
         quorvel_output *outputs = entries;
         if (tweak) tweak(rq, outputs);
         char text[1024] = "";
         int32_t r = quorvel_merge_request(&rq, outputs, text, sizeof text);
         message = text;
+        cause = why;
         return r;
     }
     static void progress(void *ctx, const char *step, uint64_t done, uint64_t) {
@@ -71,6 +74,7 @@ struct Row {
     int32_t code;
     std::string message; // "{out}" stands for the output folder, "{rel}" for the release
     std::vector<std::string> left; // the folder's names afterwards, sorted
+    std::string cause{};           // the cause ends so ("{out}", "{rel}" as above); nothing to check when empty
 };
 
 std::string expand(std::string text, const Request &r) {
@@ -92,6 +96,7 @@ void run(const std::vector<Row> &rows) {
         EXPECT_EQ(r.run(), row.code) << row.name << ": " << r.message;
         EXPECT_EQ(r.message, expand(row.message, r)) << row.name;
         EXPECT_EQ(r.left(), row.left) << row.name;
+        EXPECT_TRUE(r.cause.ends_with(expand(row.cause, r))) << row.name << ": " << r.cause;
         for (size_t i = 0; i < inputs.size(); ++i)
             if (fs::is_regular_file(r.images[i])) {
                 EXPECT_EQ(readFile(r.images[i]), inputs[i]) << row.name;
@@ -113,7 +118,8 @@ TEST(Request, OutputsThatAreInputsAreRefusedBeforeAnythingIsCreated) {
         {"log = E2P file", [](Request &r) { r.out[3] = r.e2p[0]; },
          -1450, "output {rel}params.e2p is the same file as the input {rel}params.e2p", {}},
         {"e2p = missing input", [](Request &r) { r.e2p.push_back(r.dir.path() + "/./new.e2p"), r.out[1] = r.dir.file("new.e2p"); },
-         -1450, "output {out}/new.e2p is the same file as the input {out}/./new.e2p", {}},
+         -1450, "output {out}/new.e2p is the same file as the input {out}/./new.e2p", {},
+         "{out}/new.e2p: both would be {out}/new.e2p"},
         {"code = e2p", [](Request &r) { r.out[1] = r.out[0]; },
          -1451, "output {out}/code.img is the same file as the output {out}/code.img", {}},
         {"log = rai", [](Request &r) { r.out[3] = r.out[2]; },
@@ -125,9 +131,11 @@ TEST(Request, StrictInputsNameTheFileAndWhy) {
     const std::string longName(300, 'n');
     run({
         {"missing", [](Request &r) { strict(r), r.patches[0] = r.dir.file("dsp.pat"); },
-         -1462, "{out}/dsp.pat: no such file", {}},
+         -1462, "{out}/dsp.pat: no such file", {}, "{out}/dsp.pat: the folder {out} holds no dsp.pat"},
+        {"path through a file", [](Request &r) { strict(r), r.cus[0] = kRel + "logo.cus/x.cus"; },
+         -1462, "{rel}logo.cus/x.cus: no such file", {}, ": {rel}logo.cus is a file, not a folder"},
         {"folder", [](Request &r) { strict(r), r.images[0] = r.dir.path(); },
-         -1463, "{out}: not a regular file", {}},
+         -1463, "{out}: not a regular file", {}, "{out}: is a folder"},
         {"unreadable", [&](Request &r) { strict(r), r.cus[0] = r.dir.file(longName); },
          -1464, "{out}/" + longName + ": cannot be read: File name too long", {}},
         {"fat kind", [](Request &r) { strict(r), writeFile(r.images[1] = r.dir.file("k.fat"), withHeader(21, {})); },
@@ -146,7 +154,8 @@ TEST(Request, StrictInputsNameTheFileAndWhy) {
          -1501, "e2p_area: neither an erased E2P area nor a sound E2P journal (no end mark (FF 7F) in the last two logical "
                 "bytes); it holds the same bytes as the E2P base e2p_base: the base image given twice?", {}},
         {"second code", [](Request &r) { strict(r), copyIn(r, "user.fat", "user.fta"), r.images[1] = r.dir.file("user.fta"); },
-         -1466, "{out}/user.fta: a second code file (the first is {rel}firmware.bin); only one is merged", {"user.fta"}},
+         -1466, "{out}/user.fta: a second code file (the first is {rel}firmware.bin); only one is merged", {"user.fta"},
+         "{out}/user.fta: its name ends in neither .wpb nor .fat, so it counts as a code file; it has the kind byte of a FAT image (22 at offset 9)"},
         {"second mcp", [](Request &r) { strict(r), r.patches.push_back(kRel + "mcp.bin"); },
          -1467, "{rel}mcp.bin: a second MCP file (the first is {rel}mcp.bin); only one is merged", {}},
         {"second dsp", [](Request &r) { strict(r), r.patches.push_back(kRel + "dsp.pat"); },
@@ -165,9 +174,11 @@ TEST(Request, RefusedRequestsTouchNothing) {
     run({
         {"struct size", tweak([](quorvel_request &q, quorvel_output *&) { q.struct_size = 0, q.flags = 0; }),
          -1456, "struct_size 0 is smaller than the " + std::to_string(QUORVEL_REQUEST_MIN_SIZE) + " bytes of quorvel_request", {}},
-        {"flags", tweak([](quorvel_request &q, quorvel_output *&) { q.flags = 0x9; }), -1457, "unknown flags 0x8", {}},
+        {"flags", tweak([](quorvel_request &q, quorvel_output *&) { q.flags = 0x9; }), -1457, "unknown flags 0x8", {},
+         "flags 0x9: this library knows QUORVEL_SAFE_OUTPUTS (0x1), QUORVEL_STRICT_INPUTS (0x2) and QUORVEL_SYNC_OUTPUTS (0x4)"},
         {"flash info", tweak([](quorvel_request &q, quorvel_output *&) { q.flash_info_size = 127; }),
-         -1458, "flash_info_size 127 is shorter than the 128 bytes the FlashInfo fields need", {}},
+         -1458, "flash_info_size 127 is shorter than the 128 bytes the FlashInfo fields need", {},
+         "flash_info: memPartCount 1 at offset 44 needs 48 + 80 x 1 = 128 bytes, flash_info_size is 127"},
         {"time", tweak([](quorvel_request &q, quorvel_output *&) { q.recorded_time = -2; }),
          -1459, "recorded_time -2 is neither -1 nor a time in seconds since 1970", {}},
         {"outputs", tweak([](quorvel_request &, quorvel_output *&o) { o = nullptr; }), -1460, "no outputs given", {}},
