@@ -4,6 +4,7 @@
 #include "cli/errors.h"
 #include "cli/flash_desc.h"
 #include "cli/help_text.h"
+#include "cli/io.h"
 
 #include <cstdio>
 #include <memory>
@@ -17,6 +18,7 @@ struct FlashInfoOptions {
 };
 
 int runFlashInfo(const FlashInfoOptions &o) {
+    checkOutputPaths({{o.from, "--from"}}, {{o.out, "-o"}});
     const FlashDesc d = loadFlashRecord(o.from).desc;
     Bytes out;
     if (o.out.ends_with(".json")) {

@@ -191,10 +191,6 @@ TEST(ManifestErrors, BrokenJsonIsAUsageErrorAndMissingInputsAFailure) {
     r = runCli({"merge", "--manifest", rel.path("release.json"), "--out-dir", tmp.file("out")});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "error: cannot read " + rel.path("gone.bin") + "\n");
-
-    r = runCli({"merge", "--out-dir", tmp.file("out"), "--flash-info", rel.path("flash.bin")});
-    EXPECT_EQ(r.status, 2);
-    EXPECT_TRUE(contains(r.err, "--out-dir: only applies to the outputs of a manifest")) << r.err;
 }
 
 } // namespace
