@@ -119,6 +119,19 @@ File OutputFiles::open(const std::string &path, const char *mode, FileSystem *fs
     return f;
 }
 
+bool OutputFiles::openLog(MergeLog &log, const std::string &path) {
+    if (safe_ && !path.empty() && replaceable(path)) {
+        const std::string target = replacedFile(path), folder = get_dir_prefix(target);
+        std::string temp;
+        createUnique(folder, target.substr(folder.size()), this, names_, temp);
+        if (!temp.empty()) {
+            if (log.open(temp, target)) return true;
+            removeFile(temp);
+        }
+    }
+    return log.open(path);
+}
+
 std::string OutputFiles::scratch(const std::string &dirPrefix, const char *name) {
     if (!safe_) return dirPrefix + name;
     scratch_.emplace_back();

@@ -8,6 +8,7 @@
 
 #include "base/cause.h"
 #include "base/file.h"
+#include "base/log.h"
 
 #include <cstdint>
 #include <string>
@@ -30,6 +31,12 @@ public:
     // file; else `path` itself. The File names `path` either way and asks
     // `fs` (none: the disk) before each write.
     File open(const std::string &path, const char *mode, FileSystem *fs);
+    // Opens the call's log at `path`: with safe outputs, when `path` is, or
+    // will be, a regular file, under a unique temporary name in its folder
+    // that closing the log moves over `path`, whether the call succeeded or
+    // failed; so two calls writing one log leave the whole log of one of them.
+    // Else (or when no temporary can be created) at `path` itself.
+    bool openLog(MergeLog &log, const std::string &path);
     // Path of a scratch file `name` in the folder `dirPrefix`: that name
     // itself, or with safe outputs a unique name that is created here, so
     // that two merges into one folder never share one and no file of the

@@ -44,6 +44,8 @@ inline constexpr int kErrDspNoIdMapEntry = -1506;
 inline constexpr int kErrMcpNoTables = -1507;
 inline constexpr int kErrSyncOutput = -1471;
 inline constexpr int kErrReplaceOutput = -1472;
+// With safe outputs: an image the merge writes has no path.
+inline constexpr int kErrOutputMissing = -1480;
 
 // ---- Compressed inputs (deWpb; callers report their own code) --------------
 inline constexpr int kWpbNoMagic = -62;

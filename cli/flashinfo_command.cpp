@@ -4,6 +4,7 @@
 #include "cli/errors.h"
 #include "cli/flash_desc.h"
 #include "cli/help_text.h"
+#include "cli/io.h"
 #include "entry/strict_inputs.h"
 
 #include <cstdio>
@@ -18,6 +19,7 @@ struct FlashInfoOptions {
 };
 
 int runFlashInfo(const FlashInfoOptions &o) {
+    checkOutputPaths({{o.from, "--from"}}, {{o.out, "-o"}});
     const FlashRecord record = loadFlashRecord(o.from);
     // A description the merge would refuse is not written, in either form.
     if (std::string why; qv::checkStrictFlashInfo(record.bytes, o.from, why) != 0) throw InputError(why);

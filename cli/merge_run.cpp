@@ -7,10 +7,10 @@
 #include "report/release_report.h"
 #include "cli/progress_line.h"
 #include "base/cause.h"
-#include "base/output_files.h"
 #include "entry/strict_inputs.h"
 
 #include <chrono>
+#include <optional>
 
 namespace qvcli {
 namespace {
@@ -46,31 +46,6 @@ CallResult callLibrary(MergeRequest &req, const CancelOnSignals &cancel, const M
     r.cause = cause;
     return r;
 }
-
-// The merged E2P area, written the way the library writes its images: under
-// a unique temporary name in its folder, created before the merge, and moved
-// over the final name only when the merge succeeded (else removed).
-class AreaOutput {
-public:
-    AreaOutput(const std::string &path, bool sync) : path_(path) {
-        files_.begin(true, sync);
-        if (path_.empty()) return;
-        file_ = files_.open(path_, "wb", nullptr);
-        if (!file_) throw InputError("cannot create " + path_);
-    }
-    void commit(const Bytes &area) {
-        if (path_.empty()) return;
-        file_.write(area.data(), area.size());
-        std::string msg;
-        if (!file_.close()) throw InputError("cannot write " + path_);
-        if (files_.commit(msg) != 0) throw InputError(msg);
-    }
-
-private:
-    std::string path_;
-    qv::OutputFiles files_;
-    qv::File file_;
-};
 
 // Reads the input given with `flag`; a file that cannot be read is named
 // with the flag that gave it.
@@ -121,16 +96,17 @@ int runMerge(const MergeArgs &a, const MergeSwitches &s) {
     Bytes area = readInput("--e2p-area", [&] { return readWholeFile(a.e2pArea, kE2pBound); });
     MergeRequest req(a, flash, base, area, requestFlags(s), recordedTimeFromEnvironment());
     std::string refusal;
-    int refused = checkCommandFiles(a, refusal);
-    if (!refused && !s.lenient) refused = checkBuffers(a, flash, base, area, refusal);
-    if (refused) {
+    if (const int refused = s.lenient ? 0 : checkBuffers(a, flash, base, area, refusal)) {
         reportMergeFailure(refused, refusal, "", s.json);
         return kExitFailed;
     }
     // From here on a signal cancels the merge instead of ending the command,
     // so no temporary file is left behind.
     const CancelOnSignals cancel;
-    AreaOutput areaOut(a.e2pAreaOut, s.sync);
+    // The merged E2P area is created before the merge, so that a folder that
+    // takes no file stops the merge before it starts.
+    std::optional<SafeOutput> areaOut;
+    if (!a.e2pAreaOut.empty()) areaOut.emplace(a.e2pAreaOut, s.sync);
     CallResult r = callLibrary(req, cancel, s);
     r.cause = userCause(r.cause, a);
     if (r.code != 0) reportMergeFailure(r.code, r.message, r.cause, s.json);
@@ -140,7 +116,7 @@ int runMerge(const MergeArgs &a, const MergeSwitches &s) {
                            MergeRun{r.code, r.message, req.results(), area, safe, r.cause});
     }
     if (r.code != 0) return cancel.signal() ? 128 + cancel.signal() : kExitFailed;
-    areaOut.commit(area);
+    if (areaOut) areaOut->commit(area);
     if (s.json || !s.quiet) printMergeOutputs(req.results(), le32(&flash[28]), r.seconds, s.json);
     return kExitOk;
 }

@@ -3,6 +3,7 @@
 #include "base/results.h"
 #include "codeimage/merge_code_cus.h"
 #include "e2p/merge_e2p.h"
+#include "entry/images_written.h"
 #include "entry/same_file.h"
 #include "entry/strict_inputs.h"
 #include "flash/geometry.h"
@@ -53,10 +54,13 @@ int mergeStep(Io &io, const char *what, const char *name, std::string &message, 
 }
 
 // Everything before the first file is created: the host's options, outputs
-// that are inputs, and with strict inputs every input.
+// that are inputs, with safe outputs an image without a path, and with strict
+// inputs every input.
 int checkCall(Io &io, const MergeRequest &rq, const HostLists &in, const MergeOutputs &out, std::string &message) {
     if (!beginStep(io.call, "checking the outputs")) return cancelled(io, message);
     if (int r = checkOutputsAreNotInputs(in, out, std::string(rq.logPath), message, &io.cause)) return r;
+    if (rq.control.flags & QUORVEL_SAFE_OUTPUTS)
+        if (int r = checkOutputsGiven(in, out, message)) return r;
     if (!(rq.control.flags & QUORVEL_STRICT_INPUTS)) return 0;
     if (!beginStep(io.call, "checking the inputs")) return cancelled(io, message);
     const std::span<const uint8_t> flashInfo(static_cast<const uint8_t *>(rq.flashInfo), rq.flashInfoSize);
@@ -74,7 +78,7 @@ int openCall(MergeContext &ctx, const MergeRequest &rq, const HostLists &in, Sor
     Io &io = ctx.io;
     io.outputs.begin(rq.control.flags & QUORVEL_SAFE_OUTPUTS, rq.control.flags & QUORVEL_SYNC_OUTPUTS);
     ctx.e2p.e2pAreaSize = rq.e2pAreaSize;
-    io.log.open(std::string(rq.logPath));
+    io.outputs.openLog(io.log, std::string(rq.logPath));
     if (!fms_SetFlashInfo(ctx.flash, rq.flashInfo)) {
         io.cause.explain("no FlashInfo record given (NULL)");
         io.cause.name(kFlashInfoName);

@@ -55,12 +55,20 @@ Bytes readWholeFile(const std::string &path, const ReadBound &bound) {
     return out;
 }
 
-void writeWholeFile(const std::string &path, const Bytes &data) {
-    qv::File f(path, "wb");
-    if (!f) throw InputError("cannot create " + path);
-    f.write(data.data(), data.size());
-    if (!f.close()) throw InputError("cannot write " + path);
+SafeOutput::SafeOutput(const std::string &path, bool sync) : path_(path) {
+    files_.begin(true, sync);
+    file_ = files_.open(path_, "wb", nullptr);
+    if (!file_) throw InputError("cannot create " + path_);
 }
+
+void SafeOutput::commit(ByteView data) {
+    file_.write(data.data(), data.size());
+    if (!file_.close()) throw InputError("cannot write " + path_);
+    std::string msg;
+    if (files_.commit(msg) != 0) throw InputError(msg);
+}
+
+void writeWholeFile(const std::string &path, ByteView data, bool sync) { SafeOutput(path, sync).commit(data); }
 
 std::string readTextFile(const std::string &path, const ReadBound &bound) {
     Bytes b = readWholeFile(path, bound);

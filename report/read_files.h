@@ -1,10 +1,12 @@
 // Whole-file reads and writes of the command and its release report,
-// through qv::File. Failures throw InputError with a message naming the path.
+// through qv::File; every file the command writes goes through SafeOutput.
+// Failures throw InputError with a message naming the path.
 // Every read has a bound: a file is refused by its size before a byte of it
 // is read.
 #pragma once
 
 #include "base/bytes.h"
+#include "base/output_files.h"
 
 #include <cstdint>
 #include <span>
@@ -47,8 +49,28 @@ inline constexpr ReadBound kImageBound{0xFFFFFFFFu, "an image"};
 // a pipe or a larger file is refused before anything is read.
 Bytes readWholeFile(const std::string &path, const ReadBound &bound);
 std::string readTextFile(const std::string &path, const ReadBound &bound);
-// Creates or truncates `path`; every write and the close are checked.
-void writeWholeFile(const std::string &path, const Bytes &data);
+
+// A file the command writes whole, the way the library writes its images:
+// under a unique temporary name in its folder, created when the object is
+// made, moved over `path` by commit() once every byte is written (with
+// `sync` flushed to the disk first, and its folder after), removed when it
+// goes uncommitted. A device or a pipe is written where it is.
+class SafeOutput {
+public:
+    // Throws InputError "cannot create PATH".
+    SafeOutput(const std::string &path, bool sync);
+    // Writes `data` and puts the file in place; every write, the close, the
+    // flushes and the move are checked. Throws InputError naming the path.
+    void commit(ByteView data);
+
+private:
+    std::string path_;
+    qv::OutputFiles files_;
+    qv::File file_;
+};
+
+// `data` as the whole file `path`, through SafeOutput.
+void writeWholeFile(const std::string &path, ByteView data, bool sync = false);
 
 // A whole file mapped for reading, unmapped when it goes: a large image is
 // read where the system caches it, without being copied into the heap.

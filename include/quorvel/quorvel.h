@@ -97,8 +97,14 @@ typedef struct quorvel_request {
  *   QUORVEL_SAFE_OUTPUTS: each image is written under a unique temporary name
  *     in its own folder and replaces the earlier file only when the whole
  *     merge succeeded; on failure or cancellation every earlier file is
- *     untouched and every temporary removed. The log is always written, under
- *     its own name; logs and messages name the final paths.
+ *     untouched and every temporary removed. The log is written under a
+ *     temporary name too and moved to its own name when the call ends,
+ *     whether it succeeded or failed, so two calls writing one log leave the
+ *     whole log of one of them; logs and messages name the final paths. A
+ *     call that would write an image whose entry has no path (NULL or "") is
+ *     refused before anything is created: every merge writes the RAI image,
+ *     a release with a code file or a CUS file the code image, one with a
+ *     CUS file or an E2P description file the E2P image.
  *   QUORVEL_STRICT_INPUTS: before any output is touched, every input must
  *     exist, be a regular file, be readable, be recognised, show no other
  *     kind of input than its list takes, be whole (FAT images), be built for

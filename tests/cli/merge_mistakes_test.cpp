@@ -1,7 +1,8 @@
-// Ordinary mistakes on the merge command line, each made after a good merge
-// into the same folder: the command refuses it with a message naming the
-// file, every input and every earlier output stays byte for byte as it was,
-// and no file is left behind. A merge cancelled by SIGINT leaves the same.
+// Ordinary mistakes on the command line, each made after a good merge into
+// the same folder: the command refuses it with a message naming the file or
+// the flag, every input and every earlier output stays byte for byte as it
+// was, and no file is left behind. A merge cancelled by SIGINT leaves the
+// same.
 #include "release_builder.h"
 
 #include <gtest/gtest.h>
@@ -67,6 +68,11 @@ std::function<void(Args &)> replacePath(const std::string &from, const std::stri
     return [=](Args &a) { std::replace(a.begin(), a.end(), from, to); };
 }
 
+// Another subcommand's command line in place of the merge's.
+std::function<void(Args &)> command(Args args) {
+    return [=](Args &a) { a = args; };
+}
+
 std::function<void(Args &)> dropFlags(std::vector<std::string> flags) {
     return [=](Args &a) {
         for (const std::string &f : flags) {
@@ -86,10 +92,15 @@ Bytes patched(Bytes bytes, size_t at, uint8_t v) {
     return bytes;
 }
 
-// Inputs that are wrong in the ways people get them wrong; `journal` is an
-// E2P image the merge wrote.
-void writeFixtures(const TestRelease &rel, const std::string &fix, const std::string &journal) {
+// Inputs that are wrong in the ways people get them wrong, the release's
+// manifest, and the merged RAI image under a FAT image's name.
+void writeFixtures(const MergedRelease &m, const std::string &fix) {
+    const TestRelease &rel = m.rel;
+    const std::string journal = m.output("e2p.img"); // an E2P image the merge wrote
     fs::create_directories(fix + "/folder");
+    fs::create_directories(fix + "/fat");
+    writeFile(fix + "/fat/user.fat", readFile(m.output("rai.img")));
+    writeText(rel.path("release.json"), rel.manifest().dump());
     Bytes content = filled(8192, 0xFF); // parameter content, as a base image holds it
     content[253] = 2, content[254] = 98;
     writeFile(fix + "/content.bin", content);
@@ -135,7 +146,7 @@ TEST(MergeMistakes, AreRefusedLeavingInputsAndEarlierOutputsAsTheyWere) {
     ASSERT_EQ(m.result.status, 0) << m.result.err;
     const TestRelease &rel = m.rel;
     const std::string out = m.out, fix = m.tmp.file("fix");
-    writeFixtures(rel, fix, m.output("e2p.img"));
+    writeFixtures(m, fix);
     fs::create_directories(m.tmp.file("logs"));
     const auto before = snapshot(m.tmp.path(), "logs");
     const struct {
@@ -145,15 +156,39 @@ TEST(MergeMistakes, AreRefusedLeavingInputsAndEarlierOutputsAsTheyWere) {
         std::string named;     // the message names this file or flag
         std::string cause{};   // the cause line says this (nothing to check when empty)
     } rows[] = {
-        {"code image over the code file", setFlag("--out-code", rel.path("firmware.bin")), 1, rel.path("firmware.bin")},
-        {"E2P image over a description file", setFlag("--out-e2p", rel.path("params.e2p")), 1, rel.path("params.e2p")},
-        {"RAI image over a FAT image", setFlag("--out-rai", rel.path("user.fat")), 1, rel.path("user.fat")},
-        {"log over a description file", setFlag("--log", rel.path("params.e2p")), 1, rel.path("params.e2p")},
-        {"merged area over the DSP patch", setFlag("--e2p-area-out", rel.path("dsp.pat")), 1, rel.path("dsp.pat")},
-        {"E2P image over the E2P base", setFlag("--out-e2p", rel.path("e2p_base.bin")), 1, rel.path("e2p_base.bin")},
-        {"two images on one path", setFlag("--out-e2p", out + "/code.img"), 1, out + "/code.img"},
-        {"log on the code image", setFlag("--log", out + "/code.img"), 1, out + "/code.img"},
-        {"merged area on the RAI image", setFlag("--e2p-area-out", out + "/rai.img"), 1, out + "/rai.img"},
+        {"code image over the code file", setFlag("--out-code", rel.path("firmware.bin")), 2, rel.path("firmware.bin")},
+        {"E2P image over a description file", setFlag("--out-e2p", rel.path("params.e2p")), 2, rel.path("params.e2p")},
+        {"RAI image over a FAT image", setFlag("--out-rai", rel.path("user.fat")), 2, rel.path("user.fat")},
+        {"log over a description file", setFlag("--log", rel.path("params.e2p")), 2, rel.path("params.e2p")},
+        {"merged area over the DSP patch", setFlag("--e2p-area-out", rel.path("dsp.pat")), 2, rel.path("dsp.pat")},
+        {"E2P image over the E2P base", setFlag("--out-e2p", rel.path("e2p_base.bin")), 2, rel.path("e2p_base.bin")},
+        {"two images on one path", setFlag("--out-e2p", out + "/code.img"), 2, out + "/code.img"},
+        {"log on the code image", setFlag("--log", out + "/code.img"), 2, out + "/code.img"},
+        {"merged area on the RAI image", setFlag("--e2p-area-out", out + "/rai.img"), 2, out + "/rai.img"},
+        {"report over the code file", setFlag("--report", rel.path("firmware.bin")), 2, rel.path("firmware.bin")},
+        {"report over the FlashInfo record", setFlag("--report", rel.path("flash.bin")), 2, rel.path("flash.bin")},
+        {"report on the code image", setFlag("--report", out + "/code.img"), 2, out + "/code.img"},
+        {"report on the merged area", setFlag("--report", out + "/area.bin"), 2, out + "/area.bin"},
+        {"report in a missing folder", setFlag("--report", fix + "/none/r.html"), 2, fix + "/none"},
+        {"log names a folder", setFlag("--log", fix + "/folder"), 2, "--log: " + fix + "/folder"},
+        {"code image names a folder", setFlag("--out-code", out), 2, "--out-code: " + out},
+        {"no RAI image", dropFlags({"--out-rai"}), 2, "--out-rai"},
+        {"no E2P image with description files", dropFlags({"--out-e2p"}), 2, "--out-e2p"},
+        {"the code image alone", dropFlags({"--out-e2p", "--out-rai"}), 2, "--out-e2p"},
+        {"report page over the code image",
+         command({"report", "--manifest", rel.path("release.json"), "--out-dir", out, "-o", out + "/code.img"}), 2,
+         out + "/code.img"},
+        {"report page over the manifest",
+         command({"report", "--manifest", rel.path("release.json"), "--out-dir", out, "-o", rel.path("release.json")}),
+         2, rel.path("release.json")},
+        {"record over its description",
+         command({"flashinfo", "--from", rel.path("flash.json"), "-o", rel.path("flash.json")}), 2, rel.path("flash.json")},
+        {"record into a folder", command({"flashinfo", "--from", rel.path("flash.json"), "-o", fix + "/folder"}), 2,
+         fix + "/folder"},
+        {"FAT image over the RAI image inspected",
+         command({"inspect", fix + "/fat/user.fat", "--kind", "rai", "--flash-info", rel.path("flash.bin"),
+                  "--e2p-area", out + "/area.bin", "--extract-fat", fix + "/fat"}),
+         2, fix + "/fat/user.fat"},
         {"mistyped FAT image name", replacePath(rel.path("user.fat"), fix + "/user.fta"), 1, fix + "/user.fta"},
         {"missing patch", replacePath(rel.path("dsp.pat"), fix + "/dsp.pat"), 1, fix + "/dsp.pat",
          "cause: " + fix + "/dsp.pat: the folder " + fix + " holds no dsp.pat\n"},

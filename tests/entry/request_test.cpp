@@ -108,15 +108,15 @@ void strict(Request &r) { r.flags = QUORVEL_STRICT_INPUTS; }
 
 } // namespace
 
-TEST(Request, OutputsThatAreInputsAreRefusedBeforeAnythingIsCreated) {
+TEST(Request, OutputsThatAreInputsOrMissingAreRefusedBeforeAnythingIsCreated) {
     run({
         {"code = code file", [](Request &r) { copyIn(r, "firmware.bin", "fw.bin"), r.images[0] = r.out[0] = r.dir.file("fw.bin"); },
          -1450, "output {out}/fw.bin is the same file as the input {out}/fw.bin", {"fw.bin"}},
         {"rai = hard link of a FAT input", [](Request &r) { copyIn(r, "user.fat", "u.fat"), r.images[1] = r.dir.file("u.fat"),
                                                                 fs::create_hard_link(r.dir.file("u.fat"), r.out[2]); },
          -1450, "output {out}/rai.img is the same file as the input {out}/u.fat", {"rai.img", "u.fat"}},
-        {"log = E2P file", [](Request &r) { r.out[3] = r.e2p[0]; },
-         -1450, "output {rel}params.e2p is the same file as the input {rel}params.e2p", {}},
+        {"log = E2P file", [](Request &r) { copyIn(r, "params.e2p", "p.e2p"), r.out[3] = r.e2p[0] = r.dir.file("p.e2p"); },
+         -1450, "output {out}/p.e2p is the same file as the input {out}/p.e2p", {"p.e2p"}},
         {"e2p = missing input", [](Request &r) { r.e2p.push_back(r.dir.path() + "/./new.e2p"), r.out[1] = r.dir.file("new.e2p"); },
          -1450, "output {out}/new.e2p is the same file as the input {out}/./new.e2p", {},
          "{out}/new.e2p: both would be {out}/new.e2p"},
@@ -124,6 +124,11 @@ TEST(Request, OutputsThatAreInputsAreRefusedBeforeAnythingIsCreated) {
          -1451, "output {out}/code.img is the same file as the output {out}/code.img", {}},
         {"log = rai", [](Request &r) { r.out[3] = r.out[2]; },
          -1451, "output {out}/rai.img is the same file as the output {out}/rai.img", {}},
+        {"no RAI path", [](Request &r) { r.flags = QUORVEL_SAFE_OUTPUTS, r.out[2].clear(); }, -1480,
+         "no path for the RAI image, which the merge writes: every merge does (an empty one when the release has no FAT image)", {}},
+        {"no code path", [](Request &r) { r.flags = QUORVEL_SAFE_OUTPUTS, r.out[0].clear(); }, -1480,
+         "no path for the code image, which the merge writes: the release has a code file or a CUS file", {}},
+        {"no E2P path, plain", [](Request &r) { r.out[1].clear(); }, -58, "mergeE2P: open  failed", {"code.img", "merge.log"}},
     });
 }
 
