@@ -216,7 +216,8 @@ TEST(FlashInfoCommand, ShortOrInconsistentRecordsAreRefusedWithExit1) {
 
     r = runCli({"flashinfo", "--from", t.file("missing.bin"), "-o", t.file("x.json")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "error: cannot read " + t.file("missing.bin") + "\n");
+    EXPECT_EQ(r.err, "error: cannot read " + t.file("missing.bin") + "\ncause: " + t.file("missing.bin") +
+                         ": No such file or directory\n");
 }
 
 TEST(FlashInfoCommand, RecordTheJsonCannotHoldIsReportedAsAProblem) {

@@ -183,14 +183,16 @@ TEST(ManifestErrors, BrokenJsonIsAUsageErrorAndMissingInputsAFailure) {
 
     r = runCli({"merge", "--manifest", rel.path("none.json")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "error: cannot read " + rel.path("none.json") + "\n");
+    EXPECT_EQ(r.err, "error: cannot read " + rel.path("none.json") + "\ncause: " + rel.path("none.json") +
+                         ": No such file or directory\n");
 
     Json m = rel.manifest();
     m["e2pArea"] = "gone.bin";
     writeText(rel.path("release.json"), m.dump());
     r = runCli({"merge", "--manifest", rel.path("release.json"), "--out-dir", tmp.file("out")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "error: cannot read " + rel.path("gone.bin") + "\n");
+    EXPECT_EQ(r.err, "error: --e2p-area: cannot read " + rel.path("gone.bin") + "\ncause: " + rel.path("gone.bin") +
+                         ": No such file or directory\n");
 
     // inspect takes the manifest for what it is and says what to run with it.
     r = runCli({"inspect", rel.path("release.json")});

@@ -162,7 +162,8 @@ TEST(MergeOutput, UsageErrorsExitWith2) {
     EXPECT_EQ(r.err, "error: --kind: \"fat\" is none of code, e2p, rai, flashinfo\n");
     r = runCli({"inspect", t.file("none.img")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "error: cannot read " + t.file("none.img") + "\n");
+    EXPECT_EQ(r.err, "error: cannot read " + t.file("none.img") + "\ncause: " + t.file("none.img") +
+                         ": No such file or directory\n");
     r = runCli({"inspect", t.path()});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "error: " + t.path() + " is a folder, not a file\n");

@@ -160,7 +160,7 @@ TEST(Request, StrictInputsNameTheFileAndWhy) {
                 "bytes); it holds the same bytes as the E2P base e2p_base: the base image given twice?", {}},
         {"second code", [](Request &r) { strict(r), copyIn(r, "user.fat", "user.fta"), r.images[1] = r.dir.file("user.fta"); },
          -1466, "{out}/user.fta: a second code file (the first is {rel}firmware.bin); only one is merged", {"user.fta"},
-         "{out}/user.fta: its name ends in neither .wpb nor .fat, so it counts as a code file; it has the kind byte of a FAT image (22 at offset 9)"},
+         "{out}/user.fta: its name ends in neither .wpb nor .fat, so it counts as a code file; it is a FAT image (kind byte 22 or 23 at offset 9)"},
         {"second mcp", [](Request &r) { strict(r), r.patches.push_back(kRel + "mcp.bin"); },
          -1467, "{rel}mcp.bin: a second MCP file (the first is {rel}mcp.bin); only one is merged", {}},
         {"second dsp", [](Request &r) { strict(r), r.patches.push_back(kRel + "dsp.pat"); },
