@@ -1,12 +1,14 @@
 #include "base/log.h"
 
+#include "base/system.h"
+
 #include <vector>
 
 namespace qv {
 
 bool MergeLog::open(const std::string &path) {
     close();
-    f_ = std::fopen(path.c_str(), "wt");
+    f_ = sys::openStream(path, "wt");
     return f_ != nullptr;
 }
 

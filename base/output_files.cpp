@@ -3,13 +3,10 @@
 #include "base/results.h"
 #include "base/log.h"
 
-#include <cerrno>
+#include "base/system.h"
+
+#include <chrono>
 #include <cstring>
-#include <ctime>
-#include <fcntl.h>
-#include <filesystem>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace qv {
 namespace {
@@ -18,9 +15,11 @@ namespace {
 // the time, the process, the calling object (one per call, so two calls on
 // two threads differ) and how many names it asked for before.
 std::string uniqueSuffix(const void *caller, uint64_t count) {
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    uint64_t x = uint64_t(now.tv_nsec) ^ uint64_t(now.tv_sec) << 30 ^ uint64_t(getpid()) << 20 ^ count << 48 ^
+    const auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                         std::chrono::system_clock::now().time_since_epoch())
+                         .count();
+    const uint64_t seconds = uint64_t(now / 1000000000), nanoseconds = uint64_t(now % 1000000000);
+    uint64_t x = nanoseconds ^ seconds << 30 ^ sys::processId() << 20 ^ count << 48 ^
                  uint64_t(reinterpret_cast<uintptr_t>(caller));
     x = (x ^ x >> 30) * 0xBF58476D1CE4E5B9u; // splitmix64 finaliser
     x = (x ^ x >> 27) * 0x94D049BB133111EBu;
@@ -42,45 +41,25 @@ void createUnique(const std::string &dirPrefix, const std::string &name, const v
                   std::string &out) {
     for (int attempt = 0; attempt < 64; ++attempt) {
         out = dirPrefix + "." + name + "." + uniqueSuffix(caller, ++count);
-        int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            ::close(fd);
-            return;
-        }
+        const sys::Created created = sys::createNew(out);
+        if (created == sys::Created::yes) return;
         // Opening it again fails the same way, and names the file.
-        if (errno != EEXIST) return;
+        if (created == sys::Created::failed) return;
     }
     out.clear();
-}
-
-// The file that replacing `path` replaces: a symbolic link's target, which
-// writing through the link would have changed.
-std::string replacedFile(const std::string &path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-    std::error_code ec;
-    std::filesystem::path target = std::filesystem::canonical(path, ec);
-    return ec ? path : target.string();
 }
 
 // True when `path` is, or will be, a regular file that may be written; a
 // device or a pipe is written where it is, and a folder or a file without
 // write permission fails to open as it always did.
 bool replaceable(const std::string &path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return errno == ENOENT;
-    return S_ISREG(st.st_mode) && ::access(path.c_str(), W_OK) == 0;
-}
-
-bool syncPath(const std::string &path, bool folder) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | (folder ? O_DIRECTORY : 0));
-    if (fd < 0) return false;
-    bool ok = ::fsync(fd) == 0;
-    return ::close(fd) == 0 && ok;
+    const sys::FileKind kind = sys::fileStatus(path).kind;
+    if (kind != sys::FileKind::regular) return kind == sys::FileKind::none;
+    return sys::writable(path);
 }
 
 int failed(std::string &msg, int code, const char *what, const std::string &path) {
-    msg = strprintf("%s %s failed: %s", what, path.c_str(), std::strerror(errno));
+    msg = strprintf("%s %s failed: %s", what, path.c_str(), sys::lastError().c_str());
     return code;
 }
 
@@ -99,7 +78,9 @@ File OutputFiles::open(const std::string &path, const char *mode, FileSystem *fs
         if (f) opened_.push_back({path, std::string()});
         return f;
     }
-    opened_.push_back({replacedFile(path), std::string()});
+    // The file that replacing `path` replaces: a symbolic link's target, which
+    // writing through the link would have changed.
+    opened_.push_back({sys::linkTarget(path), std::string()});
     Output &o = opened_.back();
     std::string folder = get_dir_prefix(o.path);
     createUnique(folder, o.path.substr(folder.size()), this, names_, o.temp);
@@ -118,14 +99,14 @@ std::string OutputFiles::scratch(const std::string &dirPrefix, const char *name)
 
 int OutputFiles::sync(std::string &msg) const {
     for (const Output &o : opened_)
-        if (!syncPath(o.temp.empty() ? o.path : o.temp, false)) return failed(msg, kErrSyncOutput, "sync", o.path);
+        if (!sys::syncFile(o.temp.empty() ? o.path : o.temp)) return failed(msg, kErrSyncOutput, "sync", o.path);
     return 0;
 }
 
 int OutputFiles::replace(std::string &msg) {
     for (Output &o : opened_) {
         if (o.temp.empty()) continue;
-        if (std::rename(o.temp.c_str(), o.path.c_str()) != 0) return failed(msg, kErrReplaceOutput, "replace", o.path);
+        if (!sys::replaceFile(o.temp, o.path)) return failed(msg, kErrReplaceOutput, "replace", o.path);
         o.temp.clear();
     }
     return 0;
@@ -138,7 +119,7 @@ int OutputFiles::commit(std::string &msg) {
     if (!sync_) return 0;
     for (const Output &o : opened_) {
         std::string folder = get_dir_prefix(o.path);
-        if (!syncPath(folder.empty() ? "." : folder, true)) return failed(msg, kErrSyncOutput, "sync", folder);
+        if (!sys::syncFolder(folder.empty() ? "." : folder)) return failed(msg, kErrSyncOutput, "sync", folder);
     }
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "cli/examine.h"
 #include "cli/report.h"
 #include "e2p/image_reader.h"
+#include "base/system.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -68,10 +69,10 @@ RaiPlace raiPlace(const InspectOptions &o) {
 Json extractFat(const RaiStoreContents &img, const std::string &dir, std::string &line) {
     const qv::FatInputs fat = qv::fatInputsOf(img);
     std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
+    std::filesystem::create_directories(qv::sys::fsPath(dir), ec);
     if (ec) throw InputError("cannot create the folder " + dir + ": " + ec.message());
-    const std::string user = (std::filesystem::path(dir) / "user.fat").string();
-    const std::string hidden = (std::filesystem::path(dir) / "hidden.fat").string();
+    const std::string user = qv::sys::utf8Path(qv::sys::fsPath(dir) / "user.fat");
+    const std::string hidden = qv::sys::utf8Path(qv::sys::fsPath(dir) / "hidden.fat");
     writeWholeFile(user, fat.user);
     writeWholeFile(hidden, fat.hidden);
     line = strprintf("extracted: %s (%u sectors), %s (%u sectors)%s\n", user.c_str(), fat.userSectors, hidden.c_str(),

@@ -1,16 +1,16 @@
 #include "cli/io.h"
 
-#include <filesystem>
+#include "base/system.h"
 
 namespace qvcli {
 
 std::string directoryOf(const std::string &path) {
-    return std::filesystem::path(path).parent_path().string();
+    return qv::sys::utf8Path(qv::sys::fsPath(path).parent_path());
 }
 
 std::string resolvePath(const std::string &dir, const std::string &path) {
-    if (dir.empty() || path.empty() || std::filesystem::path(path).is_absolute()) return path;
-    return (std::filesystem::path(dir) / path).lexically_normal().string();
+    if (dir.empty() || path.empty() || qv::sys::fsPath(path).is_absolute()) return path;
+    return qv::sys::utf8Path((qv::sys::fsPath(dir) / qv::sys::fsPath(path)).lexically_normal());
 }
 
 } // namespace qvcli

@@ -6,6 +6,7 @@
 #include "cli/flash_desc.h"
 #include "cli/merge_args.h"
 
+#include "base/system.h"
 #include "entry/same_file.h"
 
 #include <filesystem>
@@ -20,10 +21,10 @@ void requireInput(const std::string &value, const char *flag, const char *field)
 // The log is the one output created in place; a missing folder would fail the
 // merge only after its outputs were decided.
 void requireLogFolder(const std::string &log) {
-    const std::filesystem::path dir = std::filesystem::path(log).parent_path();
+    const std::filesystem::path dir = qv::sys::fsPath(log).parent_path();
     std::error_code ec;
     if (!dir.empty() && !std::filesystem::is_directory(dir, ec))
-        throw UsageError("--log: the folder " + dir.string() + " of " + log + " does not exist");
+        throw UsageError("--log: the folder " + qv::sys::utf8Path(dir) + " of " + log + " does not exist");
 }
 
 } // namespace

@@ -2,9 +2,9 @@
 
 #include "base/results.h"
 #include "base/log.h"
+#include "base/system.h"
 
 #include <filesystem>
-#include <sys/stat.h>
 
 namespace qv {
 namespace {
@@ -15,31 +15,32 @@ struct FileId {
     std::string path; // as given
     bool exists = false;
     bool device = false; // a character device (/dev/null): reading or writing it destroys nothing
-    dev_t dev = 0;
-    ino_t ino = 0;
+    uint64_t volume = 0; // with `index`: the file (device and inode, or volume and file index)
+    uint64_t index = 0;
     std::string place; // normalised absolute path, for files that do not exist
 };
 
 FileId identify(const std::string &path) {
     FileId id;
     id.path = path;
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) {
+    const sys::FileStatus st = sys::fileStatus(path);
+    if (st.kind != sys::FileKind::none && st.kind != sys::FileKind::noFolder && st.kind != sys::FileKind::error) {
         id.exists = true;
-        id.device = S_ISCHR(st.st_mode);
-        id.dev = st.st_dev;
-        id.ino = st.st_ino;
+        id.device = st.kind == sys::FileKind::device;
+        id.volume = st.volume;
+        id.index = st.index;
         return id;
     }
     std::error_code ec;
-    std::filesystem::path p = std::filesystem::weakly_canonical(std::filesystem::absolute(path, ec), ec);
-    id.place = ec ? std::filesystem::absolute(path, ec).lexically_normal().string() : p.string();
+    const std::filesystem::path given = sys::fsPath(path);
+    std::filesystem::path p = std::filesystem::weakly_canonical(std::filesystem::absolute(given, ec), ec);
+    id.place = sys::utf8Path(ec ? std::filesystem::absolute(given, ec).lexically_normal() : p);
     return id;
 }
 
 bool same(const FileId &a, const FileId &b) {
     if (a.exists != b.exists) return false;
-    if (a.exists) return a.dev == b.dev && a.ino == b.ino && !a.device;
+    if (a.exists) return a.volume == b.volume && a.index == b.index && !a.device;
     return a.place == b.place;
 }
 

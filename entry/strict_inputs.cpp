@@ -5,11 +5,7 @@
 #include "base/log.h"
 #include "e2p/e2p_file.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "base/system.h"
 
 namespace qv {
 namespace {
@@ -21,15 +17,13 @@ int fail(std::string &msg, int code, const std::string &path, const std::string 
 
 // Exists, is a regular file, opens for reading.
 int checkReadable(const std::string &path, std::string &msg) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR) return fail(msg, kErrInputMissing, path, "no such file");
-        return fail(msg, kErrInputUnreadable, path, strprintf("cannot be read: %s", std::strerror(errno)));
-    }
-    if (!S_ISREG(st.st_mode)) return fail(msg, kErrInputNotRegular, path, "not a regular file");
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return fail(msg, kErrInputUnreadable, path, strprintf("cannot be read: %s", std::strerror(errno)));
-    ::close(fd);
+    const sys::FileKind kind = sys::fileStatus(path).kind;
+    if (kind == sys::FileKind::none || kind == sys::FileKind::noFolder)
+        return fail(msg, kErrInputMissing, path, "no such file");
+    if (kind == sys::FileKind::error)
+        return fail(msg, kErrInputUnreadable, path, "cannot be read: " + sys::lastError());
+    if (kind != sys::FileKind::regular) return fail(msg, kErrInputNotRegular, path, "not a regular file");
+    if (!File(path, "rb")) return fail(msg, kErrInputUnreadable, path, "cannot be read: " + sys::lastError());
     return 0;
 }
 
