@@ -18,13 +18,15 @@ namespace qv::sys {
 
 // ---- Paths -----------------------------------------------------------------
 
-// A UTF-8 path as the standard library's path, and back. (A path made from a
-// std::string reads it in the system's code page on Windows.)
+// A UTF-8 path as the standard library's path, and back with "/" between
+// its names on every system, so that paths the command puts together read
+// the same in logs everywhere; Windows takes "/" as well as "\". (A path
+// made from a std::string reads it in the system's code page on Windows.)
 inline std::filesystem::path fsPath(std::string_view utf8) {
     return std::filesystem::path(std::u8string_view(reinterpret_cast<const char8_t *>(utf8.data()), utf8.size()));
 }
 inline std::string utf8Path(const std::filesystem::path &p) {
-    const std::u8string s = p.u8string();
+    const std::u8string s = p.generic_u8string();
     return std::string(s.begin(), s.end());
 }
 
