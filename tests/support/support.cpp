@@ -52,6 +52,22 @@ std::string readText(const std::string &path) {
     return std::string(b.begin(), b.end());
 }
 
+void setEnv(const char *name, const std::string &value) {
+#ifdef _WIN32
+    _putenv_s(name, value.c_str());
+#else
+    ::setenv(name, value.c_str(), 1);
+#endif
+}
+
+void unsetEnv(const char *name) {
+#ifdef _WIN32
+    _putenv_s(name, "");
+#else
+    ::unsetenv(name);
+#endif
+}
+
 bool fileExists(const std::string &path) { return std::filesystem::exists(qv::sys::fsPath(path)); }
 
 std::vector<std::string> readLines(const std::string &path) {
