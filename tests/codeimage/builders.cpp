@@ -139,7 +139,7 @@ void setMtime(const std::string &path, std::time_t t) {
     namespace fs = std::filesystem;
     std::error_code ec;
     const auto at = std::chrono::system_clock::from_time_t(t);
-    fs::last_write_time(qv::sys::fsPath(path), std::chrono::clock_cast<fs::file_time_type::clock>(at), ec);
+    fs::last_write_time(qv::sys::fsPath(path), fs::file_time_type::clock::from_sys(at), ec);
     if (ec) throw std::runtime_error("cannot set the last-write time of " + path);
 }
 

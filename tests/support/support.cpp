@@ -73,7 +73,10 @@ bool fileExists(const std::string &path) { return std::filesystem::exists(qv::sy
 std::vector<std::string> readLines(const std::string &path) {
     std::vector<std::string> lines;
     std::istringstream in(readText(path));
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back(); // a text file written on Windows
+        lines.push_back(line);
+    }
     return lines;
 }
 
