@@ -6,6 +6,8 @@
 // know it (a reader handed an open file, an expansion's temporary file).
 #pragma once
 
+#include "base/log.h"
+
 #include <string>
 
 namespace qv {
@@ -21,7 +23,7 @@ class Cause {
 public:
     // Sets the explanation unless one is already given: the deepest site,
     // which fails first, is the one that knows most.
-    void explain(const char *fmt, ...) __attribute__((format(printf, 2, 3)));
+    void explain(const char *fmt, ...) QV_PRINTF_FORMAT(2, 3);
     // Names the input the explanation is about, unless it is named already.
     // Without an explanation there is nothing to name.
     void name(const std::string &file);

@@ -1,9 +1,8 @@
 #include "base/file.h"
 
-#include <cerrno>
+#include "base/system.h"
+
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -21,8 +20,7 @@ constexpr size_t kReadBuffer = size_t(1) << 16;
 template <class Step> size_t transferAt(size_t n, Step step) {
     size_t done = 0;
     while (done < n) {
-        ssize_t moved = step(done);
-        if (moved < 0 && errno == EINTR) continue;
+        const int64_t moved = step(done);
         if (moved <= 0) break;
         done += size_t(moved);
     }
@@ -34,7 +32,7 @@ template <class Step> size_t transferAt(size_t n, Step step) {
 File::File(const std::string &path, const char *mode, FileSystem *fs) : File(path, mode, path, fs) {}
 
 File::File(const std::string &path, const char *mode, const std::string &openedPath, FileSystem *fs)
-    : f_(std::fopen(openedPath.c_str(), mode)), path_(path), fs_(fs), writable_(std::strpbrk(mode, "wa+") != nullptr) {
+    : f_(sys::openStream(openedPath, mode)), path_(path), fs_(fs), writable_(std::strpbrk(mode, "wa+") != nullptr) {
     if (f_ && !writable_) {
         buf_ = std::make_unique<char[]>(kReadBuffer);
         if (std::setvbuf(f_, buf_.get(), _IOFBF, kReadBuffer) != 0) buf_.reset();
@@ -66,7 +64,7 @@ size_t File::read(void *dst, size_t n) { return f_ && n ? std::fread(dst, 1, n, 
 size_t File::readAt(void *dst, size_t n, int64_t offset) {
     if (!f_) return 0;
     return transferAt(n, [&](size_t done) {
-        return ::pread(fileno(f_), static_cast<char *>(dst) + done, n - done, off_t(offset + int64_t(done)));
+        return sys::readAt(f_, static_cast<char *>(dst) + done, n - done, offset + int64_t(done));
     });
 }
 
@@ -92,7 +90,7 @@ size_t File::writeAt(const void *src, size_t n, int64_t offset) {
         return 0;
     }
     size_t done = transferAt(n, [&](size_t from) {
-        return ::pwrite(fileno(f_), static_cast<const char *>(src) + from, n - from, off_t(offset + int64_t(from)));
+        return sys::writeAt(f_, static_cast<const char *>(src) + from, n - from, offset + int64_t(from));
     });
     if (done != n) fail(errno);
     return done;
@@ -120,23 +118,23 @@ size_t File::fill(uint8_t value, uint64_t n) {
 }
 
 void File::reserveTo(uint64_t length) {
-    if (f_ && writable_ && length > 0) ::fallocate(fileno(f_), FALLOC_FL_KEEP_SIZE, 0, off_t(length));
+    if (f_ && writable_ && length > 0) sys::reserve(f_, length);
 }
 
 bool File::truncate(int64_t length) {
-    return f_ && std::fflush(f_) == 0 && ::ftruncate(fileno(f_), off_t(length)) == 0 && seek(length);
+    return f_ && std::fflush(f_) == 0 && sys::truncate(f_, length) && seek(length);
 }
 
-bool File::seek(int64_t offset, int whence) { return f_ && fseeko(f_, off_t(offset), whence) == 0; }
+bool File::seek(int64_t offset, int whence) { return f_ && sys::seek(f_, offset, whence); }
 
-int64_t File::tell() const { return f_ ? int64_t(ftello(f_)) : -1; }
+int64_t File::tell() const { return f_ ? sys::tell(f_) : -1; }
 
 int64_t File::length() {
     if (!f_) return -1;
     int64_t here = tell();
-    if (fseeko(f_, 0, SEEK_END) != 0) return -1;
+    if (!sys::seek(f_, 0, SEEK_END)) return -1;
     int64_t end = tell();
-    fseeko(f_, off_t(here), SEEK_SET);
+    sys::seek(f_, here, SEEK_SET);
     return end;
 }
 
@@ -166,7 +164,7 @@ std::string File::failure() const {
     return error_ ? std::strerror(error_) : "the write fell short";
 }
 
-void removeFile(const std::string &path) { std::remove(path.c_str()); }
+void removeFile(const std::string &path) { sys::removeFile(path); }
 
 std::string get_dir_prefix(const std::string &path) {
     size_t pos = path.find_last_of("\\/");

@@ -1,12 +1,14 @@
 #include "base/log.h"
 
+#include "base/system.h"
+
 #include <vector>
 
 namespace qv {
 
 bool MergeLog::open(const std::string &path, const std::string &moveTo) {
     close();
-    f_ = std::fopen(path.c_str(), "wt");
+    f_ = sys::openStream(path, "wt");
     if (f_ && !moveTo.empty()) path_ = path, moveTo_ = moveTo;
     return f_ != nullptr;
 }
@@ -15,8 +17,7 @@ void MergeLog::close() {
     if (!f_) return;
     const bool written = std::fclose(f_) == 0;
     f_ = nullptr;
-    if (!moveTo_.empty() && (!written || std::rename(path_.c_str(), moveTo_.c_str()) != 0))
-        std::remove(path_.c_str());
+    if (!moveTo_.empty() && (!written || !sys::replaceFile(path_, moveTo_))) sys::removeFile(path_);
     path_.clear();
     moveTo_.clear();
 }

@@ -9,6 +9,18 @@
 #include <cstdio>
 #include <string>
 
+// printf-style formats as the C library formats them. mingw-w64's C++
+// library formats with its own C99 printf (%zu, %lld), which GCC checks as
+// gnu_printf; Windows' own printf would be ms_printf.
+#if defined(__MINGW32__)
+#if !__USE_MINGW_ANSI_STDIO
+#error "the C99 printf of mingw-w64 is needed: __USE_MINGW_ANSI_STDIO"
+#endif
+#define QV_PRINTF_FORMAT(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
+#else
+#define QV_PRINTF_FORMAT(fmt, args) __attribute__((format(printf, fmt, args)))
+#endif
+
 namespace qv {
 
 class MergeLog {
@@ -32,12 +44,12 @@ private:
 };
 
 // Writes one entry to `log`: "<name>: " + fmt + "\n".
-void logf(MergeLog &log, const char *name, const char *fmt, ...) __attribute__((format(printf, 3, 4)));
+void logf(MergeLog &log, const char *name, const char *fmt, ...) QV_PRINTF_FORMAT(3, 4);
 
 // Writes the value line "<label> = 0x%x(%d)" used throughout the log.
 void logValue(MergeLog &log, const char *name, const char *label, uint32_t value);
 
 // printf into a std::string (the inner message and the caller's message).
-std::string strprintf(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string strprintf(const char *fmt, ...) QV_PRINTF_FORMAT(1, 2);
 
 } // namespace qv

@@ -3,13 +3,10 @@
 #include "base/results.h"
 #include "base/log.h"
 
-#include <cerrno>
+#include "base/system.h"
+
+#include <chrono>
 #include <cstring>
-#include <ctime>
-#include <fcntl.h>
-#include <filesystem>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace qv {
 namespace {
@@ -18,9 +15,11 @@ namespace {
 // the time, the process, the calling object (one per call, so two calls on
 // two threads differ) and how many names it asked for before.
 std::string uniqueSuffix(const void *caller, uint64_t count) {
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    uint64_t x = uint64_t(now.tv_nsec) ^ uint64_t(now.tv_sec) << 30 ^ uint64_t(getpid()) << 20 ^ count << 48 ^
+    const auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                         std::chrono::system_clock::now().time_since_epoch())
+                         .count();
+    const uint64_t seconds = uint64_t(now / 1000000000), nanoseconds = uint64_t(now % 1000000000);
+    uint64_t x = nanoseconds ^ seconds << 30 ^ sys::processId() << 20 ^ count << 48 ^
                  uint64_t(reinterpret_cast<uintptr_t>(caller));
     x = (x ^ x >> 30) * 0xBF58476D1CE4E5B9u; // splitmix64 finaliser
     x = (x ^ x >> 27) * 0x94D049BB133111EBu;
@@ -43,47 +42,27 @@ int createUnique(const std::string &dirPrefix, const std::string &name, const vo
                  std::string &out) {
     for (int attempt = 0; attempt < 64; ++attempt) {
         out = dirPrefix + "." + name + "." + uniqueSuffix(caller, ++count);
-        int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            ::close(fd);
-            return 0;
-        }
+        const sys::Created created = sys::createNew(out);
+        if (created == sys::Created::yes) return 0;
         // Opening it again fails the same way, and names the file.
-        if (errno != EEXIST) return errno;
+        if (created == sys::Created::failed) return errno;
     }
     out.clear();
     return EEXIST;
-}
-
-// The file that replacing `path` replaces: a symbolic link's target, which
-// writing through the link would have changed.
-std::string replacedFile(const std::string &path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-    std::error_code ec;
-    std::filesystem::path target = std::filesystem::canonical(path, ec);
-    return ec ? path : target.string();
 }
 
 // True when `path` is, or will be, a regular file that may be written; a
 // device or a pipe is written where it is, and a folder or a file without
 // write permission fails to open as it always did.
 bool replaceable(const std::string &path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return errno == ENOENT;
-    return S_ISREG(st.st_mode) && ::access(path.c_str(), W_OK) == 0;
-}
-
-bool syncPath(const std::string &path, bool folder) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | (folder ? O_DIRECTORY : 0));
-    if (fd < 0) return false;
-    bool ok = ::fsync(fd) == 0;
-    return ::close(fd) == 0 && ok;
+    const sys::FileKind kind = sys::fileStatus(path).kind;
+    if (kind != sys::FileKind::regular) return kind == sys::FileKind::none;
+    return sys::writable(path);
 }
 
 int failed(std::string &msg, Cause *why, int code, const char *what, const std::string &path,
            const std::string &done) {
-    const std::string reason = std::strerror(errno);
+    const std::string reason = sys::lastError();
     msg = strprintf("%s %s failed: %s", what, path.c_str(), reason.c_str());
     if (why) {
         why->explain("%s: %s", done.c_str(), reason.c_str());
@@ -107,7 +86,9 @@ File OutputFiles::open(const std::string &path, const char *mode, FileSystem *fs
         if (f) opened_.push_back({path, std::string()});
         return f;
     }
-    opened_.push_back({replacedFile(path), std::string()});
+    // The file that replacing `path` replaces: a symbolic link's target, which
+    // writing through the link would have changed.
+    opened_.push_back({sys::linkTarget(path), std::string()});
     Output &o = opened_.back();
     std::string folder = get_dir_prefix(o.path);
     const int error = createUnique(folder, o.path.substr(folder.size()), this, names_, o.temp);
@@ -121,7 +102,7 @@ File OutputFiles::open(const std::string &path, const char *mode, FileSystem *fs
 
 bool OutputFiles::openLog(MergeLog &log, const std::string &path) {
     if (safe_ && !path.empty() && replaceable(path)) {
-        const std::string target = replacedFile(path), folder = get_dir_prefix(target);
+        const std::string target = sys::linkTarget(path), folder = get_dir_prefix(target);
         std::string temp;
         createUnique(folder, target.substr(folder.size()), this, names_, temp);
         if (!temp.empty()) {
@@ -142,7 +123,7 @@ std::string OutputFiles::scratch(const std::string &dirPrefix, const char *name)
 int OutputFiles::sync(std::string &msg, Cause *why) const {
     for (const Output &o : opened_) {
         const std::string &written = o.temp.empty() ? o.path : o.temp;
-        if (!syncPath(written, false))
+        if (!sys::syncFile(written))
             return failed(msg, why, kErrSyncOutput, "sync", o.path, "flushing " + written + " to the disk");
     }
     return 0;
@@ -151,7 +132,7 @@ int OutputFiles::sync(std::string &msg, Cause *why) const {
 int OutputFiles::replace(std::string &msg, Cause *why) {
     for (Output &o : opened_) {
         if (o.temp.empty()) continue;
-        if (std::rename(o.temp.c_str(), o.path.c_str()) != 0)
+        if (!sys::replaceFile(o.temp, o.path))
             return failed(msg, why, kErrReplaceOutput, "replace", o.path,
                           "moving the finished image " + o.temp + " over it");
         o.temp.clear();
@@ -166,7 +147,7 @@ int OutputFiles::commit(std::string &msg, Cause *why) {
     if (!sync_) return 0;
     for (const Output &o : opened_) {
         std::string folder = get_dir_prefix(o.path);
-        if (!syncPath(folder.empty() ? "." : folder, true))
+        if (!sys::syncFolder(folder.empty() ? "." : folder))
             return failed(msg, why, kErrSyncOutput, "sync", folder, "flushing the folder's entries to the disk");
     }
     return 0;

@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 #include <new>
 
@@ -17,16 +16,15 @@ public:
 
     // `size` is rounded up to whole pages for the allocation only.
     explicit PageBlock(size_t size)
-        : size_(size), mem_(static_cast<uint8_t *>(std::aligned_alloc(kAlign, (size + kAlign - 1) / kAlign * kAlign))) {
-        if (!mem_) throw std::bad_alloc();
-    }
+        : size_(size),
+          mem_(static_cast<uint8_t *>(::operator new((size + kAlign - 1) / kAlign * kAlign, std::align_val_t(kAlign)))) {}
 
     uint8_t *data() { return mem_.get(); }
     size_t size() const { return size_; }
 
 private:
     struct Free {
-        void operator()(uint8_t *p) const { std::free(p); }
+        void operator()(uint8_t *p) const { ::operator delete(p, std::align_val_t(kAlign)); }
     };
     size_t size_;
     std::unique_ptr<uint8_t[], Free> mem_;

@@ -2,13 +2,30 @@
 
 #include <type_traits>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace qvcli {
 namespace {
 
 static_assert(std::is_same_v<std::sig_atomic_t, int>, "the merge request polls a volatile int");
 
-// Written by the handler, read by the merge between blocks.
+// Written by the handler, read by the merge between blocks. The command runs
+// one merge at a time, so the handlers it replaced are kept here too.
 volatile std::sig_atomic_t g_signal = 0;
+
+#ifdef _WIN32
+// Runs on a thread of its own that the system starts for the event.
+BOOL WINAPI recordConsoleEvent(DWORD event) {
+    g_signal = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? SIGINT : SIGTERM;
+    return TRUE;
+}
+
+void install() { SetConsoleCtrlHandler(recordConsoleEvent, TRUE); }
+void restore() { SetConsoleCtrlHandler(recordConsoleEvent, FALSE); }
+#else
+struct sigaction g_oldInt {}, g_oldTerm {};
 
 void recordSignal(int signo) { g_signal = signo; }
 
@@ -19,18 +36,25 @@ void install(int signo, struct sigaction &old) {
     sigaction(signo, &sa, &old);
 }
 
+void install() {
+    install(SIGINT, g_oldInt);
+    install(SIGTERM, g_oldTerm);
+}
+
+void restore() {
+    sigaction(SIGINT, &g_oldInt, nullptr);
+    sigaction(SIGTERM, &g_oldTerm, nullptr);
+}
+#endif
+
 } // namespace
 
 CancelOnSignals::CancelOnSignals() {
     g_signal = 0;
-    install(SIGINT, oldInt_);
-    install(SIGTERM, oldTerm_);
+    install();
 }
 
-CancelOnSignals::~CancelOnSignals() {
-    sigaction(SIGINT, &oldInt_, nullptr);
-    sigaction(SIGTERM, &oldTerm_, nullptr);
-}
+CancelOnSignals::~CancelOnSignals() { restore(); }
 
 const volatile int *CancelOnSignals::flag() const { return &g_signal; }
 

@@ -1,7 +1,9 @@
-// SIGINT and SIGTERM while a merge runs: the handler only records the signal
-// in a flag the library polls between blocks, so the merge stops at its next
-// check, removes its temporary files and leaves every earlier output as it
-// was. The command then exits with 128 + the signal's number (130, 143).
+// SIGINT and SIGTERM while a merge runs (on Windows Ctrl-C and Ctrl-Break,
+// and closing the console, through the console's control handler): the
+// handler only records the signal in a flag the library polls between
+// blocks, so the merge stops at its next check, removes its temporary files
+// and leaves every earlier output as it was. The command then exits with
+// 128 + the signal's number (130, 143).
 #pragma once
 
 #include <csignal>
@@ -19,9 +21,6 @@ public:
     const volatile int *flag() const;
     // The signal that came, or 0.
     int signal() const;
-
-private:
-    struct sigaction oldInt_ {}, oldTerm_ {};
 };
 
 } // namespace qvcli

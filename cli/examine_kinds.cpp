@@ -3,6 +3,7 @@
 #include "cli/examine.h"
 #include "cli/report.h"
 #include "e2p/image_reader.h"
+#include "base/system.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -68,12 +69,13 @@ RaiPlace raiPlace(const InspectOptions &o) {
 Json extractFat(const RaiStoreContents &img, const InspectOptions &o, std::string &line) {
     const qv::FatInputs fat = qv::fatInputsOf(img);
     const std::string &dir = o.extractFat;
-    const std::string user = (std::filesystem::path(dir) / "user.fat").string();
-    const std::string hidden = (std::filesystem::path(dir) / "hidden.fat").string();
+    const std::string user = qv::sys::utf8Path(qv::sys::fsPath(dir) / "user.fat");
+    const std::string hidden = qv::sys::utf8Path(qv::sys::fsPath(dir) / "hidden.fat");
     std::error_code ec;
-    if (std::filesystem::exists(dir, ec) && !std::filesystem::is_directory(dir, ec))
+    const std::filesystem::path folder = qv::sys::fsPath(dir);
+    if (std::filesystem::exists(folder, ec) && !std::filesystem::is_directory(folder, ec))
         throw UsageError("--extract-fat: " + dir + " is a file, not a folder");
-    std::filesystem::create_directories(dir, ec);
+    std::filesystem::create_directories(folder, ec);
     if (ec) throw InputError("cannot create the folder " + dir + ": " + ec.message());
     checkOutputPaths({{o.file, "the file inspected"}, {o.flashInfo, "--flash-info"}, {o.e2pArea, "--e2p-area"}},
                      {{user, "--extract-fat"}, {hidden, "--extract-fat"}});

@@ -3,6 +3,7 @@
 #include "cli/errors.h"
 
 #include "base/same_file.h"
+#include "base/system.h"
 
 #include <filesystem>
 
@@ -14,10 +15,11 @@ namespace fs = std::filesystem;
 // A file can be created at `out.path`: it is no folder, and its folder is one.
 void checkPlace(const NamedPath &out) {
     std::error_code ec;
-    if (fs::is_directory(out.path, ec)) throw UsageError(out.by + ": " + out.path + " is a folder, not a file");
-    const fs::path dir = fs::path(out.path).parent_path();
+    const fs::path path = qv::sys::fsPath(out.path);
+    if (fs::is_directory(path, ec)) throw UsageError(out.by + ": " + out.path + " is a folder, not a file");
+    const fs::path dir = path.parent_path();
     if (!dir.empty() && !fs::is_directory(dir, ec))
-        throw UsageError(out.by + ": the folder " + dir.string() + " of " + out.path + " does not exist");
+        throw UsageError(out.by + ": the folder " + qv::sys::utf8Path(dir) + " of " + out.path + " does not exist");
 }
 
 [[noreturn]] void refuse(const NamedPath &out, const char *kind, const NamedPath &other) {
@@ -28,12 +30,12 @@ void checkPlace(const NamedPath &out) {
 } // namespace
 
 std::string directoryOf(const std::string &path) {
-    return std::filesystem::path(path).parent_path().string();
+    return qv::sys::utf8Path(qv::sys::fsPath(path).parent_path());
 }
 
 std::string resolvePath(const std::string &dir, const std::string &path) {
-    if (dir.empty() || path.empty() || std::filesystem::path(path).is_absolute()) return path;
-    return (std::filesystem::path(dir) / path).lexically_normal().string();
+    if (dir.empty() || path.empty() || qv::sys::fsPath(path).is_absolute()) return path;
+    return qv::sys::utf8Path((qv::sys::fsPath(dir) / qv::sys::fsPath(path)).lexically_normal());
 }
 
 void checkOutputPaths(const std::vector<NamedPath> &inputs, const std::vector<NamedPath> &outputs) {

@@ -7,13 +7,17 @@
 
 #include <CLI/CLI.hpp>
 
+#include "base/system.h"
+
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace {
 
 // Whether --json was asked for anywhere on the command line: a line the
 // option parser refuses still gets its error as JSON.
-bool wantsJson(int argc, char **argv) {
+bool wantsJson(int argc, const char *const *argv) {
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--json") == 0) return true;
     return false;
@@ -21,7 +25,12 @@ bool wantsJson(int argc, char **argv) {
 
 } // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char **rawArgv) {
+    // The arguments in UTF-8, as every path of the library and the command is.
+    const std::vector<std::string> args = qv::sys::arguments(argc, rawArgv);
+    std::vector<const char *> pointers;
+    for (const std::string &a : args) pointers.push_back(a.c_str());
+    const char *const *argv = pointers.data();
     CLI::App app{"quorvel: merge a firmware release into NOR flash images, and inspect them", "quorvel"};
     app.require_subcommand(1);
     app.set_version_flag("-V,--version", std::string("quorvel ") + quorvel_version(), "print the version and exit");

@@ -5,6 +5,7 @@
 #include "cli/help_text.h"
 #include "cli/merge_args.h"
 #include "cli/merge_run.h"
+#include "base/system.h"
 
 #include <filesystem>
 #include <memory>
@@ -33,7 +34,7 @@ MergeArgs collectArgs(const MergeOptions &o, bool eraseAllGiven) {
     MergeArgs a = o.flags;
     a.eraseAll = o.eraseAll;
     std::error_code ec;
-    if (!o.outDir.empty()) std::filesystem::create_directories(o.outDir, ec);
+    if (!o.outDir.empty()) std::filesystem::create_directories(qv::sys::fsPath(o.outDir), ec);
     if (ec) throw InputError("cannot create the folder " + o.outDir + ": " + ec.message());
     if (!o.manifest.empty()) a = overrideWith(loadManifest(o.manifest, o.outDir), a, eraseAllGiven);
     else if (!o.outDir.empty()) defaultOutputs(a, o.outDir);

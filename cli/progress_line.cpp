@@ -1,7 +1,8 @@
 #include "cli/progress_line.h"
 
+#include "base/system.h"
+
 #include <cstdio>
-#include <unistd.h>
 
 namespace qvcli {
 namespace {
@@ -12,7 +13,7 @@ constexpr double kMiB = 1024.0 * 1024.0;
 
 } // namespace
 
-ProgressLine::ProgressLine(bool enabled) : enabled_(enabled && isatty(fileno(stderr)) == 1) {
+ProgressLine::ProgressLine(bool enabled) : enabled_(enabled && qv::sys::isTerminal(stderr)) {
     start_ = stepStart_ = Clock::now();
 }
 

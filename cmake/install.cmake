@@ -8,12 +8,15 @@ set(QUORVEL_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/quorvel)
 
 install(TARGETS quorvel quorvel_static EXPORT quorvelTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
-  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}) # quorvel.dll beside quorvel.exe
 install(FILES include/quorvel/quorvel.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/quorvel)
 install(TARGETS quorvel_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES docs/quorvel.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES cli/quorvel.bash RENAME quorvel
-  DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+if(NOT WIN32)
+  install(FILES docs/quorvel.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES cli/quorvel.bash RENAME quorvel
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+endif()
 install(FILES README.md docs/errors.md docs/formats.md docs/usage.md
   DESTINATION ${CMAKE_INSTALL_DOCDIR})
 

@@ -1,9 +1,8 @@
 #include "e2p/text_helpers.h"
 
+#include "base/system.h"
+
 #include <climits>
-#include <cstdlib>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace qv {
 namespace {
@@ -91,34 +90,20 @@ int32_t DecStrToInt(std::string_view text) {
 }
 
 uint64_t GetFileLength(const std::string &path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return 0;
-    return uint64_t(st.st_size);
+    const sys::FileStatus st = sys::fileStatus(path);
+    return st.kind == sys::FileKind::folder || st.kind == sys::FileKind::error ? 0 : st.size;
 }
 
 bool IsFileExist(const std::string &path) {
-    struct stat st {};
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+    if (path.empty()) return false;
+    const sys::FileKind kind = sys::fileStatus(path).kind;
+    return kind == sys::FileKind::regular || kind == sys::FileKind::device || kind == sys::FileKind::other;
 }
 
-bool IsDirectory(const std::string &path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
+bool IsDirectory(const std::string &path) { return sys::fileStatus(path).kind == sys::FileKind::folder; }
 
-std::string GetTempDir() {
-    const char *dir = std::getenv("TMPDIR");
-    return dir && *dir ? dir : "/tmp";
-}
+std::string GetTempDir() { return sys::tempDir(); }
 
-std::string GetTempFilePath(const std::string &prefix) {
-    std::string dir = GetTempDir();
-    if (dir.back() != '/') dir += '/';
-    std::string name = dir + prefix + "XXXXXX";
-    int fd = ::mkstemp(name.data());
-    if (fd < 0) return std::string();
-    ::close(fd);
-    return name;
-}
+std::string GetTempFilePath(const std::string &prefix) { return sys::tempFileName(prefix); }
 
 } // namespace qv

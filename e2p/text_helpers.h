@@ -47,10 +47,12 @@ bool IsFileExist(const std::string &path);
 // True when `path` names a directory.
 bool IsDirectory(const std::string &path);
 
-// Directory for temporary files: $TMPDIR when set and not empty, else /tmp.
+// Directory for temporary files: $TMPDIR when set and not empty, else /tmp
+// (Windows: the system's temporary folder).
 std::string GetTempDir();
 // Creates a new, unique, empty file in GetTempDir() whose name begins with
-// `prefix` and returns its path; the empty string when none can be made.
+// `prefix` (the system's temporary-name service makes it) and returns its
+// path; the empty string when none can be made.
 std::string GetTempFilePath(const std::string &prefix);
 
 } // namespace qv

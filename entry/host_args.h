@@ -5,6 +5,8 @@
 
 #include <quorvel/quorvel.h>
 
+#include "base/log.h"
+
 #include <cstdarg>
 #include <cstddef>
 #include <string>
@@ -53,7 +55,7 @@ public:
     MessageSlot(char *buffer, size_t size) : buffer_(buffer), size_(size) {}
     explicit MessageSlot(std::string *text) : text_(text) {}
     void set(std::string_view text) const noexcept;
-    void format(const char *fmt, ...) const noexcept __attribute__((format(printf, 2, 3)));
+    void format(const char *fmt, ...) const noexcept QV_PRINTF_FORMAT(2, 3);
 
 private:
     char *buffer_ = nullptr;

@@ -5,6 +5,7 @@
 
 #include "base/cause.h"
 #include "base/results.h"
+#include "base/system.h"
 #include "entry/merge_call.h"
 
 #include <ctime>
@@ -70,9 +71,8 @@ int checkRecord(const quorvel_request &rq, const MessageSlot &message, const Mes
         explainShortRecord(rq, needs, cause);
         return kErrFlashInfoShort;
     }
-    std::time_t t = std::time_t(rq.recorded_time);
     std::tm utc{};
-    if (rq.recorded_time < -1 || (rq.recorded_time >= 0 && !gmtime_r(&t, &utc))) {
+    if (rq.recorded_time < -1 || (rq.recorded_time >= 0 && !sys::utcTime(rq.recorded_time, utc))) {
         message.format("recorded_time %lld is neither -1 nor a time in seconds since 1970",
                        static_cast<long long>(rq.recorded_time));
         return kErrRecordedTime;

@@ -7,13 +7,11 @@
 #include "input/inputs.h"
 #include "rai/download.h"
 
+#include "base/system.h"
+
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace qv {
 namespace {
@@ -39,57 +37,44 @@ struct Refusal {
 std::string whereMissing(const std::string &path) {
     namespace fs = std::filesystem;
     fs::path walked;
-    for (const fs::path &part : fs::path(path)) {
-        fs::path next = walked / part;
-        struct stat st {};
-        if (::stat(next.c_str(), &st) != 0) {
-            if (walked.empty()) return "nothing named " + next.string() + " here";
-            if (::stat(walked.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
-                return walked.string() + " is a file, not a folder";
-            return "the folder " + walked.string() + " holds no " + part.string();
+    for (const fs::path &part : sys::fsPath(path)) {
+        const fs::path next = walked / part;
+        const sys::FileKind kind = sys::fileStatus(sys::utf8Path(next)).kind;
+        if (kind == sys::FileKind::none || kind == sys::FileKind::noFolder || kind == sys::FileKind::error) {
+            if (walked.empty()) return "nothing named " + sys::utf8Path(next) + " here";
+            if (sys::fileStatus(sys::utf8Path(walked)).kind != sys::FileKind::folder)
+                return sys::utf8Path(walked) + " is a file, not a folder";
+            return "the folder " + sys::utf8Path(walked) + " holds no " + sys::utf8Path(part);
         }
         walked = next;
     }
     return "it went away while it was looked up";
 }
 
-const char *typeName(mode_t mode) {
-    if (S_ISDIR(mode)) return "a folder";
-    if (S_ISCHR(mode)) return "a character device";
-    if (S_ISBLK(mode)) return "a block device";
-    if (S_ISFIFO(mode)) return "a pipe";
-    if (S_ISSOCK(mode)) return "a socket";
-    return "no regular file";
-}
-
 // Why a file that exists cannot be opened, beside the system's reason: who
-// may read it.
-std::string unreadable(const struct stat &st, int error) {
-    std::string reason = std::strerror(error);
-    if (error != EACCES) return reason;
-    return strprintf("%s: mode %04o, owner %u, group %u; the merge runs as user %u", reason.c_str(),
-                     unsigned(st.st_mode & 07777), unsigned(st.st_uid), unsigned(st.st_gid), unsigned(::geteuid()));
+// may read it, where the system says.
+std::string unreadable(const std::string &path, const std::string &reason) {
+    const std::string who = sys::readPermission(path);
+    return who.empty() ? reason : reason + ": " + who;
 }
 
 // Exists, is a regular file, opens for reading.
 int checkReadable(const std::string &path, const Refusal &refuse) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        const int error = errno;
-        if (error == ENOENT || error == ENOTDIR)
-            return refuse(kErrInputMissing, path, "no such file", whereMissing(path));
-        const std::string reason = std::strerror(error);
+    const sys::FileStatus st = sys::fileStatus(path);
+    if (st.kind == sys::FileKind::none || st.kind == sys::FileKind::noFolder)
+        return refuse(kErrInputMissing, path, "no such file", whereMissing(path));
+    if (st.kind == sys::FileKind::error) {
+        const std::string reason = systemReason();
         return refuse(kErrInputUnreadable, path, "cannot be read: " + reason, "cannot be looked up: " + reason);
     }
-    if (!S_ISREG(st.st_mode))
-        return refuse(kErrInputNotRegular, path, "not a regular file", std::string("is ") + typeName(st.st_mode));
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        const int error = errno;
-        return refuse(kErrInputUnreadable, path, strprintf("cannot be read: %s", std::strerror(error)),
-                      "cannot be opened: " + unreadable(st, error));
+    if (st.kind != sys::FileKind::regular)
+        return refuse(kErrInputNotRegular, path, "not a regular file", std::string("is ") + st.what);
+    if (!File(path, "rb")) {
+        const bool denied = errno == EACCES;
+        const std::string reason = systemReason();
+        return refuse(kErrInputUnreadable, path, "cannot be read: " + reason,
+                      "cannot be opened: " + (denied ? unreadable(path, reason) : reason));
     }
-    ::close(fd);
     return 0;
 }
 

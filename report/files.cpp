@@ -3,8 +3,8 @@
 #include "report/areas.h"
 #include "report/sha256.h"
 #include "input/inputs.h"
+#include "base/system.h"
 
-#include <filesystem>
 
 namespace qvcli {
 namespace {
@@ -111,10 +111,10 @@ void placeByReaders(const ReleaseModel &m, OutputFile &o, size_t i) {
 FileFacts fileFacts(const std::string &path) {
     FileFacts f;
     f.path = path;
-    std::error_code ec;
-    f.exists = std::filesystem::is_regular_file(path, ec);
+    const qv::sys::FileStatus st = qv::sys::fileStatus(path);
+    f.exists = st.kind == qv::sys::FileKind::regular;
     if (!f.exists) return f;
-    f.size = std::filesystem::file_size(path, ec);
+    f.size = st.size;
     f.sha256 = sha256OfFile(path).value_or("");
     return f;
 }

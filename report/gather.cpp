@@ -4,8 +4,8 @@
 #include "e2p/image_reader.h"
 #include "report/files.h"
 #include "report/model.h"
+#include "base/system.h"
 
-#include <filesystem>
 #include <functional>
 #include <future>
 #include <utility>
@@ -29,8 +29,7 @@ void addProblems(ReleaseModel &m, const std::string &what, const std::vector<std
 }
 
 std::optional<Bytes> readIfThere(const std::string &path) {
-    std::error_code ec;
-    if (path.empty() || !std::filesystem::is_regular_file(path, ec)) return std::nullopt;
+    if (path.empty() || qv::sys::fileStatus(path).kind != qv::sys::FileKind::regular) return std::nullopt;
     return readWholeFile(path, kImageBound);
 }
 
@@ -48,8 +47,7 @@ void readFlash(ReleaseModel &m, const FlashSource &source) {
 
 void readCode(ReleaseModel &m, const MergeArgs &a) {
     attempt(m, "code image", [&] {
-        std::error_code ec;
-        if (a.outCode.empty() || !std::filesystem::is_regular_file(a.outCode, ec)) return;
+        if (a.outCode.empty() || qv::sys::fileStatus(a.outCode).kind != qv::sys::FileKind::regular) return;
         const MappedFile image(a.outCode); // hundreds of megabytes: read in place
         m.code = qv::readCodeImage(image.bytes());
         m.outputs[0].file = fileFacts(a.outCode, image.bytes());

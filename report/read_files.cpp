@@ -2,13 +2,7 @@
 
 #include "base/cause.h"
 #include "base/file.h"
-
-#include <filesystem>
-
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "base/system.h"
 
 namespace qvcli {
 namespace {
@@ -21,20 +15,19 @@ void reserveLarge(Bytes &b, size_t n) {
     constexpr uintptr_t kHuge = uintptr_t(2) << 20;
     const uintptr_t from = (reinterpret_cast<uintptr_t>(b.data()) + kHuge - 1) & ~(kHuge - 1);
     const uintptr_t to = (reinterpret_cast<uintptr_t>(b.data()) + n) & ~(kHuge - 1);
-    if (to > from) madvise(reinterpret_cast<void *>(from), to - from, MADV_HUGEPAGE);
+    if (to > from) qv::sys::adviseHugePages(reinterpret_cast<void *>(from), to - from);
 }
 
 // The size of a regular file, checked against the bound.
 uint64_t boundedSize(const std::string &path, const ReadBound &bound) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::file_status st = fs::status(path, ec);
-    if (fs::is_directory(st)) throw InputError(path + " is a folder, not a file");
-    if (ec || !fs::exists(st))
-        throw InputError("cannot read " + path, path + ": " + (ec ? ec.message() : "No such file or directory"));
-    if (!fs::is_regular_file(st)) throw InputError(path + " is not a regular file");
-    const uintmax_t size = fs::file_size(path, ec);
-    if (ec) throw InputError("cannot read " + path, path + ": " + ec.message());
+    using qv::sys::FileKind;
+    const qv::sys::FileStatus st = qv::sys::fileStatus(path);
+    if (st.kind == FileKind::folder) throw InputError(path + " is a folder, not a file");
+    if (st.kind == FileKind::none || st.kind == FileKind::noFolder)
+        throw InputError("cannot read " + path, path + ": No such file or directory");
+    if (st.kind == FileKind::error) throw InputError("cannot read " + path, path + ": " + qv::systemReason());
+    if (st.kind != FileKind::regular) throw InputError(path + " is not a regular file");
+    const uint64_t size = st.size;
     if (size > bound.maxBytes)
         throw InputError(path + " holds " + std::to_string(size) + " bytes, more than " + bound.what + " may (at most " +
                          std::to_string(bound.maxBytes) + ")");
@@ -76,20 +69,9 @@ std::string readTextFile(const std::string &path, const ReadBound &bound) {
 }
 
 MappedFile::MappedFile(const std::string &path) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) throw InputError(path + " is a folder, not a file");
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat st {};
-    const bool ok = fd >= 0 && ::fstat(fd, &st) == 0 && st.st_size >= 0;
-    size_ = ok ? size_t(st.st_size) : 0;
-    void *p = ok && size_ ? ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0) : nullptr;
-    if (fd >= 0) ::close(fd); // the mapping stays valid without the descriptor
-    if (!ok || p == MAP_FAILED) throw InputError("cannot read " + path, path + ": " + qv::systemReason());
-    data_ = static_cast<const uint8_t *>(p);
-}
-
-MappedFile::~MappedFile() {
-    if (data_) ::munmap(const_cast<uint8_t *>(data_), size_);
+    if (qv::sys::fileStatus(path).kind == qv::sys::FileKind::folder)
+        throw InputError(path + " is a folder, not a file");
+    if (!file_.map(path)) throw InputError("cannot read " + path, path + ": " + qv::systemReason());
 }
 
 } // namespace qvcli

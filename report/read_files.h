@@ -7,6 +7,7 @@
 
 #include "base/bytes.h"
 #include "base/output_files.h"
+#include "base/mapped_file.h"
 
 #include <cstdint>
 #include <span>
@@ -78,14 +79,10 @@ class MappedFile {
 public:
     // Throws InputError, as readWholeFile, when the file cannot be read.
     explicit MappedFile(const std::string &path);
-    ~MappedFile();
-    MappedFile(const MappedFile &) = delete;
-    MappedFile &operator=(const MappedFile &) = delete;
-    ByteView bytes() const { return {data_, size_}; }
+    ByteView bytes() const { return {file_.data(), file_.size()}; }
 
 private:
-    const uint8_t *data_ = nullptr;
-    size_t size_ = 0;
+    qv::MappedFile file_;
 };
 
 using qv::le16;

@@ -1,5 +1,5 @@
 // SHA-256 digests of the files and buffers a release report lists, as 64
-// lower-case hex digits (through the system's crypto library).
+// lower-case hex digits (through the system's own provider, base/sha256.h).
 #pragma once
 
 #include <cstddef>

@@ -7,16 +7,24 @@
 #   scripts/setup.sh --all    also what the tests, the sanitizer and fuzz runs,
 #                             the packaging, the report's rendering test, the
 #                             benchmarks and the example scripts need
+#   scripts/setup.sh --windows  what the windows preset needs besides: the
+#                             mingw-w64 cross compiler, zlib for it, wine to
+#                             run the tests, and the header-only libraries and
+#                             GoogleTest's sources it takes from Debian
 set -euo pipefail
 
 build=(cmake ninja-build g++ zlib1g-dev libssl-dev libcli11-dev nlohmann-json3-dev)
 all=(clang libclang-rt-14-dev binutils libgtest-dev libgmock-dev libbenchmark-dev pkg-config
      dpkg-dev file dosfstools mtools python3 man-db chromium-headless-shell fonts-dejavu-core)
 
+windows=(cmake ninja-build g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 libcli11-dev nlohmann-json3-dev
+         libgtest-dev)
+
 case "${1:-}" in
   "") wanted=("${build[@]}") ;;
   --all) wanted=("${build[@]}" "${all[@]}") ;;
-  *) echo "usage: $0 [--all]" >&2; exit 2 ;;
+  --windows) wanted=("${windows[@]}") ;;
+  *) echo "usage: $0 [--all | --windows]" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -3,8 +3,8 @@
  * and writes a text log of every step.
  *
  * Three ways in:
- *   - the C ABI quorvel_merge(), exported from libquorvel.so, for hosts and
- *     other languages;
+ *   - the C ABI quorvel_merge(), exported from libquorvel.so (quorvel.dll
+ *     on Windows), for hosts and other languages;
  *   - the C++ entry quorvel(), with standard containers;
  *   - quorvel_merge_request(), the C ABI for hosts that want safety: outputs
  *     that appear only when the merge succeeded, strict inputs, a cancel
@@ -20,7 +20,18 @@
 #include <stddef.h>
 #include <stdint.h>
 
+/* On Windows the entries come from quorvel.dll (a host that links the
+ * static library defines QUORVEL_STATIC; CMake's quorvel::quorvel_static
+ * does); elsewhere they are the shared library's only visible symbols. */
+#if defined(_WIN32)
 #if defined(QUORVEL_BUILDING)
+#define QUORVEL_API __declspec(dllexport)
+#elif defined(QUORVEL_STATIC)
+#define QUORVEL_API
+#else
+#define QUORVEL_API __declspec(dllimport)
+#endif
+#elif defined(QUORVEL_BUILDING)
 #define QUORVEL_API __attribute__((visibility("default")))
 #else
 #define QUORVEL_API

@@ -10,7 +10,9 @@
 #include "support/context.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 #include <thread>
 
@@ -76,6 +78,9 @@ TEST(FilePositionedIo, EachPositionedWriteIsOneOperationOfTheWriteSeam) {
 }
 
 TEST(FilePositionedIo, WriteThroughToAPipeWritesThroughTheStream) {
+#ifdef _WIN32
+    GTEST_SKIP() << "a named pipe by path is a POSIX fifo here";
+#else
     TempDir dir;
     std::string fifo = dir.file("pipe");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
@@ -90,6 +95,7 @@ TEST(FilePositionedIo, WriteThroughToAPipeWritesThroughTheStream) {
     }
     reader.join();
     EXPECT_EQ(received, data);
+#endif
 }
 
 TEST(FilePositionedIo, ReserveToKeepsTheLengthAndIsIgnoredWhereItCannotWork) {

@@ -1,9 +1,11 @@
 #include "builders.h"
 
-#include <cstdlib>
+#include "base/system.h"
+
+#include <chrono>
+#include <ctime>
+#include <filesystem>
 #include <stdexcept>
-#include <fcntl.h>
-#include <sys/stat.h>
 
 namespace cvtest {
 
@@ -134,8 +136,11 @@ Bytes sizeDate(const std::string &text) {
 }
 
 void setMtime(const std::string &path, std::time_t t) {
-    struct timespec times[2] = {{t, 0}, {t, 0}};
-    if (utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) throw std::runtime_error("utimensat " + path);
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const auto at = std::chrono::system_clock::from_time_t(t);
+    fs::last_write_time(qv::sys::fsPath(path), fs::file_time_type::clock::from_sys(at), ec);
+    if (ec) throw std::runtime_error("cannot set the last-write time of " + path);
 }
 
 ScopedTz::ScopedTz(const char *tz) {
@@ -143,14 +148,22 @@ ScopedTz::ScopedTz(const char *tz) {
         had_ = true;
         old_ = old;
     }
-    setenv("TZ", tz, 1);
+    qvtest::setEnv("TZ", tz);
+#ifdef _WIN32
+    _tzset();
+#else
     tzset();
+#endif
 }
 
 ScopedTz::~ScopedTz() {
-    if (had_) setenv("TZ", old_.c_str(), 1);
-    else unsetenv("TZ");
+    if (had_) qvtest::setEnv("TZ", old_.c_str());
+    else qvtest::unsetEnv("TZ");
+#ifdef _WIN32
+    _tzset();
+#else
     tzset();
+#endif
 }
 
 Bytes makeCodeFile(Bytes section, uint32_t versionAddr, uint32_t versionAddr1) {

@@ -98,10 +98,10 @@ TEST_F(Parser, ContainerTextGoesThroughATemporaryFileThatIsDeleted) {
     TempDir tmp;
     const char *old = std::getenv("TMPDIR");
     std::string saved = old ? old : "";
-    setenv("TMPDIR", tmp.path().c_str(), 1);
+    qvtest::setEnv("TMPDIR", tmp.path().c_str());
     int r = loadBytes(container("MSTM", 16, "A 1 1 1\n5 %u8\n"));
-    if (old) setenv("TMPDIR", saved.c_str(), 1);
-    else unsetenv("TMPDIR");
+    if (old) qvtest::setEnv("TMPDIR", saved.c_str());
+    else qvtest::unsetEnv("TMPDIR");
     ASSERT_EQ(r, 0);
     EXPECT_EQ(table.GetObjCount(), 1);
     EXPECT_EQ(table.TempFile().rfind(tmp.path() + "/AuE", 0), 0u) << table.TempFile();
@@ -111,10 +111,10 @@ TEST_F(Parser, ContainerTextGoesThroughATemporaryFileThatIsDeleted) {
 TEST_F(Parser, ContainerFailsWhenNoTemporaryFileCanBeMade) {
     const char *old = std::getenv("TMPDIR");
     std::string saved = old ? old : "";
-    setenv("TMPDIR", dir.file("no-such-dir").c_str(), 1);
+    qvtest::setEnv("TMPDIR", dir.file("no-such-dir").c_str());
     int r = loadBytes(container("MSTM", 16, "A 1 1 1\n5 %u8\n"));
-    if (old) setenv("TMPDIR", saved.c_str(), 1);
-    else unsetenv("TMPDIR");
+    if (old) qvtest::setEnv("TMPDIR", saved.c_str());
+    else qvtest::unsetEnv("TMPDIR");
     EXPECT_EQ(r, -1207);
     EXPECT_EQ(error, "cannot create a temporary file in " + dir.file("no-such-dir"));
 }

@@ -105,12 +105,12 @@ TEST(Files, TempFilePathIsANewEmptyFileInTmpdir) {
     qvtest::TempDir dir;
     const char *old = std::getenv("TMPDIR");
     std::string saved = old ? old : "";
-    setenv("TMPDIR", dir.path().c_str(), 1);
+    qvtest::setEnv("TMPDIR", dir.path().c_str());
     std::string a = GetTempFilePath("AuE"), b = GetTempFilePath("AuE");
-    setenv("TMPDIR", (dir.path() + "/missing").c_str(), 1);
+    qvtest::setEnv("TMPDIR", (dir.path() + "/missing").c_str());
     std::string none = GetTempFilePath("AuE");
-    if (old) setenv("TMPDIR", saved.c_str(), 1);
-    else unsetenv("TMPDIR");
+    if (old) qvtest::setEnv("TMPDIR", saved.c_str());
+    else qvtest::unsetEnv("TMPDIR");
 
     EXPECT_EQ(a.rfind(dir.path() + "/AuE", 0), 0u) << a;
     EXPECT_NE(a, b);

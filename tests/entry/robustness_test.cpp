@@ -20,11 +20,11 @@ public:
         const char *old = std::getenv("TMPDIR");
         hadOld_ = old != nullptr;
         if (old) old_ = old;
-        setenv("TMPDIR", dir.c_str(), 1);
+        qvtest::setEnv("TMPDIR", dir.c_str());
     }
     ~TmpDirScope() {
-        if (hadOld_) setenv("TMPDIR", old_.c_str(), 1);
-        else unsetenv("TMPDIR");
+        if (hadOld_) qvtest::setEnv("TMPDIR", old_.c_str());
+        else qvtest::unsetEnv("TMPDIR");
     }
 
 private:

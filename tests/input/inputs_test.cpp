@@ -45,8 +45,8 @@ TEST(WpbHeader, MagicTypeCodeAndPosition) {
     writeFile(dir.file("short.wpb"), Bytes(17, 0x57));
     EXPECT_FALSE(is_wpb_file(dir.file("short.wpb")));
     // Case matters, and a missing file is not compressed.
-    writeFile(dir.file("X.WPB"), makeWpb(Bytes{1}, 0));
-    EXPECT_FALSE(is_wpb_file(dir.file("X.WPB")));
+    writeFile(dir.file("y.WPB"), makeWpb(Bytes{1}, 0));
+    EXPECT_FALSE(is_wpb_file(dir.file("y.WPB")));
     EXPECT_FALSE(is_wpb_file(dir.file("missing.wpb")));
 }
 

@@ -1,9 +1,11 @@
 #include "support/support.h"
 
+#include "base/system.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -12,21 +14,28 @@
 namespace qvtest {
 
 TempDir::TempDir() {
-    const char *tmp = std::getenv("TMPDIR");
-    std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/qvtest.XXXXXX";
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back('\0');
-    if (!mkdtemp(buf.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = buf.data();
+    namespace fs = std::filesystem;
+    const fs::path base = qv::sys::fsPath(qv::sys::tempDir());
+    std::random_device seed;
+    std::mt19937_64 next(seed());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const fs::path p = base / ("qvtest." + std::to_string(next() % 1000000000));
+        std::error_code ec;
+        if (fs::create_directory(p, ec)) {
+            path_ = qv::sys::utf8Path(p);
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a folder in " + qv::sys::tempDir());
 }
 
 TempDir::~TempDir() {
     std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
+    std::filesystem::remove_all(qv::sys::fsPath(path_), ec);
 }
 
 void writeFile(const std::string &path, const Bytes &data) {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    std::ofstream f(qv::sys::fsPath(path), std::ios::binary | std::ios::trunc);
     f.write(reinterpret_cast<const char *>(data.data()), std::streamsize(data.size()));
     if (!f) throw std::runtime_error("cannot write " + path);
 }
@@ -34,7 +43,7 @@ void writeFile(const std::string &path, const Bytes &data) {
 void writeText(const std::string &path, const std::string &text) { writeFile(path, Bytes(text.begin(), text.end())); }
 
 Bytes readFile(const std::string &path) {
-    std::ifstream f(path, std::ios::binary);
+    std::ifstream f(qv::sys::fsPath(path), std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
@@ -43,12 +52,31 @@ std::string readText(const std::string &path) {
     return std::string(b.begin(), b.end());
 }
 
-bool fileExists(const std::string &path) { return std::filesystem::exists(path); }
+void setEnv(const char *name, const std::string &value) {
+#ifdef _WIN32
+    _putenv_s(name, value.c_str());
+#else
+    ::setenv(name, value.c_str(), 1);
+#endif
+}
+
+void unsetEnv(const char *name) {
+#ifdef _WIN32
+    _putenv_s(name, "");
+#else
+    ::unsetenv(name);
+#endif
+}
+
+bool fileExists(const std::string &path) { return std::filesystem::exists(qv::sys::fsPath(path)); }
 
 std::vector<std::string> readLines(const std::string &path) {
     std::vector<std::string> lines;
     std::istringstream in(readText(path));
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back(); // a text file written on Windows
+        lines.push_back(line);
+    }
     return lines;
 }
 

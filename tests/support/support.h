@@ -32,6 +32,9 @@ void writeText(const std::string &path, const std::string &text);
 Bytes readFile(const std::string &path);
 std::string readText(const std::string &path);
 bool fileExists(const std::string &path);
+// Sets or removes a variable of the process's environment (both systems).
+void setEnv(const char *name, const std::string &value);
+void unsetEnv(const char *name);
 std::vector<std::string> readLines(const std::string &path);
 
 void put16(Bytes &b, uint16_t v);
