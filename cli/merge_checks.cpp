@@ -49,15 +49,20 @@ int checkCommandFiles(const MergeArgs &a, std::string &msg) {
     images[qv::kRaiOutput].imagePath = a.outRai;
     const qv::HostLists read{{a.flashInfoPath, a.e2pBase, a.e2pArea}, {}, {}, {}};
     if (const int r = qv::checkOutputsAreNotInputs(read, images, a.log, msg)) return r;
-    if (a.e2pAreaOut.empty()) return 0;
+    // Each file the command writes itself is no input and no output before it.
     qv::HostLists inputs{a.images, a.patches, a.cus, a.e2pFiles};
     inputs.images.insert(inputs.images.end(), {a.flashInfoPath, a.e2pBase});
-    qv::MergeOutputs areaOut;
-    areaOut[0].imagePath = a.e2pAreaOut;
-    if (const int r = qv::checkOutputsAreNotInputs(inputs, areaOut, "", msg)) return r;
-    for (const std::string *other : {&a.outCode, &a.outE2p, &a.outRai, &a.log}) {
-        areaOut[1].imagePath = *other;
-        if (const int r = qv::checkOutputsAreNotInputs({}, areaOut, "", msg)) return r;
+    const std::string *outputs[] = {&a.outCode, &a.outE2p, &a.outRai, &a.log, &a.e2pAreaOut, &a.record, &a.outFlash};
+    for (size_t i = 4; i < std::size(outputs); ++i) {
+        if (outputs[i]->empty()) continue;
+        qv::MergeOutputs own;
+        own[0].imagePath = *outputs[i];
+        if (i == 5) inputs.images.push_back(a.e2pArea); // only the merged area may replace it
+        if (const int r = qv::checkOutputsAreNotInputs(inputs, own, "", msg)) return r;
+        for (size_t k = 0; k < i; ++k) {
+            own[1].imagePath = *outputs[k];
+            if (const int r = qv::checkOutputsAreNotInputs({}, own, "", msg)) return r;
+        }
     }
     return 0;
 }

@@ -4,6 +4,7 @@
 #include "cli/errors.h"
 #include "cli/merge_output.h"
 #include "cli/merge_request.h"
+#include "cli/record_merge.h"
 #include "report/release_report.h"
 #include "cli/progress_line.h"
 #include "base/output_files.h"
@@ -72,7 +73,8 @@ private:
 int runMerge(const MergeArgs &a, const MergeSwitches &s) {
     Bytes flash = flashRecord(a);
     Bytes base = readWholeFile(a.e2pBase, kE2pBound), area = readWholeFile(a.e2pArea, kE2pBound);
-    MergeRequest req(a, flash, base, area, requestFlags(s), recordedTimeFromEnvironment());
+    const int64_t time = s.recordedTime.value_or(recordedTimeFromEnvironment());
+    MergeRequest req(a, flash, base, area, requestFlags(s), time);
     std::string aliasMessage;
     if (const int r = checkCommandFiles(a, aliasMessage)) {
         reportMergeFailure(r, aliasMessage, s.json);
@@ -84,9 +86,14 @@ int runMerge(const MergeArgs &a, const MergeSwitches &s) {
     AreaOutput areaOut(a.e2pAreaOut, s.sync);
     const CallResult r = callLibrary(req, cancel, s);
     if (r.code != 0) reportMergeFailure(r.code, r.message, s.json);
-    if (!s.report.empty()) writeReleaseReport(s.report, a, s.manifest, flashSourceOf(a), MergeRun{r.code, r.message, req.results(), area});
-    if (r.code != 0) return cancel.signal() ? 128 + cancel.signal() : kExitFailed;
+    const MergeRun run{r.code, r.message, req.results(), area};
+    if (!s.report.empty()) writeReleaseReport(s.report, a, s.manifest, flashSourceOf(a), run);
+    if (r.code != 0) {
+        recordMerge(a, s, flash, run, time);
+        return cancel.signal() ? 128 + cancel.signal() : kExitFailed;
+    }
     areaOut.commit(area);
+    recordMerge(a, s, flash, run, time);
     if (s.json || !s.quiet) printMergeOutputs(req.results(), le32(&flash[28]), r.seconds, s.json);
     return kExitOk;
 }
