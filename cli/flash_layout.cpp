@@ -1,6 +1,7 @@
 #include "cli/flash_layout.h"
 
 #include "cli/errors.h"
+#include "flash/geometry.h"
 #include "rai/image_io.h"
 #include "report/format.h"
 
@@ -45,7 +46,11 @@ FlashLayout flashLayoutOf(const ReleaseRecord &r) {
         p.length = flashLength(o.file.size, p.interleaved);
         // The RAI area is as long as its entry; item writes of the interleaved
         // layout lie past the fill but inside the area.
-        if (o.image == "rai" && p.interleaved) p.length = std::min<uint64_t>(p.length, o.size);
+        if (o.image == "rai" && p.interleaved) {
+            p.length = std::min<uint64_t>(p.length, o.size);
+            const int32_t sector = qv::fms_GetSectorSize(qv::flashRecordOf(r.flash).state(), o.address);
+            p.storeSector = sector > 0 ? uint32_t(sector) : 0;
+        }
         if (p.length == 0) continue;
         if (p.address < l.base || p.end() > l.end)
             throw InputError("the " + o.image + " image " + rangeText(p.address, p.end()) + " lies outside the flash " +
@@ -86,6 +91,13 @@ void FlashContent::readImage(size_t i, uint64_t offset, uint8_t *dst, size_t n) 
     for (uint64_t o = offset; o < offset + n;) {
         const size_t take = size_t(std::min<uint64_t>(16 - o % 16, offset + n - o));
         std::memcpy(dst + (o - offset), &slots_[qv::imagePosition(kInterleaved, uint32_t(o)) - first * 32], take);
+        o += take;
+    }
+    if (!p.storeSector) return;
+    const uint64_t half = p.storeSector / 2;
+    for (uint64_t o = offset; o < offset + n;) {
+        const uint64_t in = o % p.storeSector, take = std::min<uint64_t>(offset + n - o, in < half ? half - in : p.storeSector - in);
+        if (in >= half) std::memset(dst + (o - offset), 0xFF, size_t(take));
         o += take;
     }
 }

@@ -26,6 +26,10 @@ struct PlacedImage {
     uint64_t length = 0;       // flash bytes it covers
     uint64_t fileSize = 0;
     bool interleaved = false;  // the file holds the data in the first halves of 32-byte slots
+    // The interleaved RAI image: the item store uses the first half of each
+    // sector of this size; the second halves hold no data of the image
+    // (erased), whatever the file's gaps hold there.
+    uint32_t storeSector = 0;
     uint64_t end() const { return uint64_t(address) + length; }
 };
 

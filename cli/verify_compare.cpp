@@ -24,6 +24,7 @@ std::string bytesText(const std::vector<uint8_t> &b) {
 
 // What the device's bits say about how it was written.
 std::string hint(uint64_t cleared, uint64_t set) {
+    if (set && cleared) return "bits differ both ways: other data than the release's";
     if (set) return "bits the release programs to 0 read 1: a write that did not happen";
     if (cleared) return "bits the release leaves at 1 read 0: the flash was not erased first, or two writes overlap";
     return "";
