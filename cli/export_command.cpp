@@ -6,6 +6,7 @@
 #include "cli/help_text.h"
 #include "cli/verify.h"
 
+#include <future>
 #include <iostream>
 #include <memory>
 
@@ -20,13 +21,17 @@ struct ExportOptions {
 int runExport(const ExportOptions &o) {
     const FlashFormat format = flashFormatFor(o.out, o.format, "-o");
     const ReleaseRecord r = readRecord(o.record);
-    VerifyResult v;
-    verifyFolder(r, true, v);
-    for (const Finding &f : v.differences) std::cerr << "differs: " << f.text << "\n";
-    if (!v.differences.empty())
-        throw InputError(o.record + ": the images are not those of the record; nothing written");
     FlashContent content(flashLayoutOf(r));
-    writeFlashFile(o.out, format, content, o.sync);
+    // The images are checked against their digests while the file is
+    // written; it replaces an earlier one only when they all match.
+    VerifyResult v;
+    auto digests = std::async(std::launch::async, [&] { verifyFolder(r, true, v); });
+    writeFlashFile(o.out, format, content, o.sync, [&] {
+        digests.get();
+        for (const Finding &f : v.differences) std::cerr << "differs: " << f.text << "\n";
+        if (!v.differences.empty())
+            throw InputError(o.record + ": the images are not those of the record; nothing written");
+    });
     return kExitOk;
 }
 

@@ -31,7 +31,8 @@ void blockLines(RecordLines &lines, uint64_t from, const uint8_t *block, uint64_
 
 } // namespace
 
-void writeFlashFile(const std::string &path, FlashFormat format, FlashContent &content, bool sync) {
+void writeFlashFile(const std::string &path, FlashFormat format, FlashContent &content, bool sync,
+                    const std::function<void()> &beforeCommit) {
     CommandOutput out(path, sync);
     const FlashLayout &l = content.layout();
     std::vector<uint8_t> block(kBlock);
@@ -53,6 +54,7 @@ void writeFlashFile(const std::string &path, FlashFormat format, FlashContent &c
         lines.end(text);
         out.write(text.data(), text.size());
     }
+    if (beforeCommit) beforeCommit();
     out.commit();
 }
 

@@ -3,6 +3,7 @@
 #include "cli/errors.h"
 #include "report/format.h"
 
+#include <array>
 #include <cctype>
 #include <cstring>
 #include <filesystem>
@@ -85,35 +86,43 @@ void RecordReader::fail(const std::string &what) const {
     throw InputError(path_ + ": line " + std::to_string(line_) + ": " + what);
 }
 
-bool RecordReader::nextLine(std::string &line) {
-    line.clear();
+bool RecordReader::nextLine(std::string_view &line) {
+    carry_.clear();
     for (;;) {
         if (pos_ == len_) {
             len_ = file_.readAt(buf_.data(), buf_.size(), at_);
             at_ += int64_t(len_);
             pos_ = 0;
             if (len_ == 0) {
-                if (line.empty()) return false;
+                if (carry_.empty()) return false;
+                line = carry_;
                 break;
             }
         }
         const char *start = buf_.data() + pos_, *nl = static_cast<const char *>(std::memchr(start, '\n', len_ - pos_));
         const size_t take = nl ? size_t(nl - start) : len_ - pos_;
-        if (line.size() + take > kMaxLine) {
+        if (carry_.size() + take > kMaxLine) {
             ++line_;
             fail("longer than any record (" + std::to_string(kMaxLine) + " characters)");
         }
-        line.append(start, take);
         pos_ += take + (nl ? 1 : 0);
-        if (nl) break;
+        if (nl && carry_.empty()) {
+            line = std::string_view(start, take); // the whole line in the buffer: no copy
+            break;
+        }
+        carry_.append(start, take);
+        if (nl) {
+            line = carry_;
+            break;
+        }
     }
     ++line_;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     return true;
 }
 
-bool RecordReader::intelLine(const std::vector<uint8_t> &b, DataRecord &r) {
-    if (b.size() < 5 || b[0] != b.size() - 5) fail("the length field does not match the line");
+bool RecordReader::intelLine(const uint8_t *b, size_t size, DataRecord &r) {
+    if (size < 5 || b[0] != size - 5) fail("the length field does not match the line");
     const uint8_t type = b[3];
     const uint16_t offset = uint16_t(b[1] << 8 | b[2]);
     const size_t n = b[0];
@@ -121,7 +130,7 @@ bool RecordReader::intelLine(const std::vector<uint8_t> &b, DataRecord &r) {
     switch (type) {
     case 0:
         r.address = upper_ + offset;
-        r.bytes.assign(b.begin() + 4, b.begin() + 4 + long(n));
+        r.bytes.assign(b + 4, b + 4 + n);
         return true;
     case 1: ended_ = true; return false;
     case 2:
@@ -138,8 +147,8 @@ bool RecordReader::intelLine(const std::vector<uint8_t> &b, DataRecord &r) {
     }
 }
 
-bool RecordReader::srecLine(char type, const std::vector<uint8_t> &b, DataRecord &r) {
-    if (b.empty() || b[0] != b.size() - 1) fail("the count field does not match the line");
+bool RecordReader::srecLine(char type, const uint8_t *b, size_t size, DataRecord &r) {
+    if (size == 0 || b[0] != size - 1) fail("the count field does not match the line");
     size_t addrBytes = 0;
     switch (type) {
     case '1': addrBytes = 2; break;
@@ -149,17 +158,23 @@ bool RecordReader::srecLine(char type, const std::vector<uint8_t> &b, DataRecord
     case '0': case '5': case '6': return false; // header and counts
     default: fail(std::string("S") + type + " is no S-record type");
     }
-    if (b.size() < 2 + addrBytes) fail("shorter than its address");
+    if (size < 2 + addrBytes) fail("shorter than its address");
     uint64_t address = 0;
     for (size_t i = 0; i < addrBytes; ++i) address = address << 8 | b[1 + i];
     r.address = address;
-    r.bytes.assign(b.begin() + 1 + long(addrBytes), b.end() - 1);
+    r.bytes.assign(b + 1 + addrBytes, b + size - 1);
     return true;
 }
 
 bool RecordReader::next(DataRecord &r) {
-    std::string line;
-    std::vector<uint8_t> b;
+    static const auto kValues = [] {
+        std::array<int8_t, 256> t;
+        t.fill(-1);
+        for (int c = 0; c < 256; ++c) t[size_t(c)] = int8_t(hexValue(char(c)));
+        return t;
+    }();
+    std::string_view line;
+    uint8_t b[kMaxLine / 2];
     while (nextLine(line)) {
         if (line.empty()) continue;
         if (ended_) fail("a record after the end record");
@@ -168,17 +183,17 @@ bool RecordReader::next(DataRecord &r) {
         if (intel ? line[0] != ':' : (line[0] != 'S' || line.size() < 2))
             fail(intel ? "does not start with ':'" : "does not start with 'S' and a type digit");
         if ((line.size() - from) % 2 != 0) fail("an odd number of hex digits");
-        b.clear();
+        size_t n = 0;
         unsigned sum = 0;
         for (size_t i = from; i < line.size(); i += 2) {
-            const int hi = hexValue(line[i]), lo = hexValue(line[i + 1]);
-            if (hi < 0 || lo < 0) fail("\"" + line.substr(i, 2) + "\" is not a hex byte");
-            b.push_back(uint8_t(hi << 4 | lo));
-            sum += b.back();
+            const int hi = kValues[uint8_t(line[i])], lo = kValues[uint8_t(line[i + 1])];
+            if ((hi | lo) < 0) fail("\"" + std::string(line.substr(i, 2)) + "\" is not a hex byte");
+            b[n] = uint8_t(hi << 4 | lo);
+            sum += b[n++];
         }
         if (uint8_t(sum) != (intel ? 0 : 0xFF)) fail("bad checksum");
         r.line = line_;
-        if (intel ? intelLine(b, r) : srecLine(line[1], b, r)) return true;
+        if (intel ? intelLine(b, n, r) : srecLine(line[1], b, n, r)) return true;
     }
     if (!ended_) throw InputError(path_ + ": no end record: the file is cut short");
     return false;

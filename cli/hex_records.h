@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qvcli {
@@ -47,15 +48,16 @@ public:
     bool next(DataRecord &r);
 
 private:
-    bool nextLine(std::string &line);
+    bool nextLine(std::string_view &line);
     [[noreturn]] void fail(const std::string &what) const;
-    bool intelLine(const std::vector<uint8_t> &b, DataRecord &r);
-    bool srecLine(char type, const std::vector<uint8_t> &b, DataRecord &r);
+    bool intelLine(const uint8_t *b, size_t n, DataRecord &r);
+    bool srecLine(char type, const uint8_t *b, size_t n, DataRecord &r);
 
     std::string path_;
     FlashFormat format_;
     qv::File file_;
     std::vector<char> buf_;
+    std::string carry_; // a line that runs over the end of the buffer
     size_t pos_ = 0, len_ = 0;
     int64_t at_ = 0;
     uint64_t line_ = 0;

@@ -25,7 +25,17 @@ std::string rangeText(uint64_t from, uint64_t to) {
 // The addresses a readback gave, to find overlaps and what it leaves out.
 class Coverage {
 public:
-    // Throws InputError when [from, to) meets what an earlier line gave.
+    // Throws InputError when [from, to) meets what an earlier line gave
+    // (`where` names it).
+    template <class Where> void add(uint64_t from, uint64_t to, const Where &where) {
+        // A readback in address order extends the range it added last.
+        if (last_ != ranges_.end() && last_->second == from && std::next(last_) == ranges_.end()) {
+            last_->second = to;
+            return;
+        }
+        add(from, to, where());
+        last_ = std::prev(ranges_.upper_bound(from));
+    }
     void add(uint64_t from, uint64_t to, const std::string &where) {
         auto next = ranges_.lower_bound(from);
         if (next != ranges_.end() && next->first < to) overlap(from, to, next->first, where);
@@ -64,6 +74,7 @@ private:
                          strprintf("0x%08llX", (unsigned long long)other) + ")");
     }
     std::map<uint64_t, uint64_t> ranges_;
+    std::map<uint64_t, uint64_t>::iterator last_ = ranges_.end();
 };
 
 // The expected flash around the addresses a readback gives, a block at a time.
@@ -117,9 +128,9 @@ void compareRecords(const ReadbackOptions &o, FlashFormat f, FlashContent &conte
     while (reader.next(rec)) {
         if (rec.bytes.empty()) continue;
         const uint64_t to = rec.address + rec.bytes.size();
-        const std::string where = o.path + ": line " + std::to_string(rec.line);
+        auto where = [&] { return o.path + ": line " + std::to_string(rec.line); };
         if (rec.address < l.base || to > l.end)
-            throw InputError(where + ": data at " + rangeText(rec.address, to) + " lies outside the flash " +
+            throw InputError(where() + ": data at " + rangeText(rec.address, to) + " lies outside the flash " +
                              rangeText(l.base, l.end));
         cov.add(rec.address, to, where);
         cmp.compare(rec.address, window.at(rec.address, rec.bytes.size()), rec.bytes.data(), rec.bytes.size());
