@@ -129,7 +129,7 @@ Json recordToJson(const ReleaseRecord &r) {
     j["format"] = kRecordFormat;
     j["version"] = r.version;
     j["tool"] = r.tool;
-    j["recordedTime"] = r.recordedTime ? Json(*r.recordedTime) : Json(nullptr);
+    j["recordedTime"] = r.recordedTime ? Json(uint64_t(*r.recordedTime)) : Json(nullptr); // never negative
     j["flash"] = Json{{"description", flashDescToJson(r.flash)}, {"recordSha256", r.flashRecordSha256}};
     j["eraseAll"] = r.eraseAll;
     j["inputs"] = Json::array();
