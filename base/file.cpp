@@ -43,7 +43,7 @@ File::File(const std::string &path, const char *mode, const std::string &openedP
 
 File::File(File &&other) noexcept
     : buf_(std::move(other.buf_)), f_(std::exchange(other.f_, nullptr)), path_(std::move(other.path_)),
-      fs_(other.fs_), writable_(other.writable_), failed_(other.failed_) {}
+      fs_(other.fs_), writable_(other.writable_), failed_(other.failed_), error_(other.error_) {}
 
 File &File::operator=(File &&other) noexcept {
     if (this != &other) {
@@ -54,6 +54,7 @@ File &File::operator=(File &&other) noexcept {
         fs_ = other.fs_;
         writable_ = other.writable_;
         failed_ = other.failed_;
+        error_ = other.error_;
     }
     return *this;
 }
@@ -72,24 +73,28 @@ size_t File::readAt(void *dst, size_t n, int64_t offset) {
 size_t File::write(const void *src, size_t n) {
     if (!f_ || n == 0) return 0;
     if (!allowed()) {
-        failed_ = true;
+        fail(ENOSPC);
         return 0;
     }
     size_t done = std::fwrite(src, 1, n, f_);
-    if (done != n) failed_ = true;
+    if (done != n) fail(errno);
     return done;
 }
 
 size_t File::writeAt(const void *src, size_t n, int64_t offset) {
     if (!f_ || n == 0) return 0;
-    if (!allowed() || std::fflush(f_) != 0) {
-        failed_ = true;
+    if (!allowed()) {
+        fail(ENOSPC);
+        return 0;
+    }
+    if (std::fflush(f_) != 0) {
+        fail(errno);
         return 0;
     }
     size_t done = transferAt(n, [&](size_t from) {
         return ::pwrite(fileno(f_), static_cast<const char *>(src) + from, n - from, off_t(offset + int64_t(from)));
     });
-    if (done != n) failed_ = true;
+    if (done != n) fail(errno);
     return done;
 }
 
@@ -97,7 +102,7 @@ size_t File::writeThrough(const void *src, size_t n) {
     int64_t at = tell();
     if (at < 0) return write(src, n);
     size_t done = writeAt(src, n, at);
-    if (!seek(at + int64_t(done))) failed_ = true;
+    if (!seek(at + int64_t(done))) fail(errno);
     return done;
 }
 
@@ -137,16 +142,28 @@ int64_t File::length() {
 
 bool File::flush() {
     if (!f_) return false;
-    if (!allowed() || std::fflush(f_) != 0) failed_ = true;
+    if (!allowed()) fail(ENOSPC);
+    else if (std::fflush(f_) != 0) fail(errno);
     return !failed_;
 }
 
 bool File::close() {
     if (!f_) return !failed_;
     bool seamOk = !writable_ || allowed();
-    if (std::fclose(f_) != 0 || !seamOk) failed_ = true;
+    if (std::fclose(f_) != 0) fail(errno);
+    if (!seamOk) fail(ENOSPC);
     f_ = nullptr;
     return !failed_;
+}
+
+void File::fail(int error) {
+    if (!failed_) error_ = error;
+    failed_ = true;
+}
+
+std::string File::failure() const {
+    if (!failed_) return "";
+    return error_ ? std::strerror(error_) : "the write fell short";
 }
 
 void removeFile(const std::string &path) { std::remove(path.c_str()); }

@@ -76,6 +76,9 @@ public:
     bool close();
     // True once a write, flush or close has failed.
     bool failed() const { return failed_; }
+    // The system's reason for the first failed write, flush or close ("No
+    // space left on device"); "" while none failed.
+    std::string failure() const;
 
 private:
     std::unique_ptr<char[]> buf_; // read buffer of an input stream; outlives the stream
@@ -84,7 +87,9 @@ private:
     FileSystem *fs_ = nullptr; // none: the disk
     bool writable_ = false;    // opened for output: its close asks the file system
     bool failed_ = false;
+    int error_ = 0; // errno of the first failure
 
+    void fail(int error);
     bool allowed() { return !fs_ || fs_->outputAllowed(); }
 };
 

@@ -4,15 +4,21 @@
 
 namespace qv {
 
-bool MergeLog::open(const std::string &path) {
+bool MergeLog::open(const std::string &path, const std::string &moveTo) {
     close();
     f_ = std::fopen(path.c_str(), "wt");
+    if (f_ && !moveTo.empty()) path_ = path, moveTo_ = moveTo;
     return f_ != nullptr;
 }
 
 void MergeLog::close() {
-    if (f_) std::fclose(f_);
+    if (!f_) return;
+    const bool written = std::fclose(f_) == 0;
     f_ = nullptr;
+    if (!moveTo_.empty() && (!written || std::rename(path_.c_str(), moveTo_.c_str()) != 0))
+        std::remove(path_.c_str());
+    path_.clear();
+    moveTo_.clear();
 }
 
 void MergeLog::vwrite(const char *name, const char *fmt, va_list args) {

@@ -37,20 +37,22 @@ std::string uniqueSuffix(const void *caller, uint64_t count) {
 // Creates "<dirPrefix>.<name>.<suffix>", a name no file had, and stores it
 // in `out` before the file exists, so that a registry holding `out` never
 // loses it. When the folder takes no new file `out` keeps the name tried
-// last, or is empty when every name was taken.
-void createUnique(const std::string &dirPrefix, const std::string &name, const void *caller, uint64_t &count,
-                  std::string &out) {
+// last, or is empty when every name was taken; the result is then errno of
+// the failed creation (0 when it succeeded).
+int createUnique(const std::string &dirPrefix, const std::string &name, const void *caller, uint64_t &count,
+                 std::string &out) {
     for (int attempt = 0; attempt < 64; ++attempt) {
         out = dirPrefix + "." + name + "." + uniqueSuffix(caller, ++count);
         int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             ::close(fd);
-            return;
+            return 0;
         }
         // Opening it again fails the same way, and names the file.
-        if (errno != EEXIST) return;
+        if (errno != EEXIST) return errno;
     }
     out.clear();
+    return EEXIST;
 }
 
 // The file that replacing `path` replaces: a symbolic link's target, which
@@ -79,8 +81,14 @@ bool syncPath(const std::string &path, bool folder) {
     return ::close(fd) == 0 && ok;
 }
 
-int failed(std::string &msg, int code, const char *what, const std::string &path) {
-    msg = strprintf("%s %s failed: %s", what, path.c_str(), std::strerror(errno));
+int failed(std::string &msg, Cause *why, int code, const char *what, const std::string &path,
+           const std::string &done) {
+    const std::string reason = std::strerror(errno);
+    msg = strprintf("%s %s failed: %s", what, path.c_str(), reason.c_str());
+    if (why) {
+        why->explain("%s: %s", done.c_str(), reason.c_str());
+        why->name(path);
+    }
     return code;
 }
 
@@ -102,11 +110,26 @@ File OutputFiles::open(const std::string &path, const char *mode, FileSystem *fs
     opened_.push_back({replacedFile(path), std::string()});
     Output &o = opened_.back();
     std::string folder = get_dir_prefix(o.path);
-    createUnique(folder, o.path.substr(folder.size()), this, names_, o.temp);
+    const int error = createUnique(folder, o.path.substr(folder.size()), this, names_, o.temp);
     // Messages name the path the host gave; an empty temporary fails to open.
     // The temporary was just created empty, so it is opened for update rather
     // than truncated: a truncated file is flushed whole when it is closed.
-    return File(path, std::strchr(mode, 'b') ? "r+b" : "r+", o.temp, fs);
+    File f(path, std::strchr(mode, 'b') ? "r+b" : "r+", o.temp, fs);
+    if (!f && error) errno = error; // the reason is the creation's, not the open's
+    return f;
+}
+
+bool OutputFiles::openLog(MergeLog &log, const std::string &path) {
+    if (safe_ && !path.empty() && replaceable(path)) {
+        const std::string target = replacedFile(path), folder = get_dir_prefix(target);
+        std::string temp;
+        createUnique(folder, target.substr(folder.size()), this, names_, temp);
+        if (!temp.empty()) {
+            if (log.open(temp, target)) return true;
+            removeFile(temp);
+        }
+    }
+    return log.open(path);
 }
 
 std::string OutputFiles::scratch(const std::string &dirPrefix, const char *name) {
@@ -116,29 +139,35 @@ std::string OutputFiles::scratch(const std::string &dirPrefix, const char *name)
     return scratch_.back();
 }
 
-int OutputFiles::sync(std::string &msg) const {
-    for (const Output &o : opened_)
-        if (!syncPath(o.temp.empty() ? o.path : o.temp, false)) return failed(msg, kErrSyncOutput, "sync", o.path);
+int OutputFiles::sync(std::string &msg, Cause *why) const {
+    for (const Output &o : opened_) {
+        const std::string &written = o.temp.empty() ? o.path : o.temp;
+        if (!syncPath(written, false))
+            return failed(msg, why, kErrSyncOutput, "sync", o.path, "flushing " + written + " to the disk");
+    }
     return 0;
 }
 
-int OutputFiles::replace(std::string &msg) {
+int OutputFiles::replace(std::string &msg, Cause *why) {
     for (Output &o : opened_) {
         if (o.temp.empty()) continue;
-        if (std::rename(o.temp.c_str(), o.path.c_str()) != 0) return failed(msg, kErrReplaceOutput, "replace", o.path);
+        if (std::rename(o.temp.c_str(), o.path.c_str()) != 0)
+            return failed(msg, why, kErrReplaceOutput, "replace", o.path,
+                          "moving the finished image " + o.temp + " over it");
         o.temp.clear();
     }
     return 0;
 }
 
-int OutputFiles::commit(std::string &msg) {
+int OutputFiles::commit(std::string &msg, Cause *why) {
     if (sync_)
-        if (int r = sync(msg)) return r;
-    if (int r = replace(msg)) return r;
+        if (int r = sync(msg, why)) return r;
+    if (int r = replace(msg, why)) return r;
     if (!sync_) return 0;
     for (const Output &o : opened_) {
         std::string folder = get_dir_prefix(o.path);
-        if (!syncPath(folder.empty() ? "." : folder, true)) return failed(msg, kErrSyncOutput, "sync", folder);
+        if (!syncPath(folder.empty() ? "." : folder, true))
+            return failed(msg, why, kErrSyncOutput, "sync", folder, "flushing the folder's entries to the disk");
     }
     return 0;
 }

@@ -33,8 +33,19 @@ inline constexpr int kErrSecondMcpFile = -1467;
 inline constexpr int kErrSecondDspFile = -1468;
 inline constexpr int kErrPatchUnused = -1469;
 inline constexpr int kErrNoE2pObject = -1470;
+// Strict inputs: inputs that are sound files but the wrong ones.
+inline constexpr int kErrFlashInfoUnsound = -1500;
+inline constexpr int kErrE2pAreaNotJournal = -1501;
+inline constexpr int kErrE2pBaseIsJournal = -1502;
+inline constexpr int kErrInputOfOtherKind = -1503;
+inline constexpr int kErrFatCutShort = -1504;
+inline constexpr int kErrDspNoChipVersion = -1505;
+inline constexpr int kErrDspNoIdMapEntry = -1506;
+inline constexpr int kErrMcpNoTables = -1507;
 inline constexpr int kErrSyncOutput = -1471;
 inline constexpr int kErrReplaceOutput = -1472;
+// With safe outputs: an image the merge writes has no path.
+inline constexpr int kErrOutputMissing = -1480;
 
 // ---- Compressed inputs (deWpb; callers report their own code) --------------
 inline constexpr int kWpbNoMagic = -62;

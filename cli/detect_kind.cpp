@@ -1,18 +1,22 @@
 #include "cli/detect_kind.h"
 
-#include "codeimage/code_image_read.h"
-#include "e2p/journal_read.h"
-#include "flash/flash_desc.h"
-#include "rai/store_read.h"
+#include "entry/file_kind.h"
 
 namespace qvcli {
 
 std::optional<FileKind> detectKind(const Bytes &b) {
-    if (qv::looksLikeFlashRecord(b)) return FileKind::FlashInfo;
-    if (qv::looksLikeCodeImage(b)) return FileKind::Code;
-    if (qv::looksLikeRaiImage(b)) return FileKind::Rai;
-    if (qv::looksLikeE2pImage(b)) return FileKind::E2p;
-    return std::nullopt;
+    switch (qv::fileKindOf(b).value_or(qv::FileKind::Json)) {
+    case qv::FileKind::FlashInfo: return FileKind::FlashInfo;
+    case qv::FileKind::CodeImage: return FileKind::Code;
+    case qv::FileKind::RaiImage: return FileKind::Rai;
+    case qv::FileKind::E2pImage: return FileKind::E2p;
+    default: return std::nullopt;
+    }
+}
+
+std::string lookOf(const Bytes &b) {
+    const auto k = qv::fileKindOf(b);
+    return k ? qv::fileKindText(*k) : "";
 }
 
 std::optional<FileKind> kindFromName(const std::string &name) {

@@ -1,6 +1,7 @@
-// Telling what a file holds from its bytes: a FlashInfo record, a code image
-// with a CUS area (or cut before it), an RAI image, an E2P image. Anything
-// else, a code image of the code section alone included, is not recognised.
+// Telling what a file holds from its bytes, by the library's detector: a
+// FlashInfo record, a code image with a CUS area (or cut before it), an RAI
+// image, an E2P image. Anything else, a code image of the code section alone
+// included, is not inspected.
 #pragma once
 
 #include "cli/io.h"
@@ -13,6 +14,8 @@ namespace qvcli {
 enum class FileKind { Code, E2p, Rai, FlashInfo };
 
 std::optional<FileKind> detectKind(const Bytes &file);
+// What a file inspect does not read looks like ("a CUS file (...)"), or "".
+std::string lookOf(const Bytes &file);
 std::optional<FileKind> kindFromName(const std::string &name);
 const char *kindName(FileKind k);
 

@@ -6,13 +6,20 @@
 
 namespace qvcli {
 
-void printJsonError(long code, const std::string &message) {
-    std::printf("%s\n", dumpJson(Json{{"error", {{"code", code}, {"message", message}}}}).c_str());
+void printJsonError(long code, const std::string &message, const std::string &cause) {
+    Json error = {{"code", code}, {"message", message}};
+    if (!cause.empty()) error["cause"] = cause;
+    std::printf("%s\n", dumpJson(Json{{"error", error}}).c_str());
 }
 
-int reportError(int status, const std::string &message, bool json) {
+void printCause(const std::string &cause) {
+    if (!cause.empty()) std::fprintf(stderr, "cause: %s\n", cause.c_str());
+}
+
+int reportError(int status, const std::string &message, bool json, const std::string &cause) {
     std::fprintf(stderr, "error: %s\n", message.c_str());
-    if (json) printJsonError(status, message);
+    printCause(cause);
+    if (json) printJsonError(status, message, cause);
     return status;
 }
 

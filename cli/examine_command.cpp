@@ -18,6 +18,9 @@ FileKind kindOf(const Bytes &file, const InspectOptions &o) {
     }
     if (o.file.ends_with(".json")) return FileKind::FlashInfo;
     auto k = detectKind(file);
+    if (const std::string look = lookOf(file); !k && !look.empty())
+        throw InputError(o.file + ": not recognised: " + look + "; inspect reads code, E2P and RAI images and "
+                                  "FlashInfo records");
     if (!k)
         throw InputError(o.file + ": not recognised: no code, E2P or RAI image and no FlashInfo record (--kind reads "
                                   "it as one; a code image without CUS area needs --kind code)");

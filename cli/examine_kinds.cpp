@@ -65,13 +65,18 @@ RaiPlace raiPlace(const InspectOptions &o) {
 
 // Writes the file-system sectors of the image as user.fat and hidden.fat
 // into `dir`, created when missing.
-Json extractFat(const RaiStoreContents &img, const std::string &dir, std::string &line) {
+Json extractFat(const RaiStoreContents &img, const InspectOptions &o, std::string &line) {
     const qv::FatInputs fat = qv::fatInputsOf(img);
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (ec) throw InputError("cannot create the folder " + dir + ": " + ec.message());
+    const std::string &dir = o.extractFat;
     const std::string user = (std::filesystem::path(dir) / "user.fat").string();
     const std::string hidden = (std::filesystem::path(dir) / "hidden.fat").string();
+    std::error_code ec;
+    if (std::filesystem::exists(dir, ec) && !std::filesystem::is_directory(dir, ec))
+        throw UsageError("--extract-fat: " + dir + " is a file, not a folder");
+    std::filesystem::create_directories(dir, ec);
+    if (ec) throw InputError("cannot create the folder " + dir + ": " + ec.message());
+    checkOutputPaths({{o.file, "the file inspected"}, {o.flashInfo, "--flash-info"}, {o.e2pArea, "--e2p-area"}},
+                     {{user, "--extract-fat"}, {hidden, "--extract-fat"}});
     writeWholeFile(user, fat.user);
     writeWholeFile(hidden, fat.hidden);
     line = strprintf("extracted: %s (%u sectors), %s (%u sectors)%s\n", user.c_str(), fat.userSectors, hidden.c_str(),
@@ -117,7 +122,7 @@ int inspectRai(const Bytes &file, const InspectOptions &o) {
     if (auto why = qv::readRaiStore(file, place.layout, img)) throw InputError(*why);
     std::string fatLine;
     std::optional<Json> fat;
-    if (!o.extractFat.empty()) fat = extractFat(img, o.extractFat, fatLine);
+    if (!o.extractFat.empty()) fat = extractFat(img, o, fatLine);
     if (o.json) {
         Json j = raiImageJson(img, o.file, place.map);
         if (fat) j["extracted"] = *fat;

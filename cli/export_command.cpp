@@ -4,6 +4,7 @@
 #include "cli/errors.h"
 #include "cli/flash_file.h"
 #include "cli/help_text.h"
+#include "cli/io.h"
 #include "cli/verify.h"
 
 #include <future>
@@ -21,6 +22,10 @@ struct ExportOptions {
 int runExport(const ExportOptions &o) {
     const FlashFormat format = flashFormatFor(o.out, o.format, "-o");
     const ReleaseRecord r = readRecord(o.record);
+    std::vector<NamedPath> inputs = {{o.record, "--record"}};
+    for (const RecordOutput &image : r.outputs)
+        if (!image.file.path.empty()) inputs.push_back({r.pathOf(image.file), "the record's " + image.image + " image"});
+    checkOutputPaths(inputs, {{o.out, "-o"}});
     FlashContent content(flashLayoutOf(r));
     // The images are checked against their digests while the file is
     // written; it replaces an earlier one only when they all match.

@@ -69,6 +69,18 @@ void flagsFromJson(const Json &j, const std::string &parent, FlashDesc &d) {
     d.flags = interleaved ? (d.flags | 1u) : (d.flags & ~1u);
 }
 
+// A release manifest names its flash description ("flashInfo") beside the
+// rest of a release; what to run with one given where a description belongs.
+void refuseManifest(const Json &j, const std::string &path) {
+    if (!j.is_object() || !j.contains("flashInfo") || !(j.contains("outputs") || j.contains("images"))) return;
+    std::string text = path + ": a release manifest, not a flash description: merge it with \"quorvel merge "
+                              "--manifest " + path + "\" or report on its merge with \"quorvel report --manifest " +
+                       path + "\"";
+    if (j["flashInfo"].is_string())
+        text += "; its flash description is " + resolvePath(directoryOf(path), j["flashInfo"].get<std::string>());
+    throw InputError(text);
+}
+
 } // namespace
 
 FlashDesc flashDescFromJson(const Json &j, const std::string &field) {
@@ -124,6 +136,7 @@ FlashRecord flashRecordFromBytes(Bytes record, const std::string &path) {
 FlashRecord loadFlashRecord(const std::string &path) {
     if (endsWith(path, ".json")) {
         const Json j = parseJson(readTextFile(path, kJsonBound), path);
+        refuseManifest(j, path);
         try {
             return qv::flashRecordOf(flashDescFromJson(j, ""));
         } catch (const UsageError &e) {

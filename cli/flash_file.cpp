@@ -1,6 +1,6 @@
 #include "cli/flash_file.h"
 
-#include "cli/command_output.h"
+#include "report/read_files.h"
 
 #include <algorithm>
 #include <cstring>
@@ -33,7 +33,7 @@ void blockLines(RecordLines &lines, uint64_t from, const uint8_t *block, uint64_
 
 void writeFlashFile(const std::string &path, FlashFormat format, FlashContent &content, bool sync,
                     const std::function<void()> &beforeCommit) {
-    CommandOutput out(path, sync);
+    SafeOutput out(path, sync);
     const FlashLayout &l = content.layout();
     std::vector<uint8_t> block(kBlock);
     std::string text;
@@ -42,17 +42,17 @@ void writeFlashFile(const std::string &path, FlashFormat format, FlashContent &c
         const uint64_t next = std::min(l.end, (a / kBlock + 1) * kBlock), n = next - a;
         content.read(a, block.data(), size_t(n));
         if (format == FlashFormat::Raw) {
-            out.write(block.data(), size_t(n));
+            out.write(ByteView(block.data(), size_t(n)));
         } else {
             blockLines(lines, a, block.data(), n, text);
-            out.write(text.data(), text.size());
+            out.write(asBytes(text));
             text.clear();
         }
         a = next;
     }
     if (format != FlashFormat::Raw) {
         lines.end(text);
-        out.write(text.data(), text.size());
+        out.write(asBytes(text));
     }
     if (beforeCommit) beforeCommit();
     out.commit();

@@ -4,6 +4,8 @@
 #include "cli/errors.h"
 #include "cli/flash_desc.h"
 #include "cli/help_text.h"
+#include "cli/io.h"
+#include "entry/strict_inputs.h"
 
 #include <cstdio>
 #include <memory>
@@ -17,7 +19,11 @@ struct FlashInfoOptions {
 };
 
 int runFlashInfo(const FlashInfoOptions &o) {
-    const FlashDesc d = loadFlashRecord(o.from).desc;
+    checkOutputPaths({{o.from, "--from"}}, {{o.out, "-o"}});
+    const FlashRecord record = loadFlashRecord(o.from);
+    // A description the merge would refuse is not written, in either form.
+    if (std::string why; qv::checkStrictFlashInfo(record.bytes, o.from, why) != 0) throw InputError(why);
+    const FlashDesc &d = record.desc;
     Bytes out;
     if (o.out.ends_with(".json")) {
         const std::string text = dumpJson(flashDescToJson(d), 2) + "\n";

@@ -1,6 +1,7 @@
 // What the command's help says besides the flags themselves: the forms of
 // the values, examples and the exit statuses. The man page (docs/quorvel.1)
-// says the same in more words.
+// says the same in more words. Every flag named here must be one its
+// subcommand takes (tests/cli/help_test.cpp).
 #pragma once
 
 namespace qvcli {
@@ -80,5 +81,19 @@ inline constexpr const char *kExportFooter =
     "\n"
     "Exit status: 0 written; 1 an image differs from its record, or a file cannot be\n"
     "read or written; 2 a usage error.";
+
+inline constexpr const char *kReportFooter =
+    "FILE and DIR are paths. The manifest's outputs are read where the merge put them:\n"
+    "in --out-dir when given, else beside the manifest; the page goes there too as\n"
+    "report.html unless -o names it. Nothing is merged: the page shows the files as\n"
+    "they are on disk.\n"
+    "\n"
+    "Examples:\n"
+    "  quorvel report --manifest release.json\n"
+    "  quorvel report --manifest release.json --out-dir out -o out/release.html\n"
+    "\n"
+    "Exit status: 0 written (a page whose outputs are missing or unreadable says so and\n"
+    "is still written); 1 the manifest's files cannot be read or the page not written;\n"
+    "2 a usage error or a bad manifest (the message names the flag or field).";
 
 } // namespace qvcli

@@ -20,16 +20,12 @@ MergeArgs loadManifest(const std::string &path, const std::string &outDir);
 // The manifest's values with every value the flags gave put over them.
 MergeArgs overrideWith(MergeArgs manifest, const MergeArgs &flags, bool eraseAllGiven);
 
-// Refuses a merge before anything is written when an input it requires or
-// every output is missing, or when the log's folder does not exist. Throws
-// UsageError naming the flag.
-void checkMergeArgs(const MergeArgs &a);
-
-// 0 when no output (the three images, the log, the merged E2P area) is one
-// of the files the command reads itself, and the merged E2P area is no input
-// (but the E2P area it updates) and no other output; else the library's code
-// for an output that is an input or another output, with `msg` naming both.
-int checkCommandFiles(const MergeArgs &a, std::string &msg);
+// Refuses a merge before anything is written when an input it requires or an
+// image it writes is missing (naming the flag), or when an output, the
+// release report at `report` included, may not be written (checkOutputPaths:
+// the merged E2P area may replace the E2P area it updates). `manifest` is
+// read too. Throws UsageError.
+void checkMergeArgs(const MergeArgs &a, const std::string &manifest, const std::string &report);
 
 // The flash description of the release report: the record as the merge
 // reads it, or why it cannot be read.

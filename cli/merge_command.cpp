@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <utility>
 
 namespace qvcli {
 namespace {
@@ -22,20 +23,29 @@ struct MergeOptions {
     MergeSwitches switches;
 };
 
+// Without a manifest, --out-dir gives the outputs no flag names their usual
+// names in that folder.
+void defaultOutputs(MergeArgs &a, const std::string &dir) {
+    const std::pair<std::string *, const char *> outputs[] = {
+        {&a.outCode, "code.img"}, {&a.outE2p, "e2p.img"}, {&a.outRai, "rai.img"}, {&a.log, "merge.log"}};
+    for (auto [path, name] : outputs)
+        if (path->empty()) *path = resolvePath(dir, name);
+}
+
 MergeArgs collectArgs(const MergeOptions &o, bool eraseAllGiven) {
     MergeArgs a = o.flags;
     a.eraseAll = o.eraseAll;
+    std::error_code ec;
+    if (!o.outDir.empty()) std::filesystem::create_directories(o.outDir, ec);
+    if (ec) throw InputError("cannot create the folder " + o.outDir + ": " + ec.message());
     if (!o.manifest.empty()) {
-        std::error_code ec;
-        if (!o.outDir.empty()) std::filesystem::create_directories(o.outDir, ec);
-        if (ec) throw InputError("cannot create the folder " + o.outDir + ": " + ec.message());
         a = overrideWith(loadManifest(o.manifest, o.outDir), a, eraseAllGiven);
         if (a.record.empty() && !o.outDir.empty()) a.record = resolvePath(o.outDir, kDefaultRecordName);
     } else if (!o.outDir.empty()) {
-        throw UsageError("--out-dir: only applies to the outputs of a manifest (--manifest)");
+        defaultOutputs(a, o.outDir);
     }
     if (a.log.empty()) a.log = "quorvel.log";
-    checkMergeArgs(a);
+    checkMergeArgs(a, o.manifest, o.switches.report);
     if (!a.outFlash.empty()) flashFormatFor(a.outFlash, o.switches.flashFormat, "--out-flash");
     return a;
 }
@@ -48,7 +58,7 @@ void addMergeCommand(CLI::App &app, int &status) {
     MergeArgs &f = o->flags;
     cmd->add_option("--manifest", o->manifest, "release manifest (JSON); flags given beside it override it")
         ->type_name("FILE");
-    cmd->add_option("--out-dir", o->outDir, "folder for the manifest's outputs (default: the manifest's folder)")
+    cmd->add_option("--out-dir", o->outDir, "folder for the outputs: the manifest's (default: the manifest's folder), else code.img, e2p.img, rai.img and merge.log for those no flag names")
         ->type_name("DIR");
     cmd->add_option("--flash-info", f.flashInfoPath,
                     "FlashInfo record, or a flash description ending in .json (required without a manifest)")
@@ -62,9 +72,9 @@ void addMergeCommand(CLI::App &app, int &status) {
     cmd->add_option("--e2p-area", f.e2pArea, "E2P journal area, sized by its file (required without a manifest)")
         ->type_name("FILE");
     cmd->add_option("--e2p-area-out", f.e2pAreaOut, "where to write the merged E2P area")->type_name("FILE");
-    cmd->add_option("--out-code", f.outCode, "code image to create")->type_name("FILE");
-    cmd->add_option("--out-e2p", f.outE2p, "E2P image to create")->type_name("FILE");
-    cmd->add_option("--out-rai", f.outRai, "RAI image to create")->type_name("FILE");
+    cmd->add_option("--out-code", f.outCode, "code image to create (required when the release has a code file or a CUS file)")->type_name("FILE");
+    cmd->add_option("--out-e2p", f.outE2p, "E2P image to create (required when the release has a CUS file or an E2P description file)")->type_name("FILE");
+    cmd->add_option("--out-rai", f.outRai, "RAI image to create (required: every merge writes one)")->type_name("FILE");
     cmd->add_option("--log", f.log, "merge log (default: quorvel.log)")->type_name("FILE");
     cmd->add_option("--record", f.record, "also write the release record (JSON) here: inputs, outputs and their digests")
         ->type_name("FILE");

@@ -14,6 +14,15 @@ const char *outputName(size_t i) {
     return kNames[i];
 }
 
+// Why a merge that succeeded left an image out: the inputs that make one
+// were not in the release.
+const char *notProduced(size_t i) {
+    static constexpr const char *kWhy[] = {"(not produced: no code file and no CUS file)",
+                                           "(not produced: no CUS file and no E2P description file)",
+                                           "(not produced: no FAT image; the file is empty)"};
+    return kWhy[i];
+}
+
 bool produced(const qv::OutputImage &o) {
     return o.imageType == QUORVEL_TYPE_CODE || o.imageType == QUORVEL_TYPE_E2P || o.imageType == QUORVEL_TYPE_RAI;
 }
@@ -51,8 +60,8 @@ void printMergeOutputs(const qv::MergeOutputs &outs, uint32_t baseAddress, doubl
     for (size_t i = 0; i < outs.size(); ++i) {
         const qv::OutputImage &o = outs[i];
         if (!produced(o)) {
-            std::printf("%-5s %-10s %-13s %-10s %s\n", outputName(i), "-", "-", "-",
-                        o.imagePath.empty() ? "(not produced)" : (o.imagePath + " (not produced)").c_str());
+            std::printf("%-5s %-10s %-13s %-10s %s%s%s\n", outputName(i), "-", "-", "-", o.imagePath.c_str(),
+                        o.imagePath.empty() ? "" : " ", notProduced(i));
             continue;
         }
         std::printf("%-5s %-10s %-13s %-10u %s\n", outputName(i), hex(o.imageType, 7).c_str(),
@@ -61,9 +70,10 @@ void printMergeOutputs(const qv::MergeOutputs &outs, uint32_t baseAddress, doubl
     std::printf("merged in %.3f s\n", seconds);
 }
 
-void reportMergeFailure(int32_t code, const std::string &message, bool json) {
+void reportMergeFailure(int32_t code, const std::string &message, const std::string &cause, bool json) {
     std::fprintf(stderr, "error %d: %s\n", code, message.c_str());
-    if (json) printJsonError(code, message);
+    printCause(cause);
+    if (json) printJsonError(code, message, cause);
 }
 
 } // namespace qvcli

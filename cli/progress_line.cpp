@@ -8,7 +8,7 @@ namespace {
 
 constexpr auto kDelay = std::chrono::seconds(1);            // quiet merges stay quiet
 constexpr auto kInterval = std::chrono::milliseconds(100);  // at most ten updates a second
-constexpr double kMB = 1024.0 * 1024.0;
+constexpr double kMiB = 1024.0 * 1024.0;
 
 } // namespace
 
@@ -37,12 +37,12 @@ void ProgressLine::update(const char *step, uint64_t done, uint64_t total) {
 
 void ProgressLine::show(uint64_t done, uint64_t total, Clock::time_point now) {
     const double seconds = std::chrono::duration<double>(now - stepStart_).count();
-    const double rate = seconds > 0 ? double(done) / kMB / seconds : 0;
+    const double rate = seconds > 0 ? double(done) / kMiB / seconds : 0;
     if (total > 0)
-        std::fprintf(stderr, "\r\033[K%s: %.1f of %.1f MB, %.1f MB/s", step_.c_str(), double(done) / kMB,
-                     double(total) / kMB, rate);
+        std::fprintf(stderr, "\r\033[K%s: %.1f of %.1f MiB, %.1f MiB/s", step_.c_str(), double(done) / kMiB,
+                     double(total) / kMiB, rate);
     else if (done > 0)
-        std::fprintf(stderr, "\r\033[K%s: %.1f MB, %.1f MB/s", step_.c_str(), double(done) / kMB, rate);
+        std::fprintf(stderr, "\r\033[K%s: %.1f MiB, %.1f MiB/s", step_.c_str(), double(done) / kMiB, rate);
     else
         std::fprintf(stderr, "\r\033[K%s", step_.c_str());
     std::fflush(stderr);

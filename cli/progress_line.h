@@ -1,5 +1,5 @@
 // One updating line on stderr while a long merge runs: the step, the
-// megabytes done of the step's total and the rate. It appears only once the
+// mebibytes (MiB) done of the step's total and the rate. It appears only once the
 // merge has run for about a second, only when stderr is a terminal, and is
 // cleared when the merge ends.
 #pragma once

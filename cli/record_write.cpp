@@ -1,5 +1,5 @@
 // The record of a merge, from the release as the report gathers it.
-#include "cli/command_output.h"
+#include "report/read_files.h"
 #include "cli/record.h"
 #include "cli/io.h"
 #include "report/files.h"
@@ -61,6 +61,7 @@ ReleaseRecord recordOf(const ReleaseModel &m, const MergeArgs &a, ByteView flash
     if (m.merge) {
         r.result = m.merge->result;
         r.message = m.merge->message;
+        r.cause = m.merge->cause;
     }
     if (m.map) r.areas = RecordAreas{m.map->raiBase, m.map->trcBase, m.map->eepromBase, m.map->top};
     r.folder = folder;
@@ -68,7 +69,7 @@ ReleaseRecord recordOf(const ReleaseModel &m, const MergeArgs &a, ByteView flash
 }
 
 void writeRecord(const std::string &path, const ReleaseRecord &r, bool sync) {
-    writeCommandFile(path, dumpJson(recordToJson(r), 2) + "\n", sync);
+    writeWholeFile(path, asBytes(dumpJson(recordToJson(r), 2) + "\n"), sync);
 }
 
 } // namespace qvcli

@@ -62,7 +62,7 @@ void printCodeImage(const CodeImageContents &img, const std::string &path) {
                 img.cusOnly ? ", no code section" : "");
     printRecords(img);
     if (img.brokenAt) std::printf("  broken chain at %s\n", hex(*img.brokenAt).c_str());
-    std::printf("  records end at %s: CUS length %llu bytes (%llu x 4 KB)\n", hex(img.recordsEnd).c_str(),
+    std::printf("  records end at %s: CUS length %llu bytes (%llu x 4 KiB)\n", hex(img.recordsEnd).c_str(),
                 static_cast<unsigned long long>(img.cusLength()),
                 static_cast<unsigned long long>(qv::cusSizeIn4K(img.cusLength())));
     if (img.hasMcus)

@@ -20,7 +20,7 @@ void printMap(const PartitionMap &m) {
                 sectors(3 * m.e2pSectors).c_str());
     std::printf("  trace          %s .. %s (%s)\n", hex(m.trcBase, 8).c_str(), hex(m.eepromBase, 8).c_str(),
                 sectors(m.traceSectors).c_str());
-    std::printf("  RAI            %s .. %s (%u x 32 KB asked, %s)\n", hex(m.raiBase, 8).c_str(),
+    std::printf("  RAI            %s .. %s (%u x 32 KiB asked, %s)\n", hex(m.raiBase, 8).c_str(),
                 hex(m.trcBase, 8).c_str(), m.raiUnits, sectors(m.raiSectors).c_str());
 }
 

@@ -30,6 +30,9 @@ int fms_adWrite(CodeState &ci, const RecordData &data, uint32_t len, uint32_t id
     if (end > ci.adWriteLimit) {
         logf(ci.io.log, kName, "next_rec %#llx passes the end of the image at %#llx",
              static_cast<unsigned long long>(end), static_cast<unsigned long long>(ci.adWriteLimit));
+        ci.io.cause.explain("its record of %u data bytes at image offset 0x%x would end at 0x%llx, past the end of "
+                            "the flash at 0x%llx", len, writeAddr, static_cast<unsigned long long>(end),
+                            static_cast<unsigned long long>(ci.adWriteLimit));
         return kErrRecordPastFlash;
     }
 

@@ -16,14 +16,24 @@ namespace {
 constexpr const char *kName = "merge_code_cus";
 constexpr uint32_t kTypeCode = 0x1000023;
 
-int writeFailed(std::string &msg, int code, const char *what, const File &image) {
+int writeFailed(CodeState &ci, std::string &msg, int code, const char *what, const File &image) {
+    ci.io.cause.explain("writing the %s failed: %s", what, image.failure().c_str());
+    ci.io.cause.name(image.path());
     msg = strprintf("write %s to %s failed", what, image.path().c_str());
     return code;
 }
 
+// The input named by `path` could not be opened.
+void openFailed(CodeState &ci, const std::string &path) {
+    ci.io.cause.explain("cannot be opened: %s", systemReason().c_str());
+    ci.io.cause.name(path);
+}
+
 // Message of a generator's failure: its own refusal text naming the input,
-// else the generic text of the step.
-int generatorFailed(std::string &msg, int r, const std::string &input, const std::string &generic) {
+// else the generic text of the step. The generator told the cause what it
+// found; the input is named here.
+int generatorFailed(CodeState &ci, std::string &msg, int r, const std::string &input, const std::string &generic) {
+    ci.io.cause.name(input);
     const char *refusal = refusalFormat(r);
     msg = refusal ? strprintf(refusal, input.c_str()) : generic;
     return r;
@@ -41,16 +51,17 @@ int closeCodeSection(CodeState &ci, File &image, const CodeSection &code, const 
     if (!code.compressed) {
         std::vector<uint8_t> record;
         uint32_t length = 0;
-        if (int r = SendBinaryFileSizeAndDate(code.path, record, length, ci.io.call.recordedTime)) {
+        if (int r = SendBinaryFileSizeAndDate(code.path, record, length, ci.io.call.recordedTime, &ci.io.cause)) {
+            ci.io.cause.name(code.path);
             msg = "SendBinaryFileSizeAndDate() function error";
             return r;
         }
         uint32_t sum = xor_words(code.checksum, record.data(), length / 4);
         if (image.write(record.data(), length) != length || !writeWord(image, sum))
-            return writeFailed(msg, kErrSizeDateWrite, "size and date record", image);
+            return writeFailed(ci, msg, kErrSizeDateWrite, "size and date record", image);
     }
     if (!writeWord(image, codeEndMarker(ci.flash.versionAddr1, fi.options())))
-        return writeFailed(msg, kErrMarkerWrite, "code end marker", image);
+        return writeFailed(ci, msg, kErrMarkerWrite, "code end marker", image);
     return 0;
 }
 
@@ -64,7 +75,7 @@ int placeArea(CodeState &ci, File &image, bool withCode, const FlashInfo &fi, ui
         cusPos += rem ? kInterleavedAlign - rem : 0;
     } else if (rem) {
         uint32_t fill = kInterleavedAlign - rem;
-        if (image.fill(0xFF, fill) != fill) return writeFailed(msg, kErrAlignFillWrite, "alignment fill", image);
+        if (image.fill(0xFF, fill) != fill) return writeFailed(ci, msg, kErrAlignFillWrite, "alignment fill", image);
         cusPos += fill;
     }
     return 0;
@@ -73,11 +84,14 @@ int placeArea(CodeState &ci, File &image, bool withCode, const FlashInfo &fi, ui
 int writePatchRecord(CodeState &ci, File &image, const std::vector<std::string> &dspFiles, uint32_t cusPos,
                      const FlashInfo &fi, std::string &msg) {
     if (dspFiles.empty()) {
+        ci.io.cause.explain("the CUS area begins with the DSP patch record, and the patch list holds no .pat file "
+                            "with kind byte 6 at offset 9");
         msg = "no DSP patch file given";
         return kErrNoDspFile;
     }
     File dsp(dspFiles[0], "rb");
     if (!dsp) {
+        openFailed(ci, dspFiles[0]);
         msg = strprintf("open %s failed", dspFiles[0].c_str());
         return kErrDspOpen;
     }
@@ -85,34 +99,37 @@ int writePatchRecord(CodeState &ci, File &image, const std::vector<std::string> 
     putLe32(head, kCusfTag);
     putLe32(head + 4, cusPos + 4);
     if (image.write(head, sizeof head) != sizeof head)
-        return writeFailed(msg, kErrCusfWrite, "CUSF header", image);
-    int r = gen_patch(ci, dsp, image, uint16_t(fi.chipId() & 0xF), fi.chipSubId());
+        return writeFailed(ci, msg, kErrCusfWrite, "CUSF header", image);
+    int r = gen_patch(ci, dsp, image, dspChipId(fi), fi.chipSubId());
     dsp.close();
-    if (image.failed()) return writeFailed(msg, kErrPatchRecordWrite, "DSP patch record", image);
-    return r ? generatorFailed(msg, r, dspFiles[0], "gen_patch() function error") : 0;
+    if (image.failed()) return writeFailed(ci, msg, kErrPatchRecordWrite, "DSP patch record", image);
+    return r ? generatorFailed(ci, msg, r, dspFiles[0], "gen_patch() function error") : 0;
 }
 
 int writeMcpRecord(CodeState &ci, File &image, const std::string &mcpPath, const FlashInfo &fi, std::string &msg) {
     if (mcpPath.empty()) return 0;
     File mcp(mcpPath, "rb");
     if (!mcp) {
+        openFailed(ci, mcpPath);
         msg = strprintf("open mcp bin file: %s failed", mcpPath.c_str());
         return kErrMcpOpen;
     }
     int r = gen_mcp(ci, mcp, image, fi.memPartCount(), fi);
     mcp.close();
-    if (image.failed()) return writeFailed(msg, kErrMcpRecordWrite, "MCP record", image);
-    return r ? generatorFailed(msg, r, mcpPath, "gen_mcp() function error") : 0;
+    if (image.failed()) return writeFailed(ci, msg, kErrMcpRecordWrite, "MCP record", image);
+    return r ? generatorFailed(ci, msg, r, mcpPath, "gen_mcp() function error") : 0;
 }
 
 int writeCusRecords(CodeState &ci, File &image, const std::vector<std::string> &cusFiles, std::string &msg) {
     for (const std::string &path : cusFiles) {
         int r = gen_cus(ci, path, image);
         if (image.failed()) {
+            ci.io.cause.explain("writing the record of %s failed: %s", path.c_str(), image.failure().c_str());
+            ci.io.cause.name(image.path());
             msg = strprintf("write record of %s to %s failed", path.c_str(), image.path().c_str());
             return kErrCusRecordWrite;
         }
-        if (r) return generatorFailed(msg, r, path, strprintf("gen_cus(%s) function error", path.c_str()));
+        if (r) return generatorFailed(ci, msg, r, path, strprintf("gen_cus(%s) function error", path.c_str()));
     }
     return 0;
 }
@@ -127,7 +144,7 @@ int writeClosingFill(CodeState &ci, File &image, uint32_t cusLen, std::string &m
     uint8_t tag[4];
     putLe32(tag, kMcusTag);
     if (image.fill(0xFF, fill) != fill || image.write(tag, sizeof tag) != sizeof tag)
-        return writeFailed(msg, kErrClosingFillWrite, "closing fill", image);
+        return writeFailed(ci, msg, kErrClosingFillWrite, "closing fill", image);
     return 0;
 }
 
@@ -174,6 +191,8 @@ int build_cus_area(CodeState &ci, File &image, const CodeSection &code, const st
     uint32_t cusEnd = imageSize + imageAddress + fi.baseAddress();
     if (int r = writeClosingFill(ci, image, cusEnd - cusStart, msg)) return r;
     if (!image.close()) {
+        ci.io.cause.explain("cannot be closed: %s", image.failure().c_str());
+        ci.io.cause.name(image.path());
         msg = strprintf("close %s failed", image.path().c_str());
         return kErrCusImageClose;
     }

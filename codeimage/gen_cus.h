@@ -5,6 +5,7 @@
 // once to copy them into the record, so no file is held in memory.
 #pragma once
 
+#include "base/cause.h"
 #include "base/file.h"
 #include "codeimage/code_state.h"
 
@@ -48,8 +49,9 @@ bool cus_has_container(const std::string &path);
 
 // Opens a CUS file, classifies its payload and walks its chunks for the
 // figures; 0 when the payload is well formed (its chunks end exactly at the
-// end of the file) and its record data fits 32 bits, else kErrCusMalformed.
-int cus_load_file(const std::string &path, CusFile &cus);
+// end of the file) and its record data fits 32 bits, else kErrCusMalformed,
+// with `why` (when given) told where and what.
+int cus_load_file(const std::string &path, CusFile &cus, Cause *why = nullptr);
 
 // Writes the record data of a loaded file onto `out`: the first chunk's
 // data, then each later chunk behind its chunk header. 0, or

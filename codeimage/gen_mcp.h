@@ -10,6 +10,7 @@
 #include <quorvel/quorvel.h>
 
 #include <cstdint>
+#include <vector>
 
 namespace qv {
 
@@ -26,5 +27,16 @@ inline constexpr uint32_t kMcpIdent = fourcc("MPRM"); // ident of its record
 // over the file and copied into the record in a second one; no table is
 // held in memory.
 int gen_mcp(CodeState &ci, File &mcp, File &out, uint32_t memPartCount, const FlashInfo &flashInfo);
+
+// What gen_mcp would keep of `mcp` for the memory parts of `flashInfo`, by
+// its own walk and with nothing logged: the tables it needs and keeps, and
+// the identifier of every table it read.
+struct McpChoice {
+    uint32_t needed = 0, kept = 0;
+    std::vector<uint32_t> tableIds;
+};
+// 0, also when too few tables are kept; else gen_mcp's code for a file it
+// refuses for another reason.
+int mcpChoice(File &mcp, const FlashInfo &flashInfo, McpChoice &c);
 
 } // namespace qv

@@ -7,7 +7,10 @@
 #include "base/file.h"
 #include "codeimage/code_state.h"
 
+#include <quorvel/quorvel.h>
+
 #include <cstdint>
+#include <vector>
 
 namespace qv {
 
@@ -28,5 +31,20 @@ int dsp_find_chip_ver(const uint8_t *map, uint32_t count, uint16_t chipId, uint1
 // Nothing is written before the record. Only the descriptor's head is held
 // in memory; the id map and the patch data are read from the file in blocks.
 int gen_patch(CodeState &ci, File &dsp, File &out, uint16_t chipId, uint16_t subId);
+
+// The chip id a patch is chosen by: the low four bits of the record's.
+inline uint16_t dspChipId(const FlashInfo &fi) { return uint16_t(fi.chipId() & 0xF); }
+
+// What gen_patch would choose in `dsp` for (`chipId`, `subId`), by its own
+// rules and with nothing logged: the chip version wanted (-1 when the id map
+// has no entry for the chip) and the chip versions of the patch entries.
+struct DspPatchChoice {
+    int wanted = -1;
+    std::vector<uint8_t> versions;
+    bool found = false; // an entry has the wanted version
+};
+// 0, also when no entry or no id map entry answers; else gen_patch's code
+// for a file it refuses for another reason.
+int dspPatchChoice(File &dsp, uint16_t chipId, uint16_t subId, DspPatchChoice &c);
 
 } // namespace qv

@@ -36,7 +36,11 @@ private:
     std::string path_;
 };
 
-int openFailed(std::string &msg, const std::string &path, int code) {
+// The open that just failed: the message names `path`, the cause names it
+// too with the system's reason (read before anything else can change it).
+int openFailed(CodeState &ci, std::string &msg, const std::string &path, const char *how, int code) {
+    ci.io.cause.explain("cannot be %s: %s", how, systemReason().c_str());
+    ci.io.cause.name(path);
     msg = strprintf("open %s failed", path.c_str());
     return code;
 }
@@ -55,9 +59,12 @@ void takeVersionWords(CodeState &ci, const VersionWords &words) {
 int claimTempFile(CodeState &ci, const std::string &imagePath, TempFile &tmp, std::string &msg) {
     std::string tmpPath = ci.io.scratchPath(get_dir_prefix(imagePath), "code.tmp");
     File claimed(tmpPath, "wb", ci.io.fs);
-    if (!claimed) return openFailed(msg, tmpPath, kErrCodeTempOpen);
+    if (!claimed)
+        return openFailed(ci, msg, tmpPath, "created next to the code image for the expansion", kErrCodeTempOpen);
     tmp.keep(tmpPath);
     if (!claimed.close()) {
+        ci.io.cause.explain("cannot be closed: %s", claimed.failure().c_str());
+        ci.io.cause.name(tmpPath);
         msg = strprintf("close %s failed", tmpPath.c_str());
         return kErrTempClose;
     }
@@ -78,9 +85,21 @@ int expandCodeSection(CodeState &ci, File &in, File &image, uint64_t limit, std:
     const ExpandedSink toImage = [&](const uint8_t *p, size_t n) {
         words.watch(pos, p, n);
         pos += int64_t(n);
-        return image.writeThrough(p, n);
+        const size_t done = image.writeThrough(p, n);
+        if (done < n) {
+            ci.io.cause.explain("writing the expanded code section at offset 0x%llx failed: %s",
+                                static_cast<unsigned long long>(pos - int64_t(n) - kCodeHeaderSize),
+                                image.failure().c_str());
+            ci.io.cause.name(image.path());
+        }
+        return done;
     };
     int r = deWpb(ci.io, in, toImage, limit);
+    if (r == kWpbPastLimit)
+        ci.io.cause.explain("its %lld compressed bytes expand past the flash size of %llu bytes (sizeIn64KB %llu of "
+                            "the flash description)", static_cast<long long>(in.length()),
+                            static_cast<unsigned long long>(limit), static_cast<unsigned long long>(limit >> 16));
+    ci.io.cause.name(in.path());
     if (r == kWpbPastLimit) {
         image.truncate(start);
         msg = strprintf("expanded code section of %s passes the flash size of %llu bytes", in.path().c_str(),
@@ -96,12 +115,33 @@ int expandCodeSection(CodeState &ci, File &in, File &image, uint64_t limit, std:
     return 0;
 }
 
+// Why the code section could not be copied: the flash size is FlashInfo's.
+void explainCodeSection(CodeState &ci, int r, File &in, File &image, uint64_t limit) {
+    Cause &why = ci.io.cause;
+    const unsigned long long flash = limit, blocks = limit >> 16;
+    if (r == kErrCodeTooLarge) {
+        why.explain("the file holds %lld bytes: its 16-byte header and a code section of %lld; the flash description's "
+                    "sizeIn64KB %llu gives a flash of %llu bytes", static_cast<long long>(in.length()),
+                    static_cast<long long>(in.length() - kCodeHeaderSize), blocks, flash);
+    } else if (r == kErrCodeGrewPastFlash) {
+        why.explain("reads on past the flash size of %llu bytes (sizeIn64KB %llu of the flash description); a device "
+                    "or pipe is no code file", flash, blocks);
+    } else if (r == kErrCodeSeek) {
+        why.explain("cannot be positioned at its code section (offset 0x10): %s", systemReason().c_str());
+    } else if (r == kErrCodeWrite) {
+        why.explain("writing the code section failed: %s", image.failure().c_str());
+        why.name(image.path());
+    }
+    why.name(in.path());
+}
+
 // Copies the section with gen_code, at most `limit` bytes of it; a section
 // found to pass the limit while it is copied is cut away again.
 int copyCodeSection(CodeState &ci, File &in, File &image, uint64_t limit, CodeSection &code, std::string &msg) {
     const int64_t start = image.tell();
     const int r = gen_code(ci.io.call, in, image, code.checksum, limit);
     const unsigned long long flash = limit;
+    explainCodeSection(ci, r, in, image, limit);
     if (r == kErrCodeTooLarge) {
         msg = strprintf("code section of %s holds %lld bytes, more than the flash size of %llu bytes",
                         in.path().c_str(), static_cast<long long>(in.length() - kCodeHeaderSize), flash);
@@ -123,7 +163,7 @@ int writeCodeSection(CodeState &ci, const std::string &codePath, File &image, ui
     code.path = codePath;
     code.compressed = is_wpb_file(codePath);
     File in(codePath, "rb");
-    if (!in) return openFailed(msg, codePath, kErrCodeFileOpen);
+    if (!in) return openFailed(ci, msg, codePath, "opened", kErrCodeFileOpen);
     if (code.compressed) {
         TempFile tmp;
         if (int r = claimTempFile(ci, image.path(), tmp, msg)) return r;
@@ -141,6 +181,8 @@ int writeCodeSection(CodeState &ci, const std::string &codePath, File &image, ui
 int closeCodeOnlyImage(CodeState &ci, File &image, OutputImage &entry, const FlashInfo &fi, std::string &msg) {
     uint32_t size = uint32_t(image.tell());
     if (!image.close()) {
+        ci.io.cause.explain("cannot be closed: %s", image.failure().c_str());
+        ci.io.cause.name(image.path());
         msg = strprintf("close %s failed", image.path().c_str());
         return kErrCodeImageClose;
     }
@@ -163,7 +205,7 @@ int merge_code_cus(CodeState &ci, const std::vector<std::string> &codeFiles, con
     const uint64_t flashSize = uint64_t(flashInfo.sizeIn64KB()) << 16;
     fms_adSetWriteLimit(ci, flashSize);
     File image = ci.io.openOutput(out.imagePath, "wb");
-    if (!image) return openFailed(msg, out.imagePath, kErrCodeImageOpen);
+    if (!image) return openFailed(ci, msg, out.imagePath, "created", kErrCodeImageOpen);
     CodeSection code;
     if (!codeFiles.empty()) {
         if (int r = writeCodeSection(ci, codeFiles[0], image, flashSize, code, msg)) return r;

@@ -28,9 +28,11 @@ private:
     int fd_;
 };
 
-bool statOpenFile(const std::string &path, struct stat &st) {
+bool statOpenFile(const std::string &path, struct stat &st, Cause *why) {
     ReadOnlyFd fd(path);
-    return fd.get() >= 0 && ::fstat(fd.get(), &st) == 0;
+    if (fd.get() >= 0 && ::fstat(fd.get(), &st) == 0) return true;
+    if (why) why->explain("cannot be opened for its size and last-write time: %s", systemReason().c_str());
+    return false;
 }
 
 // The time the record shows: the file's last write in local time, or the
@@ -49,11 +51,14 @@ bool recordedTime(const struct stat &st, int64_t fixed, std::tm &shown) {
 } // namespace
 
 int SendBinaryFileSizeAndDate(const std::string &path, std::vector<uint8_t> &record, uint32_t &length,
-                              int64_t fixedTime) {
+                              int64_t fixedTime, Cause *why) {
     struct stat st {};
-    if (!statOpenFile(path, st)) return kErrSizeDate;
+    if (!statOpenFile(path, st, why)) return kErrSizeDate;
     std::tm local{};
-    if (!recordedTime(st, fixedTime, local)) return kErrSizeDate;
+    if (!recordedTime(st, fixedTime, local)) {
+        if (why) why->explain("its last-write time %lld has no calendar date", static_cast<long long>(st.st_mtime));
+        return kErrSizeDate;
+    }
 
     char text[64];
     int n = std::snprintf(text, sizeof text, "%d %02i%02i%02i %02i:%02i", int32_t(uint32_t(st.st_size)),

@@ -2,6 +2,8 @@
 // size and last-write time in the local time of the machine.
 #pragma once
 
+#include "base/cause.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -16,8 +18,8 @@ inline constexpr uint32_t kSizeDateLength = 28;
 // unless `fixedTime` (seconds since 1970, -1 for none) fixes the recorded
 // time, which is then shown in UTC. Returns 0 with the record and its length
 // 28, or kErrSizeDate (nothing stored) when the file cannot be opened or
-// examined.
+// examined, with `why` (when given) told the system's reason.
 int SendBinaryFileSizeAndDate(const std::string &path, std::vector<uint8_t> &record, uint32_t &length,
-                              int64_t fixedTime = -1);
+                              int64_t fixedTime = -1, Cause *why = nullptr);
 
 } // namespace qv

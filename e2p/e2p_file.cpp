@@ -30,8 +30,8 @@ enum class ReadEnd { whole, cut, tooLong };
 // Reads the whole stream, but never more than `limit` bytes: `cut` when it
 // ends before the length it had when it was opened (a read error), `tooLong`
 // when it gives more than `limit` (a device or a pipe, or a file that grew).
-ReadEnd readAll(File &f, std::string &out, uint64_t limit) {
-    const int64_t expected = f.length();
+ReadEnd readAll(File &f, std::string &out, uint64_t limit, int64_t &expected) {
+    expected = f.length();
     out.clear();
     if (expected > 0) out.reserve(size_t(std::min(uint64_t(expected), limit)));
     char block[kReadBlock];
@@ -108,7 +108,7 @@ size_t readValueLine(std::string_view line, E2pObjectSink &sink) {
 class TableSink : public E2pObjectSink {
 public:
     explicit TableSink(std::vector<E2pFileObjTag> &objects) : objects_(objects) {}
-    void begin(const E2pFileObjTag &obj) override { objects_.push_back(obj); }
+    void begin(const E2pFileObjTag &obj, size_t) override { objects_.push_back(obj); }
     void value(E2pFileObjValueTag &&v) override { objects_.back().values.push_back(std::move(v)); }
     bool end() override { return true; }
 
@@ -166,11 +166,15 @@ int CE2pFile::Read(const std::string &path, E2pObjectSink &sink, std::string *er
 
 int CE2pFile::ReadText(const std::string &path, E2pObjectSink &sink, std::string &error) {
     // Refused by its size before anything of it is read.
-    if (const uint64_t length = GetFileLength(path); length > kE2pMaxFileSize)
+    if (const uint64_t length = GetFileLength(path); length > kE2pMaxFileSize) {
+        if (Cause *w = why())
+            w->explain("holds %llu bytes; a description file holds at most %llu",
+                       static_cast<unsigned long long>(length), static_cast<unsigned long long>(kE2pMaxFileSize));
         return fail(error, kE2pFileTooLarge,
                     strprintf("description file %s holds %llu bytes, more than the %llu a description file may hold",
                               path.c_str(), static_cast<unsigned long long>(length),
                               static_cast<unsigned long long>(kE2pMaxFileSize)));
+    }
     bool wrapped = false;
     if (int r = Unwrap(path, wrapped, error)) return r;
     return ParseFile(wrapped ? tempFile : path, sink, error);
@@ -182,8 +186,8 @@ int CE2pFile::Unwrap(const std::string &path, bool &wrapped, std::string &error)
     File in(path, "rb");
     if (!in) return 0;
     char head[kContainerProbe];
-    if (in.read(head, sizeof head) != sizeof head)
-        return fail(error, kE2pContainerReadFailed, strprintf("read %s failed", path.c_str()));
+    if (size_t got = in.read(head, sizeof head); got != sizeof head)
+        return readFailed(path, got, length, error);
     uint64_t headerLength;
     if (std::memcmp(head, "MSTM", 4) == 0) headerLength = 16;
     else if (std::memcmp(head, "MSTE", 4) == 0) headerLength = 32;
@@ -193,20 +197,41 @@ int CE2pFile::Unwrap(const std::string &path, bool &wrapped, std::string &error)
     const uint64_t bodyLength = length > headerLength ? length - headerLength : 0;
     if (bodyLength == 0) return 0; // nothing to parse: no temporary file
     std::string body(size_t(bodyLength), '\0');
-    if (!in.seek(int64_t(headerLength)) || in.read(body.data(), body.size()) != body.size())
-        return fail(error, kE2pContainerReadFailed, strprintf("read %s failed", path.c_str()));
+    const size_t got = in.seek(int64_t(headerLength)) ? in.read(body.data(), body.size()) : 0;
+    if (got != body.size()) return readFailed(path, headerLength + got, length, error);
     in.close();
 
     tempFile = GetTempFilePath("AuE");
-    if (tempFile.empty())
+    if (tempFile.empty()) {
+        if (Cause *w = why())
+            w->explain("its text cannot be given a temporary file in %s: %s", GetTempDir().c_str(),
+                       systemReason().c_str());
         return fail(error, kE2pTempNameFailed,
                     strprintf("cannot create a temporary file in %s", GetTempDir().c_str()));
+    }
     tempCreated = true;
     File out(tempFile, "wb", io_ ? io_->fs : nullptr);
-    if (!out) return fail(error, kE2pTempOpenFailed, strprintf("open %s failed", tempFile.c_str()));
+    if (!out) {
+        if (Cause *w = why())
+            w->explain("the temporary file %s for its text cannot be opened: %s", tempFile.c_str(),
+                       systemReason().c_str());
+        return fail(error, kE2pTempOpenFailed, strprintf("open %s failed", tempFile.c_str()));
+    }
     out.write(body.data(), body.size());
-    if (!out.close()) return fail(error, kE2pTempWriteFailed, strprintf("write %s failed", tempFile.c_str()));
+    if (!out.close()) {
+        if (Cause *w = why())
+            w->explain("the temporary file %s for its text cannot be written: %s", tempFile.c_str(),
+                       systemReason().c_str());
+        return fail(error, kE2pTempWriteFailed, strprintf("write %s failed", tempFile.c_str()));
+    }
     return 0;
+}
+
+int CE2pFile::readFailed(const std::string &path, uint64_t got, uint64_t length, std::string &error) {
+    if (Cause *w = why())
+        w->explain("reading stopped after %llu of its %llu bytes", static_cast<unsigned long long>(got),
+                   static_cast<unsigned long long>(length));
+    return fail(error, kE2pContainerReadFailed, strprintf("read %s failed", path.c_str()));
 }
 
 int CE2pFile::ParseFile(const std::string &path, E2pObjectSink &sink, std::string &error) {
@@ -216,11 +241,21 @@ int CE2pFile::ParseFile(const std::string &path, E2pObjectSink &sink, std::strin
     // The text is read whole before the first object goes to the sink: a
     // file that cannot be read to its end gives no object at all.
     std::string text;
-    const ReadEnd end = readAll(in, text, kE2pMaxFileSize);
-    if (end == ReadEnd::cut) return fail(error, kE2pTextReadFailed, strprintf("read %s failed", path.c_str()));
-    if (end == ReadEnd::tooLong)
+    int64_t expected = 0;
+    const ReadEnd end = readAll(in, text, kE2pMaxFileSize, expected);
+    if (end == ReadEnd::cut) {
+        if (Cause *w = why())
+            w->explain("reading stopped after %zu of its %lld bytes", text.size(), static_cast<long long>(expected));
+        return fail(error, kE2pTextReadFailed, strprintf("read %s failed", path.c_str()));
+    }
+    if (end == ReadEnd::tooLong) {
+        if (Cause *w = why())
+            w->explain("gives more than the %llu bytes a description file holds at most (a device, a pipe or a file "
+                       "that grew)",
+                       static_cast<unsigned long long>(kE2pMaxFileSize));
         return fail(error, kE2pTextTooLong, strprintf("description file %s gives more than %llu bytes", path.c_str(),
                                                static_cast<unsigned long long>(kE2pMaxFileSize)));
+    }
     in.close();
 
     TextLines lines(text);
@@ -238,7 +273,7 @@ int CE2pFile::ParseFile(const std::string &path, E2pObjectSink &sink, std::strin
             if (lines.next(line)) ParseDummyObj(obj, line);
             continue;
         }
-        sink.begin(obj);
+        sink.begin(obj, lines.number());
         int64_t got = 0;
         while (got < obj.count && lines.next(line)) got += int64_t(readValueLine(line, sink));
         if (!sink.end()) break;

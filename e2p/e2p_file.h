@@ -57,8 +57,9 @@ inline constexpr uint32_t kE2pRecordAddressBias = 0x4000;
 class E2pObjectSink {
 public:
     virtual ~E2pObjectSink() = default;
-    // A header line opened `obj` (its values follow, it holds none yet).
-    virtual void begin(const E2pFileObjTag &obj) = 0;
+    // The header line numbered `line` (from 1) opened `obj` (its values
+    // follow, it holds none yet).
+    virtual void begin(const E2pFileObjTag &obj, size_t line) = 0;
     virtual void value(E2pFileObjValueTag &&value) = 0;
     // The object has all its values. False ends the reading there.
     virtual bool end() = 0;
@@ -78,6 +79,8 @@ public:
     // Whether a record of `size` bytes with a value stream of `stream` bytes
     // fits a buffer of `bufferSize` bytes.
     static bool fits(int32_t size, uint64_t stream, size_t bufferSize);
+    // Bytes of the value stream so far.
+    uint64_t stream() const { return stream_; }
 
 private:
     uint8_t *buffer_;
@@ -97,7 +100,8 @@ public:
     // table. A negative result means the file is larger than a description
     // file may be, could not be read to its end, or a container's text could
     // not be moved into its temporary file; `error`, when given, receives
-    // its message.
+    // its message, and the Io's cause says what about the file went wrong
+    // (the caller names the file).
     int Load(const std::string &path, int flag, std::string *error = nullptr);
     // Reads the file at `path` like Load, handing its objects to `sink`
     // instead of the table, which stays empty.
@@ -124,11 +128,16 @@ public:
 private:
     Io *io_ = nullptr;
 
+    // Where a failure to read the file is explained; none without an Io.
+    Cause *why() const { return io_ ? &io_->cause : nullptr; }
+
     int ReadText(const std::string &path, E2pObjectSink &sink, std::string &error);
     // Moves the text of an "MSTM"/"MSTE" container into a temporary file
     // (`wrapped` set); 0, or a negative code with `error`.
     int Unwrap(const std::string &path, bool &wrapped, std::string &error);
     int ParseFile(const std::string &path, E2pObjectSink &sink, std::string &error);
+    // A container that gave `got` of its `length` bytes: kE2pContainerReadFailed.
+    int readFailed(const std::string &path, uint64_t got, uint64_t length, std::string &error);
     void ParseDummyObj(const E2pFileObjTag &obj, std::string_view line);
 
     std::vector<E2pFileObjTag> objects;

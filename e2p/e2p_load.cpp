@@ -20,16 +20,24 @@ bool acceptedClass(uint16_t w) {
 class ObjectWriter : public E2pObjectSink {
 public:
     explicit ObjectWriter(E2pState &e2p) : e2p_(e2p) {}
-    void begin(const E2pFileObjTag &obj) override {
+    void begin(const E2pFileObjTag &obj, size_t line) override {
         record_.fill(0);
         builder_.begin(obj);
+        name_ = obj.name;
+        address_ = obj.address;
+        size_ = obj.size;
+        line_ = line;
     }
     void value(E2pFileObjValueTag &&v) override { builder_.add(v); }
     bool end() override {
         int length = 0;
-        if (builder_.finish(&length) != 0) return refuse();
+        if (builder_.finish(&length) != 0) return refuseSize();
         const uint16_t w = uint16_t(record_[2] | record_[3] << 8);
-        if (!acceptedClass(w)) return refuse();
+        if (!acceptedClass(w)) {
+            e2p_.io.cause.explain("line %zu: object %s has address %d, expected 0 to 8191 or 16384 to 24575", line_,
+                                  name_.c_str(), address_);
+            return refuse();
+        }
         const uint16_t count = uint16_t(record_[4] | record_[5] << 8);
         fms_E2pWrite(e2p_, w & 0x1FFF, count, record_.data() + 7); // refused: the object is skipped
         return true;
@@ -37,6 +45,18 @@ public:
     bool refused() const { return refused_; }
 
 private:
+    // The record of the object does not fit the record buffer.
+    bool refuseSize() {
+        constexpr size_t kMostData = kE2pRecordBuffer - 8;
+        if (size_ < 0 || size_t(size_) > kMostData)
+            e2p_.io.cause.explain("line %zu: object %s has size %d, expected 0 to %zu bytes", line_, name_.c_str(),
+                                  size_, kMostData);
+        else
+            e2p_.io.cause.explain("line %zu: the values of object %s take %llu bytes, its record holds at most %zu",
+                                  line_, name_.c_str(), static_cast<unsigned long long>(builder_.stream()),
+                                  kMostData + 1);
+        return refuse();
+    }
     bool refuse() {
         refused_ = true;
         return false;
@@ -44,6 +64,9 @@ private:
     E2pState &e2p_;
     std::array<uint8_t, kE2pRecordBuffer> record_;
     E2pRecordBuilder builder_{record_.data(), record_.size()};
+    std::string name_;
+    int32_t address_ = 0, size_ = 0;
+    size_t line_ = 0;
     bool refused_ = false;
 };
 
@@ -52,8 +75,10 @@ private:
 int DownloadE2PFile4Nor(E2pState &e2p, std::string path, uint8_t * /*image*/, int /*flag*/, std::string *error) {
     CE2pFile file(&e2p.io);
     ObjectWriter writer(e2p);
-    if (int r = file.Read(path, writer, error); r < 0) return r;
-    return writer.refused() ? kE2pDownloadFailed : 0;
+    int r = file.Read(path, writer, error);
+    if (r >= 0 && writer.refused()) r = kE2pDownloadFailed;
+    if (r < 0) e2p.io.cause.name(path);
+    return r;
 }
 
 } // namespace qv

@@ -6,6 +6,7 @@ TextLines::TextLines(std::string_view text) : rest_(text.substr(0, text.find('\x
 
 bool TextLines::next(std::string_view &line) {
     if (rest_.empty()) return false;
+    ++number_;
     size_t lf = rest_.find('\n');
     if (lf == std::string_view::npos) {
         line = rest_;

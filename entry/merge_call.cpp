@@ -3,6 +3,7 @@
 #include "base/results.h"
 #include "codeimage/merge_code_cus.h"
 #include "e2p/merge_e2p.h"
+#include "entry/images_written.h"
 #include "entry/same_file.h"
 #include "entry/strict_inputs.h"
 #include "flash/geometry.h"
@@ -33,6 +34,7 @@ struct CallScope {
 };
 
 int cancelled(Io &io, std::string &message) {
+    io.cause.clear(); // what a stopped step left half-read is no fault of an input
     message = strprintf("cancelled while %s", io.call.step);
     logf(io.log, kName, "%s", message.c_str());
     return kErrCancelled;
@@ -52,13 +54,22 @@ int mergeStep(Io &io, const char *what, const char *name, std::string &message, 
 }
 
 // Everything before the first file is created: the host's options, outputs
-// that are inputs, and with strict inputs every input.
+// that are inputs, with safe outputs an image without a path, and with strict
+// inputs every input.
 int checkCall(Io &io, const MergeRequest &rq, const HostLists &in, const MergeOutputs &out, std::string &message) {
     if (!beginStep(io.call, "checking the outputs")) return cancelled(io, message);
-    if (int r = checkOutputsAreNotInputs(in, out, std::string(rq.logPath), message)) return r;
+    if (int r = checkOutputsAreNotInputs(in, out, std::string(rq.logPath), message, &io.cause)) return r;
+    if (rq.control.flags & QUORVEL_SAFE_OUTPUTS)
+        if (int r = checkOutputsGiven(in, out, message)) return r;
     if (!(rq.control.flags & QUORVEL_STRICT_INPUTS)) return 0;
     if (!beginStep(io.call, "checking the inputs")) return cancelled(io, message);
-    return checkStrictInputs(in, message);
+    const std::span<const uint8_t> flashInfo(static_cast<const uint8_t *>(rq.flashInfo), rq.flashInfoSize);
+    const StrictBuffers buffers{.flashInfo = flashInfo,
+                                .e2pBase = {rq.e2pBase, rq.e2pBaseSize},
+                                .e2pArea = {rq.e2pArea, rq.e2pAreaSize},
+                                .eraseAll = rq.eraseAll != 0};
+    if (int r = checkStrictBuffers(buffers, message)) return r;
+    return checkStrictInputs(in, flashInfo, message, &io.cause);
 }
 
 // The log, the FlashInfo record and the version words, then the inputs.
@@ -67,8 +78,10 @@ int openCall(MergeContext &ctx, const MergeRequest &rq, const HostLists &in, Sor
     Io &io = ctx.io;
     io.outputs.begin(rq.control.flags & QUORVEL_SAFE_OUTPUTS, rq.control.flags & QUORVEL_SYNC_OUTPUTS);
     ctx.e2p.e2pAreaSize = rq.e2pAreaSize;
-    io.log.open(std::string(rq.logPath));
+    io.outputs.openLog(io.log, std::string(rq.logPath));
     if (!fms_SetFlashInfo(ctx.flash, rq.flashInfo)) {
+        io.cause.explain("no FlashInfo record given (NULL)");
+        io.cause.name(kFlashInfoName);
         message = "Cannot get flash information";
         return kErrNoFlashInfo;
     }
@@ -110,7 +123,7 @@ int runMerges(MergeContext &ctx, const MergeRequest &rq, const HostLists &in, Me
         return r;
     out[kE2pOutput].imageAddress = ctx.rai.eepromBase;
     if (!beginStep(io.call, "replacing the outputs")) return cancelled(io, message);
-    return io.outputs.commit(message);
+    return io.outputs.commit(message, &io.cause);
 }
 
 int32_t run(MergeContext &ctx, const MergeRequest &rq, MergeOutputs &out, std::string &message) {
@@ -148,6 +161,7 @@ int32_t runMerge(MergeContext &ctx, const MergeRequest &rq, const OutputSlots &o
     Io &io = ctx.io;
     CallScope scope(io);
     io.call = rq.control;
+    io.cause.clear();
     MergeOutputs out;
     bool loaded = false;
     int32_t r = 0;
@@ -157,6 +171,7 @@ int32_t runMerge(MergeContext &ctx, const MergeRequest &rq, const OutputSlots &o
         std::string text;
         r = run(ctx, rq, out, text);
         if (r != 0) message.set(text);
+        if (r != 0 && rq.cause) rq.cause->set(io.cause.line());
     } catch (const std::bad_alloc &) {
         r = unexpected(io, message, kErrOutOfMemory, "");
     } catch (const std::exception &e) {

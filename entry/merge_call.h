@@ -8,6 +8,7 @@
 #include "entry/context.h"
 #include "entry/host_args.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -15,6 +16,7 @@ namespace qv {
 
 struct MergeRequest {
     const void *flashInfo = nullptr;
+    size_t flashInfoSize = 0; // known to the request entry; 0: not known
     PathList images, patches, cus, e2pFiles;
     uint8_t *e2pBase = nullptr;
     uint32_t e2pBaseSize = 0;
@@ -23,10 +25,12 @@ struct MergeRequest {
     int32_t eraseAll = 0;
     std::string_view logPath;
     CallControl control; // the defaults: a plain merge
+    const MessageSlot *cause = nullptr; // where the cause of a failure goes; none: nowhere
 };
 
 // Returns 0 or a negative result code; on failure `message` receives the
-// text. The entries are filled as the merges produce them; with safe
+// text and the request's cause slot why, in the user's terms ("" when no
+// site explained it). The entries are filled as the merges produce them; with safe
 // outputs only when the whole merge succeeded.
 // Each call runs on a context of its own, so calls on different threads never
 // meet.

@@ -3,10 +3,12 @@
 // flags, cancel flag, progress callback and recorded time.
 #include <quorvel/quorvel.h>
 
+#include "base/cause.h"
 #include "base/results.h"
 #include "entry/merge_call.h"
 
 #include <ctime>
+#include <string>
 
 namespace qv {
 namespace {
@@ -38,9 +40,26 @@ int checkLists(const quorvel_request &rq, const MessageSlot &message) {
     return 0;
 }
 
-int checkRecord(const quorvel_request &rq, const MessageSlot &message) {
+// What a record's fields need, for a cause: the fixed ones, or the
+// memory-part entries its count announces.
+void explainShortRecord(const quorvel_request &rq, uint64_t needs, const MessageSlot &cause) {
+    if (rq.flash_info_size < FlashInfo::kMinSize) {
+        cause.format("%s: the fixed fields end at offset %zu (flags), flash_info_size is %zu", kFlashInfoName,
+                     FlashInfo::kMinSize, rq.flash_info_size);
+        return;
+    }
+    const unsigned count = FlashInfo(rq.flash_info).memPartCount();
+    cause.format("%s: memPartCount %u at offset 44 needs %zu + %zu x %u = %llu bytes, flash_info_size is %zu",
+                 kFlashInfoName, count, FlashInfo::kMemPartsOffset, FlashInfo::kMemPartSize, count,
+                 static_cast<unsigned long long>(needs), rq.flash_info_size);
+}
+
+int checkRecord(const quorvel_request &rq, const MessageSlot &message, const MessageSlot &cause) {
     if (rq.flags & ~kKnownFlags) {
         message.format("unknown flags 0x%x", rq.flags & ~kKnownFlags);
+        cause.format("flags 0x%x: this library knows QUORVEL_SAFE_OUTPUTS (0x%x), QUORVEL_STRICT_INPUTS (0x%x) and "
+                     "QUORVEL_SYNC_OUTPUTS (0x%x)", rq.flags, QUORVEL_SAFE_OUTPUTS, QUORVEL_STRICT_INPUTS,
+                     QUORVEL_SYNC_OUTPUTS);
         return kErrUnknownFlags;
     }
     if (!rq.flash_info) {
@@ -48,6 +67,7 @@ int checkRecord(const quorvel_request &rq, const MessageSlot &message) {
     } else if (uint64_t needs = flashInfoNeeds(rq.flash_info, rq.flash_info_size); rq.flash_info_size < needs) {
         message.format("flash_info_size %zu is shorter than the %llu bytes the FlashInfo fields need",
                        rq.flash_info_size, static_cast<unsigned long long>(needs));
+        explainShortRecord(rq, needs, cause);
         return kErrFlashInfoShort;
     }
     std::time_t t = std::time_t(rq.recorded_time);
@@ -60,21 +80,30 @@ int checkRecord(const quorvel_request &rq, const MessageSlot &message) {
     return checkLists(rq, message);
 }
 
-int checkRequest(const quorvel_request *rq, const quorvel_output *outputs, const MessageSlot &message) {
+// Where the request's cause goes: nowhere for a record that ends before it
+// (a host built before it was added).
+MessageSlot causeSlot(const quorvel_request &q) {
+    const bool hasCause = q.struct_size >= offsetof(quorvel_request, cause) + sizeof q.cause + sizeof q.cause_size;
+    return MessageSlot(hasCause ? q.cause : nullptr, hasCause ? q.cause_size : 0);
+}
+
+// The request's own faults; `cause` gets what the message leaves to say.
+int checkRequest(const quorvel_request *rq, const quorvel_output *outputs, const MessageSlot &message,
+                 const MessageSlot &cause) {
     if (!rq) {
         message.set("no request given");
         return kErrNoRequest;
     }
-    if (rq->struct_size < sizeof(quorvel_request)) {
+    if (rq->struct_size < QUORVEL_REQUEST_MIN_SIZE) {
         message.format("struct_size %u is smaller than the %zu bytes of quorvel_request", rq->struct_size,
-                       sizeof(quorvel_request));
+                       size_t(QUORVEL_REQUEST_MIN_SIZE));
         return kErrStructSize;
     }
     if (!outputs) {
         message.set("no outputs given");
         return kErrNoOutputs;
     }
-    return checkRecord(*rq, message);
+    return checkRecord(*rq, message, cause);
 }
 
 } // namespace
@@ -83,9 +112,16 @@ int checkRequest(const quorvel_request *rq, const quorvel_output *outputs, const
 extern "C" int32_t quorvel_merge_request(const quorvel_request *request, quorvel_output outputs[3], char *message,
                                          size_t message_size) {
     const qv::MessageSlot slot(message, message_size);
-    if (int r = qv::checkRequest(request, outputs, slot)) return r;
+    std::string why;
+    if (int r = qv::checkRequest(request, outputs, slot, qv::MessageSlot(&why))) {
+        // A record too short for its own size field gets nothing written.
+        if (r != qv::kErrNoRequest && r != qv::kErrStructSize) qv::causeSlot(*request).set(why);
+        return r;
+    }
     const quorvel_request &q = *request;
+    const qv::MessageSlot cause = qv::causeSlot(q);
     qv::MergeRequest rq{.flashInfo = q.flash_info,
+                        .flashInfoSize = q.flash_info ? q.flash_info_size : 0,
                         .images = {q.image_files, q.image_count},
                         .patches = {q.patch_files, q.patch_count},
                         .cus = {q.cus_files, q.cus_count},
@@ -100,6 +136,7 @@ extern "C" int32_t quorvel_merge_request(const quorvel_request *request, quorvel
                                     .recordedTime = q.recorded_time,
                                     .cancel = q.cancel,
                                     .progress = q.progress,
-                                    .progressCtx = q.progress_ctx}};
+                                    .progressCtx = q.progress_ctx},
+                        .cause = &cause};
     return qv::runMerge(rq, qv::OutputSlots(outputs), slot);
 }

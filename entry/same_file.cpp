@@ -2,72 +2,40 @@
 
 #include "base/results.h"
 #include "base/log.h"
-
-#include <filesystem>
-#include <sys/stat.h>
+#include "base/same_file.h"
 
 namespace qv {
 namespace {
 
-// What tells two paths apart: the file they name, or where a file of that
-// name would be.
-struct FileId {
-    std::string path; // as given
-    bool exists = false;
-    bool device = false; // a character device (/dev/null): reading or writing it destroys nothing
-    dev_t dev = 0;
-    ino_t ino = 0;
-    std::string place; // normalised absolute path, for files that do not exist
-};
-
-FileId identify(const std::string &path) {
-    FileId id;
-    id.path = path;
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) {
-        id.exists = true;
-        id.device = S_ISCHR(st.st_mode);
-        id.dev = st.st_dev;
-        id.ino = st.st_ino;
-        return id;
+int refuse(std::string &msg, Cause *why, int code, const FileId &output, const char *kind, const FileId &other) {
+    msg = strprintf("output %s is the same file as the %s %s", output.path().c_str(), kind, other.path().c_str());
+    if (why) {
+        why->explain("%s", output.sameness().c_str());
+        why->name(output.path());
     }
-    std::error_code ec;
-    std::filesystem::path p = std::filesystem::weakly_canonical(std::filesystem::absolute(path, ec), ec);
-    id.place = ec ? std::filesystem::absolute(path, ec).lexically_normal().string() : p.string();
-    return id;
-}
-
-bool same(const FileId &a, const FileId &b) {
-    if (a.exists != b.exists) return false;
-    if (a.exists) return a.dev == b.dev && a.ino == b.ino && !a.device;
-    return a.place == b.place;
+    return code;
 }
 
 void addAll(std::vector<FileId> &ids, const std::vector<std::string> &paths) {
     for (const std::string &p : paths)
-        if (!p.empty()) ids.push_back(identify(p));
+        if (!p.empty()) ids.emplace_back(p);
 }
 
 } // namespace
 
 int checkOutputsAreNotInputs(const HostLists &in, const MergeOutputs &out, const std::string &logPath,
-                             std::string &msg) {
+                             std::string &msg, Cause *why) {
     std::vector<FileId> inputs, outputs;
     for (const std::vector<std::string> *list : {&in.images, &in.patches, &in.cus, &in.e2pFiles})
         addAll(inputs, *list);
     addAll(outputs, {out[kCodeOutput].imagePath, out[kE2pOutput].imagePath, out[kRaiOutput].imagePath, logPath});
     for (size_t i = 0; i < outputs.size(); ++i) {
         for (const FileId &input : inputs) {
-            if (!same(outputs[i], input)) continue;
-            msg = strprintf("output %s is the same file as the input %s", outputs[i].path.c_str(),
-                            input.path.c_str());
-            return kErrOutputIsInput;
+            if (outputs[i].sameAs(input)) return refuse(msg, why, kErrOutputIsInput, outputs[i], "input", input);
         }
         for (size_t j = i + 1; j < outputs.size(); ++j) {
-            if (!same(outputs[i], outputs[j])) continue;
-            msg = strprintf("output %s is the same file as the output %s", outputs[i].path.c_str(),
-                            outputs[j].path.c_str());
-            return kErrOutputIsOutput;
+            if (outputs[i].sameAs(outputs[j]))
+                return refuse(msg, why, kErrOutputIsOutput, outputs[i], "output", outputs[j]);
         }
     }
     return 0;

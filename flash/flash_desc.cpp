@@ -69,6 +69,10 @@ std::optional<std::string> flashRecordShortfall(std::span<const uint8_t> record)
     return std::nullopt;
 }
 
+std::span<const uint8_t> flashRecordFields(std::span<const uint8_t> record) {
+    return record.first(recordSize(FlashInfo(record.data()).memPartCount()));
+}
+
 FlashDesc decodeFlashDesc(std::span<const uint8_t> record) {
     const FlashInfo fi(record.data());
     FlashDesc d;

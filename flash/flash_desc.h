@@ -46,6 +46,9 @@ std::vector<uint8_t> encodeFlashDesc(const FlashDesc &d);
 // What a record lacks: it is shorter than its fields (the memory parts
 // included), or nothing.
 std::optional<std::string> flashRecordShortfall(std::span<const uint8_t> record);
+// The bytes of a record that lacks nothing that its fields take (a host may
+// hand a longer buffer).
+std::span<const uint8_t> flashRecordFields(std::span<const uint8_t> record);
 // The fields of a record that lacks nothing.
 FlashDesc decodeFlashDesc(std::span<const uint8_t> record);
 // A record of exactly the size encodeFlashDesc gives, with a region table

@@ -3,6 +3,7 @@
 #include "base/results.h"
 #include "base/log.h"
 #include "base/page_block.h"
+#include "rai/hash.h"
 #include "rai/launch.h"
 #include "rai/store.h"
 
@@ -44,6 +45,26 @@ uint32_t word(const uint8_t *b) {
     return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
 }
 
+// Why record `index` (sector `number`) of a stream of `records` records,
+// at `offset`, could not be stored: its sector is stored already, the hash
+// table is full, or the area is.
+void explainRefusal(RaiState &rai, uint64_t index, int64_t offset, uint64_t records, uint32_t number,
+                    uint32_t idBase) {
+    const unsigned long long i = index, at = static_cast<unsigned long long>(offset);
+    if (frai_hash_get(rai, idBase + number) != kHashAbsent)
+        rai.io.cause.explain("record %llu at offset 0x%llx: sector %u of the %s FAT is stored already", i, at, number,
+                             idBase == kHiddenFatIdBase ? "hidden" : "user");
+    else if (rai.hash.used >= rai.hash.count)
+        rai.io.cause.explain("record %llu at offset 0x%llx: the RAI hash table is full after %u sectors (RAI cache "
+                             "size %u in the E2P area, %u entries)",
+                             i, at, rai.hash.used, rai.hash.count / 256, rai.hash.count);
+    else
+        rai.io.cause.explain("record %llu at offset 0x%llx: the RAI area of %llu bytes is full after %u sectors, this "
+                             "stream holds %llu",
+                             i, at, static_cast<unsigned long long>(rai.image.fillLength), rai.hash.used,
+                             static_cast<unsigned long long>(records));
+}
+
 } // namespace
 
 int dwl_NorFsProcessData(RaiState &rai, File &stream, uint32_t hidden) {
@@ -51,18 +72,23 @@ int dwl_NorFsProcessData(RaiState &rai, File &stream, uint32_t hidden) {
     PageBlock buffer(kFront + kReadBlock);
     uint8_t *const block = buffer.data() + kFront;
     int64_t at = stream.tell();
-    LongLoop loop(rai.io.call, uint64_t(std::max<int64_t>(stream.length() - at, 0)));
+    const int64_t start = at;
+    const uint64_t length = uint64_t(std::max<int64_t>(stream.length() - at, 0));
+    LongLoop loop(rai.io.call, length);
     size_t held = 0;
+    uint64_t index = 0; // of the next record
     for (bool more = true; more;) {
         size_t got = at < 0 ? 0 : stream.readAt(block, kReadBlock, at);
         at += int64_t(got);
         more = got == kReadBlock; // a short read is the end of the stream, as for a single record
         const uint8_t *record = block - held;
-        for (held += got; held >= kFsRecordSize; held -= kFsRecordSize, record += kFsRecordSize) {
+        for (held += got; held >= kFsRecordSize; held -= kFsRecordSize, record += kFsRecordSize, ++index) {
             uint32_t number = word(record);
             int r = dev_nor_write_sectors(rai, number, 1, record + 4, idBase);
             if (r != 0) {
                 logf(rai.io.log, "dwl_NorFsProcessData", "write nor %#x err %d", number, r);
+                explainRefusal(rai, index, start + int64_t(index * kFsRecordSize), length / kFsRecordSize, number,
+                               idBase);
                 return kDwlWriteFailed;
             }
         }

@@ -26,6 +26,10 @@ int checkSectors(RaiState &rai, uint32_t base, uint32_t count, uint32_t size) {
         uint32_t here = uint32_t(fms_GetSectorSize(rai.flash, address));
         if (here != size) {
             logf(rai.io.log, kName, "sector at %#x is %#x bytes, the sector at the RAI base %#x", address, here, size);
+            rai.io.cause.explain("the RAI area from 0x%08x holds a sector of %u bytes at 0x%08x, its first sector has "
+                                 "%u; its sectors must be of one size",
+                                 base, here, address, size);
+            rai.io.cause.name(kFlashInfoName);
             return kLaunchMixedSectors;
         }
         address = uint32_t(fms_GetNextSectorStart(rai.flash, address));
@@ -33,6 +37,9 @@ int checkSectors(RaiState &rai, uint32_t base, uint32_t count, uint32_t size) {
     uint32_t usable = fms_IsInterleaved(rai.flash) ? size / 2 : size;
     if (usable < 8) {
         logf(rai.io.log, kName, "l__s32_SectorSize = %#x leaves %u bytes, no room for a sector header", size, usable);
+        rai.io.cause.explain("the sector at the RAI base 0x%08x holds %u bytes of data, fewer than its 8-byte header",
+                             base, usable);
+        rai.io.cause.name(kFlashInfoName);
         return kLaunchSectorTooSmall;
     }
     return 0;
@@ -46,6 +53,8 @@ int readCacheSize(RaiState &rai, uint16_t &cache) {
     if (fms_E2pRead(rai.e2p, address, version < 3 ? 1 : 2, b) != 0) {
         logf(rai.io.log, kName, "l__u16_CacheSize unreadable: E2P address %u lies beyond the E2P area of %u bytes",
              address, rai.e2p.e2pAreaSize);
+        rai.io.cause.explain("%u bytes; the RAI cache size is read at E2P address %u", rai.e2p.e2pAreaSize, address);
+        rai.io.cause.name(kE2pAreaName);
         return kLaunchCacheUnreadable;
     }
     cache = uint16_t(b[0] | b[1] << 8);
@@ -53,6 +62,9 @@ int readCacheSize(RaiState &rai, uint16_t &cache) {
     if (cache == 0 || cache > kMaxCacheSize) {
         logf(rai.io.log, kName, "l__u16_CacheSize = %u is outside 1..%u: %u hash elements do not fit 17-bit links",
              cache, kMaxCacheSize, uint32_t(cache) * 256);
+        rai.io.cause.explain("the RAI cache size at E2P address %u is %u, expected 1 to %u", address, cache,
+                             kMaxCacheSize);
+        rai.io.cause.name(kE2pAreaName);
         return kLaunchBadCacheSize;
     }
     return 0;
@@ -68,6 +80,9 @@ int fms_MapLaunchService(RaiState &rai, uint32_t base, uint32_t length) {
     int32_t count = fms_GetSectorCount(rai.flash, base, length);
     if (count < 0) {
         logf(rai.io.log, kName, "the sectors of %#x length %#x cannot be counted", base, length);
+        rai.io.cause.explain("the RAI area 0x%08x–0x%08llx runs past the sectors of the flash", base,
+                             static_cast<unsigned long long>(uint64_t(base) + length));
+        rai.io.cause.name(kFlashInfoName);
         return kLaunchBadRange;
     }
     uint32_t sectorSize = uint32_t(fms_GetSectorSize(rai.flash, base));

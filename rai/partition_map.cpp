@@ -16,11 +16,15 @@ int checkRegions(E2pState &e2p) {
     unsigned count = fi.regionCount();
     if (count < 1 || count > kMaxRegions) {
         logf(e2p.io.log, kName, "regionCount = %u is outside 1..%u", count, kMaxRegions);
+        e2p.io.cause.explain("regionCount %u, expected 1 to %u", count, kMaxRegions);
+        e2p.io.cause.name(kFlashInfoName);
         return kMapBadRegionCount;
     }
     for (unsigned k = 0; k < count; ++k) {
         if (fi.regionShift(k) >= 32) {
             logf(e2p.io.log, kName, "region %u sector shift = %u is 32 or more", k, fi.regionShift(k));
+            e2p.io.cause.explain("region %u has sector shift %u, expected below 32", k, fi.regionShift(k));
+            e2p.io.cause.name(kFlashInfoName);
             return kMapBadRegionShift;
         }
     }
@@ -75,6 +79,23 @@ bool topBoot(const FlashState &flash) {
     return count > 1 && fms_GetRegionSectorSize(flash, count - 1) < fms_GetRegionSectorSize(flash, count - 2);
 }
 
+// Why no sector lies below `a` on the way down to the trace base: the
+// regions end before the flash does, or the flash is too small for the E2P
+// partition and the trace area.
+void explainTraceStep(E2pState &e2p, const PartitionMap &m, uint32_t a) {
+    // `a` is the lowest sector start the step-down reached.
+    const std::vector<RegionRange> regions = regionRanges(e2p.flash);
+    const uint64_t covered = regions.empty() ? 0 : regions.back().end;
+    if (fms_FindRegion(e2p.flash, a) < 0 && covered != m.top)
+        e2p.io.cause.explain("the regions cover 0x%08x–0x%08llx, the flash ends at 0x%08x", flashBankBase(e2p.flash),
+                             static_cast<unsigned long long>(covered), m.top);
+    else
+        e2p.io.cause.explain("the E2P partition starts at 0x%08x, the trace area of %u bytes below it passes the "
+                             "flash's start at 0x%08x",
+                             m.eepromBase, m.traceSize, flashBankBase(e2p.flash));
+    e2p.io.cause.name(kFlashInfoName);
+}
+
 // Counts the trace sectors below the E2P partition and places the trace area.
 // Returns 0 or -407 when the step-down leaves the bank.
 int placeTrace(E2pState &e2p, uint32_t version, PartitionMap &m) {
@@ -89,6 +110,7 @@ int placeTrace(E2pState &e2p, uint32_t version, PartitionMap &m) {
         if (uint32_t(prev) < traceBase) break;
         if (prev == kNoSectorStart) {
             m.stoppedAt = a;
+            explainTraceStep(e2p, m, a);
             return kMapTraceBelowBank;
         }
         a = uint32_t(prev);

@@ -149,6 +149,19 @@ void addTotals(RaiStoreContents &img) {
     img.memAvail = memAvail(img, usedWords, deletedWords);
 }
 
+// Sectors the layout places past the file's end read as erased, but the
+// image does not hold them.
+void noteMissingSectors(const Reader &r, RaiStoreContents &img) {
+    const auto first = std::find_if(img.sectors.begin(), img.sectors.end(),
+                                    [&](const RaiSector &s) { return r.pastEnd(s.offset); });
+    if (first == img.sectors.end()) return;
+    const size_t n = img.sectors.size(), from = first->index;
+    img.problems.push_back("sectors " + std::to_string(from) + " to " + std::to_string(n - 1) + " (" +
+                           std::to_string(n - from) + " of " + std::to_string(n) +
+                           ") lie past the end of the file at " + hex(img.fileSize) +
+                           ": the area given is larger than the image");
+}
+
 using FsSectors = std::map<uint32_t, const std::vector<uint8_t> *>; // sector number to its contents
 
 std::vector<uint8_t> fatInput(int kind, const FsSectors &sectors) {
@@ -219,6 +232,7 @@ std::optional<std::string> readRaiStore(std::span<const uint8_t> file, RaiAreaLa
     const Reader r(file, layout.interleaved);
     for (uint32_t i = 0; i < layout.sectors; ++i) img.sectors.push_back(readSector(r, layout, i, layout.sectors));
     addTotals(img);
+    noteMissingSectors(r, img);
     return std::nullopt;
 }
 

@@ -25,7 +25,7 @@ void addPartitions(const ReleaseModel &m, std::vector<FlashArea> &out) {
                        "free: from the code image's end to the RAI area"});
     out.push_back({"RAI", "rai", p.raiBase, p.trcBase,
                    "RAI area: " + std::to_string(p.raiSectors) + " sectors (" + std::to_string(p.raiUnits) +
-                       " x 32 KB asked)"});
+                       " x 32 KiB asked)"});
     out.push_back({"trace", "trace", p.trcBase, p.eepromBase,
                    "trace area: " + std::to_string(p.traceSectors) + " sectors"});
     out.push_back({"E2P", "e2p", p.eepromBase, p.top,

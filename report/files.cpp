@@ -75,6 +75,8 @@ void addE2p(const MergeArgs &a, std::vector<InputFile> &out) {
 std::string outputNote(const ReleaseModel &m, const OutputFile &o, size_t i) {
     static constexpr const char *kMergeNames[] = {"merge_code_cus: ", "mergeE2P: ", "mergeRAI: "};
     if (o.file.path.empty()) return "not asked for";
+    if (earlierFilesKept(m))
+        return o.file.exists ? "unchanged by the failed merge: the file from before it" : "not written: the merge failed";
     const bool failedHere = m.merge && m.merge->result != 0 && m.merge->message.starts_with(kMergeNames[i]);
     if (failedHere && o.file.exists)
         return "the merge failed while writing it: the file holds the " + std::to_string(o.file.size) +
@@ -129,7 +131,7 @@ void describeOutputs(ReleaseModel &m, const MergeArgs &a) {
         if (o.file.path.empty()) o.file = fileFacts(paths[i]);
         placeByReaders(m, o, i);
         o.produced = !paths[i].empty() && o.file.exists;
-        if (m.merge) {
+        if (m.merge && !earlierFilesKept(m)) {
             const qv::OutputImage &e = m.merge->outputs[i];
             o.produced = e.imageType == o.type;
             o.size = o.produced ? e.imageSize : o.size;

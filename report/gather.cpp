@@ -75,10 +75,12 @@ void readE2p(ReleaseModel &m, const MergeArgs &a, Bytes &area) {
         }
         // A merge leaves the merged content in its buffer once its E2P step
         // is through: when it succeeded or failed in the RAI step after it.
-        // Without a merge, the merged area it wrote is read back, or else the
-        // base with the E2P image's journal replayed.
-        if (m.merge && (m.merge->result == 0 || m.merge->message.starts_with("mergeRAI: "))) area = m.merge->mergedArea;
-        else if (image && !m.merge) area = readIfThere(a.e2pAreaOut).value_or(replay.content);
+        // Without a merge (or after one that left the earlier files), the
+        // merged area written earlier is read back, or else the base with
+        // the E2P image's journal replayed.
+        const bool ran = m.merge && !earlierFilesKept(m);
+        if (ran && (m.merge->result == 0 || m.merge->message.starts_with("mergeRAI: "))) area = m.merge->mergedArea;
+        else if (image && !ran) area = readIfThere(a.e2pAreaOut).value_or(replay.content);
     });
 }
 

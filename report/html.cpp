@@ -22,10 +22,10 @@ std::string esc(const std::string &text) {
 
 std::string kb(uint64_t bytes) {
     const double k = double(bytes) / 1024.0;
-    if (k >= 1024.0 * 10) return strprintf("%.0f MB", k / 1024.0);
-    if (k >= 1024.0) return strprintf("%.1f MB", k / 1024.0);
-    if (bytes % 1024 == 0 || k >= 100.0) return strprintf("%.0f KB", k);
-    return strprintf("%.1f KB", k);
+    if (k >= 1024.0 * 10) return strprintf("%.0f MiB", k / 1024.0);
+    if (k >= 1024.0) return strprintf("%.1f MiB", k / 1024.0);
+    if (bytes % 1024 == 0 || k >= 100.0) return strprintf("%.0f KiB", k);
+    return strprintf("%.1f KiB", k);
 }
 
 std::string rangeText(uint64_t start, uint64_t end) {

@@ -9,14 +9,18 @@
 namespace qvcli {
 namespace {
 
-constexpr double kWidth = 1000, kLeft = 10, kBarTop = 22, kBarHeight = 70;
+constexpr double kWidth = kDrawingWidth, kLeft = 10, kBarTop = kTextSize + 10, kBarHeight = 70;
+constexpr double kLabelRow = kTextSize + 5; // rows of labels under the bar
 constexpr double kSectorPixelsForRai = 6; // RAI sectors thinner than this are zoomed
 
+// Addresses above the bar, every quarter of it: wider apart than an
+// address's text and a half, as the first and the last are not centred.
 std::string ticks(const Scale &s) {
+    constexpr int kParts = 4;
     std::string out;
-    for (int i = 0; i <= 8; ++i) {
-        const uint64_t a = s.from + (s.to - s.from) * uint64_t(i) / 8;
-        out += text(s.x(a), 14, "tick", hex(a, 8), i == 0 ? "start" : i == 8 ? "end" : "middle");
+    for (int i = 0; i <= kParts; ++i) {
+        const uint64_t a = s.from + (s.to - s.from) * uint64_t(i) / kParts;
+        out += text(s.x(a), kTextSize, "tick", hex(a, 8), i == 0 ? "start" : i == kParts ? "end" : "middle");
     }
     return out;
 }
@@ -69,29 +73,44 @@ std::string labels(const Scale &s, const std::vector<FlashArea> &areas) {
     double rowEnd[3] = {-1e9, -1e9, -1e9};
     for (const FlashArea &a : areas) {
         const std::string t = a.name + " " + kb(a.end - a.start);
-        const double w = 6.2 * double(t.size()) + 10;
+        const double w = kCharWidth * double(t.size()) + 10;
         const double cx = (s.x(a.start) + s.x(a.end)) / 2;
         const double x = std::clamp(cx - w / 2, 0.0, kWidth - w);
         int row = 0;
         while (row < 2 && x < rowEnd[row]) ++row;
         rowEnd[row] = x + w;
-        const double y = kBarTop + kBarHeight + 18 + 16 * row;
-        out += strprintf("<path class=\"lead\" d=\"M%.1f %.0fV%.0f\"/>", cx, kBarTop + kBarHeight, y - 10);
+        const double y = kBarTop + kBarHeight + kLabelRow + 4 + kLabelRow * row;
+        out += strprintf("<path class=\"lead\" d=\"M%.1f %.0fV%.0f\"/>", cx, kBarTop + kBarHeight, y - kTextSize + 2);
         out += text(x + w / 2, y, "label", t, "middle") + "\n";
     }
     return out;
 }
 
-std::string legend(const std::string &gridCaption) {
-    static const char *const kItems[][2] = {{"code", "code section"}, {"cus", "CUS area"},
-                                            {"free", "free"},          {"formatted", "RAI sector, formatted"},
-                                            {"erased", "erased"},      {"spare", "spare"},
-                                            {"fill", "fill level"},    {"trace", "trace area"},
-                                            {"e2p", "E2P partition"}};
+using LegendItems = std::vector<std::pair<const char *, const char *>>; // class, words
+
+std::string legend(const LegendItems &items, const std::string &more) {
     std::string out = "<div class=\"legend\">";
-    for (const auto &item : kItems)
-        out += std::string("<span><i class=\"sw ") + item[0] + "\"></i>" + item[1] + "</span>";
-    return out + "<span>" + esc(gridCaption) + "</span></div>\n";
+    for (const auto &[cls, words] : items) out += std::string("<span><i class=\"sw ") + cls + "\"></i>" + words + "</span>";
+    return out + (more.empty() ? "" : "<span>" + esc(more) + "</span>") + "</div>\n";
+}
+
+std::string areasLegend(const std::string &gridCaption) {
+    static const LegendItems kItems = {{"code", "code section"}, {"cus", "CUS area"},
+                                       {"free", "free"},          {"formatted", "RAI sector, formatted"},
+                                       {"erased", "erased"},      {"spare", "spare"},
+                                       {"fill", "fill level"},    {"trace", "trace area"},
+                                       {"e2p", "E2P partition"}};
+    return legend(kItems, gridCaption);
+}
+
+// The CUS records are drawn by kind, in the bar or in the zoomed strip.
+std::string cusRecordsLegend() {
+    static const LegendItems kItems = {{"cus-head", "\"CUSF\" and the CUS position"},
+                                       {"rec-dsp", "DSP patch record"},
+                                       {"rec-mcp", "MCP tables record"},
+                                       {"rec-cus", "CUS file record"},
+                                       {"cus-fill", "closing fill"}};
+    return legend(kItems, "");
 }
 
 } // namespace
@@ -108,9 +127,10 @@ std::string renderFlashMap(const ReleaseModel &m) {
     body += areaBlocks(m, s, areas) + grid(m, s, caption) + labels(s, areas);
     const auto rai = findArea(areas, "RAI"), cus = findArea(areas, "CUS");
     const double raiSector = m.rai ? s.pixelsOf(m.rai->layout.sectorSize) : 0;
-    return svgFrame(kWidth, kBarTop + kBarHeight + 64, "flash map", body) + legend(caption) +
+    return svgFrame(kWidth, kBarTop + kBarHeight + 4 + 3 * kLabelRow + 8, "flash map", body) + areasLegend(caption) +
            (raiSector < kSectorPixelsForRai ? renderRaiStrip(m, rai ? s.pixelsOf(rai->end - rai->start) : 0) : "") +
-           renderCusStrip(m, cus ? s.pixelsOf(cus->end - cus->start) : 0);
+           renderCusStrip(m, cus ? s.pixelsOf(cus->end - cus->start) : 0) +
+           (cus && m.code->hasCusArea ? cusRecordsLegend() : "");
 }
 
 } // namespace qvcli

@@ -71,6 +71,9 @@ std::string renderMargins(const ReleaseModel &m) {
     if (m.code && m.map) out += cardHtml(codeToRai(m));
     if (m.rai) out += cardHtml(raiUse(*m.rai));
     if (m.journal) out += cardHtml(journalUse(*m.journal));
+    // Under a failed merge "none" would read as all being well.
+    if (m.problems.empty() && m.merge && m.merge->result != 0)
+        return out.empty() ? "<p class=\"none\">No output on disk to weigh.</p>\n" : out;
     return out + cardHtml(problems(m));
 }
 

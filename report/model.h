@@ -46,6 +46,12 @@ struct MergeRun {
     std::string message;
     qv::MergeOutputs outputs;
     Bytes mergedArea; // the E2P journal area after the merge
+    // The outputs replace earlier files only when the merge succeeds: after
+    // a failure every earlier file is as it was.
+    bool safeOutputs = false;
+    // Why the merge failed, in the words of the person who runs it, for the
+    // failure banner; "" when none is known.
+    std::string cause;
 };
 
 struct ReleaseModel {
@@ -67,6 +73,10 @@ struct ReleaseModel {
     uint64_t logLinesLeftOut = 0;
     std::vector<std::string> problems; // every reader's, each naming its source
 };
+
+// A merge ran and failed (or was cancelled) without touching the earlier
+// outputs: the page shows the files as they were before it.
+inline bool earlierFilesKept(const ReleaseModel &m) { return m.merge && m.merge->result != 0 && m.merge->safeOutputs; }
 
 // Reads the release's outputs (and the merge's results, when `run` is set).
 // Never throws for a file that cannot be read: the page says so instead.

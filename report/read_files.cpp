@@ -1,5 +1,6 @@
 #include "report/read_files.h"
 
+#include "base/cause.h"
 #include "base/file.h"
 
 #include <filesystem>
@@ -29,10 +30,11 @@ uint64_t boundedSize(const std::string &path, const ReadBound &bound) {
     std::error_code ec;
     const fs::file_status st = fs::status(path, ec);
     if (fs::is_directory(st)) throw InputError(path + " is a folder, not a file");
-    if (ec || !fs::exists(st)) throw InputError("cannot read " + path);
+    if (ec || !fs::exists(st))
+        throw InputError("cannot read " + path, path + ": " + (ec ? ec.message() : "No such file or directory"));
     if (!fs::is_regular_file(st)) throw InputError(path + " is not a regular file");
     const uintmax_t size = fs::file_size(path, ec);
-    if (ec) throw InputError("cannot read " + path);
+    if (ec) throw InputError("cannot read " + path, path + ": " + ec.message());
     if (size > bound.maxBytes)
         throw InputError(path + " holds " + std::to_string(size) + " bytes, more than " + bound.what + " may (at most " +
                          std::to_string(bound.maxBytes) + ")");
@@ -44,20 +46,33 @@ uint64_t boundedSize(const std::string &path, const ReadBound &bound) {
 Bytes readWholeFile(const std::string &path, const ReadBound &bound) {
     const uint64_t size = boundedSize(path, bound);
     qv::File f(path, "rb");
-    if (!f) throw InputError("cannot read " + path);
+    if (!f) throw InputError("cannot read " + path, path + ": " + qv::systemReason());
     Bytes out;
     reserveLarge(out, static_cast<size_t>(size));
     out.resize(static_cast<size_t>(size));
-    if (f.read(out.data(), out.size()) != out.size()) throw InputError("cannot read " + path);
+    if (f.read(out.data(), out.size()) != out.size())
+        throw InputError("cannot read " + path, path + ": " + qv::systemReason());
     return out;
 }
 
-void writeWholeFile(const std::string &path, const Bytes &data) {
-    qv::File f(path, "wb");
-    if (!f) throw InputError("cannot create " + path);
-    f.write(data.data(), data.size());
-    if (!f.close()) throw InputError("cannot write " + path);
+SafeOutput::SafeOutput(const std::string &path, bool sync) : path_(path) {
+    files_.begin(true, sync);
+    file_ = files_.open(path_, "wb", nullptr);
+    if (!file_) throw InputError("cannot create " + path_);
 }
+
+void SafeOutput::commit() {
+    if (!file_.close()) throw InputError("cannot write " + path_);
+    std::string msg;
+    if (files_.commit(msg) != 0) throw InputError(msg);
+}
+
+void SafeOutput::commit(ByteView data) {
+    write(data);
+    commit();
+}
+
+void writeWholeFile(const std::string &path, ByteView data, bool sync) { SafeOutput(path, sync).commit(data); }
 
 std::string readTextFile(const std::string &path, const ReadBound &bound) {
     Bytes b = readWholeFile(path, bound);
@@ -73,7 +88,7 @@ MappedFile::MappedFile(const std::string &path) {
     size_ = ok ? size_t(st.st_size) : 0;
     void *p = ok && size_ ? ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0) : nullptr;
     if (fd >= 0) ::close(fd); // the mapping stays valid without the descriptor
-    if (!ok || p == MAP_FAILED) throw InputError("cannot read " + path);
+    if (!ok || p == MAP_FAILED) throw InputError("cannot read " + path, path + ": " + qv::systemReason());
     data_ = static_cast<const uint8_t *>(p);
 }
 

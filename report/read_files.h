@@ -1,10 +1,12 @@
 // Whole-file reads and writes of the command and its release report,
-// through qv::File. Failures throw InputError with a message naming the path.
+// through qv::File; every file the command writes goes through SafeOutput.
+// Failures throw InputError with a message naming the path.
 // Every read has a bound: a file is refused by its size before a byte of it
 // is read.
 #pragma once
 
 #include "base/bytes.h"
+#include "base/output_files.h"
 
 #include <cstdint>
 #include <span>
@@ -15,12 +17,21 @@
 namespace qvcli {
 
 // A file could not be read or written, or does not hold what it should.
+// `cause` says why in the user's terms (the file, where in it, what was
+// expected and found, or the system's reason); "" when the message says all.
 struct InputError : std::runtime_error {
-    using std::runtime_error::runtime_error;
+    explicit InputError(const std::string &message, std::string cause = "")
+        : std::runtime_error(message), cause(std::move(cause)) {}
+    std::string cause;
 };
 
 using Bytes = std::vector<uint8_t>;
 using ByteView = std::span<const uint8_t>;
+
+// The bytes of a text, to write it as it is.
+inline ByteView asBytes(const std::string &text) {
+    return {reinterpret_cast<const uint8_t *>(text.data()), text.size()};
+}
 
 // The most bytes a file of one kind may hold, and what messages call it.
 struct ReadBound {
@@ -43,8 +54,35 @@ inline constexpr ReadBound kImageBound{0xFFFFFFFFu, "an image"};
 // a pipe or a larger file is refused before anything is read.
 Bytes readWholeFile(const std::string &path, const ReadBound &bound);
 std::string readTextFile(const std::string &path, const ReadBound &bound);
-// Creates or truncates `path`; every write and the close are checked.
-void writeWholeFile(const std::string &path, const Bytes &data);
+
+// A file the command writes whole, the way the library writes its images:
+// under a unique temporary name in its folder, created when the object is
+// made, moved over `path` by commit() once every byte is written (with
+// `sync` flushed to the disk first, and its folder after), removed when it
+// goes uncommitted. A device or a pipe is written where it is.
+class SafeOutput {
+public:
+    // Throws InputError "cannot create PATH".
+    SafeOutput(const std::string &path, bool sync);
+    SafeOutput(const SafeOutput &) = delete;
+    SafeOutput &operator=(const SafeOutput &) = delete;
+    // Appends `data`, for a file written in parts; a failed write is found by
+    // commit().
+    void write(ByteView data) { file_.write(data.data(), data.size()); }
+    // Puts the file in place; every write, the close, the flushes and the
+    // move are checked. Throws InputError naming the path.
+    void commit();
+    // Writes `data` and puts the file in place, as write() and commit().
+    void commit(ByteView data);
+
+private:
+    std::string path_;
+    qv::OutputFiles files_;
+    qv::File file_;
+};
+
+// `data` as the whole file `path`, through SafeOutput.
+void writeWholeFile(const std::string &path, ByteView data, bool sync = false);
 
 // A whole file mapped for reading, unmapped when it goes: a large image is
 // read where the system caches it, without being copied into the heap.

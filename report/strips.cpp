@@ -7,7 +7,7 @@
 namespace qvcli {
 namespace {
 
-constexpr double kWidth = 1000, kLeft = 10, kTop = 4, kHeight = 44;
+constexpr double kWidth = kDrawingWidth, kLeft = 10, kTop = 4, kHeight = 44;
 
 std::string sectorTitle(const RaiStoreContents &img, const RaiSector &sec, uint64_t start, uint64_t end) {
     std::string more = std::to_string(sec.items.size()) + " items, " + std::to_string(sectorUsedBytes(sec)) +
@@ -28,7 +28,7 @@ std::string sectorNumbers(const Scale &s, const RaiStoreContents &img) {
     std::string out;
     for (size_t i = 0; i < n; i += step) {
         const uint64_t a = uint64_t(img.layout.base) + img.sectors[i].offset + img.layout.sectorSize / 2;
-        out += text(s.x(a), kTop + kHeight + 14, "tick", std::to_string(i), "middle");
+        out += text(s.x(a), kTop + kHeight + kTextSize + 2, "tick", std::to_string(i), "middle");
     }
     return out;
 }
@@ -47,8 +47,8 @@ std::string cusRecord(const Scale &s, const CodeImageContents &c, uint64_t at, s
     const std::string title = blockTitle("record " + std::to_string(i + 1) + ": " + ident, at + r.offset, at + r.next, more);
     std::string out = block(s, at + r.offset, at + r.next, y, h, recordClass(r.ident), title);
     const double x0 = s.x(at + r.offset), x1 = s.x(at + r.next);
-    if (x1 - x0 > 6.5 * double(ident.size()) + 8)
-        out += text((x0 + x1) / 2, y + h / 2 + 4, "inlabel", ident, "middle");
+    if (x1 - x0 > 1.25 * kCharWidth * double(ident.size()) + 8) // bold capitals
+        out += text((x0 + x1) / 2, y + h / 2 + kTextSize / 3, "inlabel", ident, "middle");
     return out + "\n";
 }
 
@@ -75,7 +75,7 @@ std::string renderRaiStrip(const ReleaseModel &m, double fullScalePixels) {
     const Scale s{start, end, kLeft, kWidth - 2 * kLeft};
     const std::string what = strprintf("RAI area, zoomed (%.0f pixels wide at full scale):", fullScalePixels);
     return stripHeading(what, start, end) +
-           svgFrame(kWidth, kTop + kHeight + 20, "RAI area, one block per sector",
+           svgFrame(kWidth, kTop + kHeight + kTextSize + 8, "RAI area, one block per sector",
                     raiSectorRects(m, s, kTop, kHeight) + sectorNumbers(s, img));
 }
 

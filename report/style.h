@@ -1,8 +1,10 @@
 // The page's inline style sheet.
 #pragma once
 
+#include <string>
+
 namespace qvcli {
 
-const char *pageStyle();
+std::string pageStyle();
 
 } // namespace qvcli

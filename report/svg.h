@@ -7,6 +7,13 @@
 
 namespace qvcli {
 
+// Every drawing is kDrawingWidth units wide and is never shown narrower than
+// kMinDrawingPixels (it scrolls instead), so its text, kTextSize units high,
+// is at least 12 px on screen.
+inline constexpr double kDrawingWidth = 1000, kMinDrawingPixels = 800, kTextSize = 15;
+// About the width of one character of that text, for laying labels out.
+inline constexpr double kCharWidth = 0.6 * kTextSize;
+
 // Flash addresses [from, to) laid onto [x0, x0 + width).
 struct Scale {
     uint64_t from = 0, to = 1;
@@ -16,7 +23,7 @@ struct Scale {
 };
 
 // A hover title for a block of flash: its name, then start, end and size in
-// hex and in KB, then `more` on a line of its own when given.
+// hex and in KiB, then `more` on a line of its own when given.
 std::string blockTitle(const std::string &name, uint64_t start, uint64_t end, const std::string &more = "");
 // A rectangle of at least one pixel's width; `title` is already a title text.
 std::string rect(double x, double y, double w, double h, const std::string &cls, const std::string &title = "");

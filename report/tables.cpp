@@ -13,6 +13,15 @@ std::string digestCell(const FileFacts &f) {
     return f.sha256.empty() ? "<span class=\"bad\">cannot be read</span>" : "<code class=\"sha\">" + f.sha256 + "</code>";
 }
 
+// The type code of an output entry with the image it stands for.
+std::string typeCell(uint32_t type) {
+    const char *name = type == QUORVEL_TYPE_CODE ? "code image"
+                       : type == QUORVEL_TYPE_E2P ? "E2P image"
+                       : type == QUORVEL_TYPE_RAI ? "RAI image"
+                                                  : "unknown type";
+    return mono(hex(type, 7)) + " " + name;
+}
+
 std::vector<std::string> field(const std::string &name, const std::string &value) { return {esc(name), value}; }
 
 std::string fieldsTable(const FlashDesc &d) {
@@ -63,7 +72,7 @@ std::string renderOutputs(const ReleaseModel &m) {
     std::vector<std::vector<std::string>> rows;
     for (const OutputFile &o : m.outputs) {
         const bool show = o.produced;
-        rows.push_back({esc(o.image), show ? mono(hex(o.type, 7)) : "\u2013", show ? mono(hex(o.flashAddress, 8)) : "\u2013",
+        rows.push_back({esc(o.image), show ? typeCell(o.type) : "\u2013", show ? mono(hex(o.flashAddress, 8)) : "\u2013",
                         show ? std::to_string(o.size) : sizeCell(o.file), o.file.exists ? digestCell(o.file) : "\u2013",
                         mono(o.file.path), esc(o.note)});
     }

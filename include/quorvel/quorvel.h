@@ -81,7 +81,14 @@ typedef struct quorvel_request {
     const volatile int *cancel;      /* NULL, or set non-zero (e.g. from a signal handler) to stop the merge */
     void (*progress)(void *ctx, const char *step, uint64_t done, uint64_t total);
     void *progress_ctx;
+    /* Added in 0.2; a record that ends before them (struct_size) is taken as
+     * before and gets no cause. */
+    char *cause; size_t cause_size;  /* out, may be NULL: why the merge failed */
 } quorvel_request;
+
+/* The bytes of a quorvel_request before `cause`: the smallest struct_size
+ * the library takes. */
+#define QUORVEL_REQUEST_MIN_SIZE offsetof(quorvel_request, cause)
 
 /* Runs one merge as quorvel_merge() does, with the request's flags and
  * controls. Returns 0 or a negative result code; `message` as for
@@ -90,13 +97,32 @@ typedef struct quorvel_request {
  *   QUORVEL_SAFE_OUTPUTS: each image is written under a unique temporary name
  *     in its own folder and replaces the earlier file only when the whole
  *     merge succeeded; on failure or cancellation every earlier file is
- *     untouched and every temporary removed. The log is always written, under
- *     its own name; logs and messages name the final paths.
+ *     untouched and every temporary removed. The log is written under a
+ *     temporary name too and moved to its own name when the call ends,
+ *     whether it succeeded or failed, so two calls writing one log leave the
+ *     whole log of one of them; logs and messages name the final paths. A
+ *     call that would write an image whose entry has no path (NULL or "") is
+ *     refused before anything is created: every merge writes the RAI image,
+ *     a release with a code file or a CUS file the code image, one with a
+ *     CUS file or an E2P description file the E2P image.
  *   QUORVEL_STRICT_INPUTS: before any output is touched, every input must
- *     exist, be a regular file, be readable, be recognised and be merged.
+ *     exist, be a regular file, be readable, be recognised, show no other
+ *     kind of input than its list takes, be whole (FAT images), be built for
+ *     the FlashInfo record's chip and memory parts (DSP patch, MCP file) and
+ *     be merged; the FlashInfo record must have no faults, the E2P area must
+ *     be erased or a sound journal and the E2P base must not be a journal.
  *   QUORVEL_SYNC_OUTPUTS: the images and their folders are flushed to the
  *     disk before the call returns (before they replace earlier files).
- * A request with struct_size below sizeof(quorvel_request), an unknown flag,
+ * On failure `cause` (when not NULL and cause_size > 0, cut to fit and always
+ * NUL-terminated) receives why, in the user's terms, beside the system's
+ * message: the input as it was named, where in it (offset, record, line,
+ * field) and what was expected and found, e.g. "release/logo.cus: record 3
+ * at offset 0x5dc claims 2400 bytes, the file ends at 1500"; a failure of
+ * the system carries its reason ("Permission denied"). A cause about one of
+ * the host's buffers names it by its field: "flash_info: ...",
+ * "e2p_base: ...", "e2p_area: ...". It is "" when no cause is known, and
+ * untouched on success.
+ * A request with struct_size below QUORVEL_REQUEST_MIN_SIZE, an unknown flag,
  * a FlashInfo record shorter than its fields (flash_info_size), a NULL list
  * with entries, or a recorded_time below -1 is refused before anything is
  * touched. `cancel` is read between the blocks of every long loop; a call it

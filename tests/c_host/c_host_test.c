@@ -91,7 +91,7 @@ typedef struct {
     unsigned char *base, *area;
     quorvel_output outputs[3];
     quorvel_request rq;
-    char message[512];
+    char message[512], cause[512];
 } call;
 
 static void call_init(call *c, const char *dir) {
@@ -110,7 +110,8 @@ static void call_init(call *c, const char *dir) {
                               .patch_files = c->patches, .patch_count = 2, .cus_files = c->cus, .cus_count = 2,
                               .e2p_files = c->e2p, .e2p_count = 2, .e2p_base = c->base,
                               .e2p_base_size = (uint32_t)base.size, .e2p_area = c->area,
-                              .e2p_area_size = (uint32_t)area.size, .log_path = c->out[3], .recorded_time = -1};
+                              .e2p_area_size = (uint32_t)area.size, .log_path = c->out[3], .recorded_time = -1,
+                              .cause = c->cause, .cause_size = sizeof c->cause};
 }
 
 static void call_free(call *c) {
@@ -273,7 +274,7 @@ static void cancelled_before_the_call(call *c) {
     static const volatile int set = 1;
     c->rq.cancel = &set;
 }
-static void struct_too_small(call *c) { c->rq.struct_size -= 1; }
+static void struct_too_small(call *c) { c->rq.struct_size = QUORVEL_REQUEST_MIN_SIZE - 1; }
 
 /* Requests that are refused before any file is created. */
 static void refused_requests(void) {
@@ -282,11 +283,12 @@ static void refused_requests(void) {
         uint32_t flags;
         void (*prepare)(call *);
         int32_t result;
-        const char *in_message;
+        const char *in_message, *cause;
     } rows[] = {
-        {"strict", QUORVEL_STRICT_INPUTS, strict_refuses_a_missing_input, -1462, "/nonexistent/user.fat: no such file"},
-        {"cancel", QUORVEL_SAFE_OUTPUTS, cancelled_before_the_call, -1454, "cancelled while"},
-        {"size", 0, struct_too_small, -1456, "struct_size"},
+        {"strict", QUORVEL_STRICT_INPUTS, strict_refuses_a_missing_input, -1462, "/nonexistent/user.fat: no such file",
+         "/nonexistent/user.fat: the folder / holds no nonexistent"},
+        {"cancel", QUORVEL_SAFE_OUTPUTS, cancelled_before_the_call, -1454, "cancelled while", ""},
+        {"size", 0, struct_too_small, -1456, "struct_size", ""},
     };
     for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
         call c;
@@ -298,9 +300,31 @@ static void refused_requests(void) {
         int32_t r = run_request(&c);
         CHECK(r == rows[i].result, "%s: result %d: %s", rows[i].name, r, c.message);
         CHECK(strstr(c.message, rows[i].in_message) != NULL, "%s: message %s", rows[i].name, c.message);
+        CHECK(strcmp(c.cause, rows[i].cause) == 0, "%s: cause %s", rows[i].name, c.cause);
         CHECK(entries(dir) == 0, "%s: %d files in the folder", rows[i].name, entries(dir));
         call_free(&c);
     }
+}
+
+/* A host built before the cause buffer: its record ends there. It merges,
+ * and a refused call writes nothing past the record (the bytes there would
+ * be taken for a pointer). */
+static void record_without_cause(void) {
+    call c;
+    char dir[PATH_MAX];
+    unsigned char record[sizeof c.rq];
+    fresh_dir(dir, "old");
+    call_init(&c, dir);
+    c.rq.struct_size = QUORVEL_REQUEST_MIN_SIZE;
+    c.rq.flags = QUORVEL_STRICT_INPUTS;
+    memset((unsigned char *)&c.rq + QUORVEL_REQUEST_MIN_SIZE, 0xA5, sizeof c.rq - QUORVEL_REQUEST_MIN_SIZE);
+    memcpy(record, &c.rq, sizeof record);
+    CHECK(run_request(&c) == 0, "%s", c.message);
+    c.images[1] = "/nonexistent/user.fat";
+    CHECK(run_request(&c) == -1462, "%s", c.message);
+    CHECK(memcmp(record, &c.rq, sizeof record) == 0, "the record changed");
+    CHECK(c.cause[0] == 0, "cause %s", c.cause);
+    call_free(&c);
 }
 
 /* Progress reports and a fixed recorded time. */
@@ -339,6 +363,7 @@ int main(int argc, char **argv) {
     safe_outputs_keep_earlier_files();
     synced_safe_outputs_are_the_plain_images();
     refused_requests();
+    record_without_cause();
     progress_and_recorded_time();
     nftw(temp_root, remove_entry, 16, FTW_DEPTH | FTW_PHYS);
     printf("%s\n", failures ? "FAILED" : "passed");

@@ -84,7 +84,7 @@ TEST(InspectCode, TextReportNamesEachRecord) {
           "  0x0000221a  0x00000015  50       DSCT         CUS file, 3 chunks\n",
           "      chunk at 0x0000222f  link 0x00000016  length 6  ident DSCT\n",
           "      chunk at 0x00002245  link 0x00000017  length 7  ident DSCT\n",
-          "  records end at 0x225e: CUS length 564 bytes (1 x 4 KB)\n", "  closing fill     none\n",
+          "  records end at 0x225e: CUS length 564 bytes (1 x 4 KiB)\n", "  closing fill     none\n",
           "problems: none\n"})
         EXPECT_TRUE(contains(r.out, line)) << line << "\n" << r.out;
 }

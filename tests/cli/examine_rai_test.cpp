@@ -121,7 +121,7 @@ TEST(InspectRaiLayout, TextReportListsSectorsAndItems) {
     MergedRelease m;
     CliResult r = inspectRai(m, {});
     ASSERT_EQ(r.status, 0) << r.out;
-    for (const char *line : {"  RAI            0x042b0000 .. 0x043c0000 (32 x 32 KB asked, 17 sectors)\n",
+    for (const char *line : {"  RAI            0x042b0000 .. 0x043c0000 (32 x 32 KiB asked, 17 sectors)\n",
                              "  base 0x042b0000, 17 sectors of 0x10000 bytes, plain layout, 16382 words per sector\n",
                              "  0       0x042b0000  erased            0      0           65528\n",
                              "  15      0x043a0000  formatted         14     7280        58248\n",
@@ -154,6 +154,18 @@ TEST(InspectRaiLayout, DamagedItemsAndDeletedItemsAreReported) {
                   .status,
               0);
     EXPECT_EQ(readFile(m.tmp.file("x/user.fat")).size(), 16u + 9 * 516);
+}
+
+TEST(InspectRaiLayout, SectorsThePlacedAreaHasPastTheFilesEndAreAProblem) {
+    MergedRelease m;
+    const Bytes img = readFile(m.output("rai.img"));
+    writeFile(m.output("cut.img"), Bytes(img.begin(), img.begin() + 8 * 0x10000));
+    CliResult r = runCli({"inspect", m.output("cut.img"), "--kind", "rai", "--flash-info", m.rel.path("flash.bin"), "--e2p-area",
+                          m.output("area.bin"), "--json"});
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    ASSERT_FALSE(r.json()["problems"].empty()) << r.out;
+    EXPECT_EQ(r.json()["problems"].back(),
+              "sectors 8 to 16 (9 of 17) lie past the end of the file at 0x80000: the area given is larger than the image");
 }
 
 TEST(InspectRaiLayout, MissingLayoutIsAUsageError) {

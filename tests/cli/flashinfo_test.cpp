@@ -227,6 +227,13 @@ TEST(FlashInfoCommand, RecordTheJsonCannotHoldIsReportedAsAProblem) {
     CliResult r = runCli({"inspect", t.file("f.bin")});
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(contains(r.out, "  the regions end at 0x80000, the flash at 0x100000\n")) << r.out;
+    // The merge refuses it; flashinfo writes it in neither form.
+    for (const char *to : {"f.json", "g.bin"}) {
+        r = runCli({"flashinfo", "--from", t.file("f.bin"), "-o", t.file(to)});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "error: " + t.file("f.bin") + ": the regions end at 0x80000, the flash at 0x100000\n");
+        EXPECT_FALSE(fileExists(t.file(to)));
+    }
     Bytes rec = f.build();
     rec[11] = 0; // no regions
     writeFile(t.file("g.bin"), rec);

@@ -192,9 +192,13 @@ TEST(ManifestErrors, BrokenJsonIsAUsageErrorAndMissingInputsAFailure) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "error: cannot read " + rel.path("gone.bin") + "\n");
 
-    r = runCli({"merge", "--out-dir", tmp.file("out"), "--flash-info", rel.path("flash.bin")});
-    EXPECT_EQ(r.status, 2);
-    EXPECT_TRUE(contains(r.err, "--out-dir: only applies to the outputs of a manifest")) << r.err;
+    // inspect takes the manifest for what it is and says what to run with it.
+    r = runCli({"inspect", rel.path("release.json")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "error: " + rel.path("release.json") + ": a release manifest, not a flash description: merge it "
+                     "with \"quorvel merge --manifest " + rel.path("release.json") + "\" or report on its merge with "
+                     "\"quorvel report --manifest " + rel.path("release.json") + "\"; its flash description is " +
+                     rel.path("flash.bin") + "\n");
 }
 
 } // namespace

@@ -16,6 +16,7 @@ namespace clitest {
 namespace {
 
 using namespace qvtest;
+namespace fs = std::filesystem;
 
 TEST(MergeOutput, TableOfTheThreeImagesAndTheTimeTaken) {
     TempDir t;
@@ -42,10 +43,14 @@ TEST(MergeOutput, JsonQuietAndImagesNotProduced) {
     TestRelease rel(t.path());
     std::vector<std::string> args = {"merge", "--flash-info", rel.path("flash.bin"), "--e2p-base",
                                      rel.path("e2p_base.bin"), "--e2p-area", rel.path("e2p_area.bin"), "--image",
-                                     rel.path("user.fat"), "--out-rai", t.file("rai.img"), "--log", t.file("log")};
+                                     rel.path("user.fat"), "--out-dir", t.file("out")};
     CliResult r = runCli(args);
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(contains(r.out, "code  -          -             -          (not produced)\n")) << r.out;
+    // Without a manifest --out-dir gives every output its usual name.
+    EXPECT_TRUE(contains(r.out, "code  -          -             -          " + t.file("out/code.img") +
+                                    " (not produced: no code file and no CUS file)\n"))
+        << r.out;
+    EXPECT_TRUE(fs::is_regular_file(t.file("out/merge.log")));
 
     args.push_back("--json");
     const Json j = runCli(args).json();
@@ -60,7 +65,7 @@ TEST(MergeOutput, JsonQuietAndImagesNotProduced) {
                                      {"address", 0x042B0000},
                                      {"flashAddress", 0x042B0000},
                                      {"size", 0x110000},
-                                     {"path", t.file("rai.img")}}));
+                                     {"path", t.file("out/rai.img")}}));
 
     args.back() = "--quiet";
     r = runCli(args);
@@ -77,12 +82,14 @@ TEST(MergeOutput, FailedMergeGivesErrorCodeAndMessageOnStderr) {
     CliResult r = runCli(args);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "error -1462: " + t.file("missing.bin") + ": no such file\n");
+    const std::string cause = t.file("missing.bin") + ": the folder " + t.path() + " holds no missing.bin";
+    EXPECT_EQ(r.err, "error -1462: " + t.file("missing.bin") + ": no such file\ncause: " + cause + "\n");
 
     args.push_back("--json");
     r = runCli(args);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.json(), (Json{{"error", {{"code", -1462}, {"message", t.file("missing.bin") + ": no such file"}}}}));
+    EXPECT_EQ(r.json(), (Json{{"error",
+                               {{"code", -1462}, {"message", t.file("missing.bin") + ": no such file"}, {"cause", cause}}}}));
 }
 
 // Under --json every error, the option parser's included, is one JSON object
@@ -166,19 +173,21 @@ TEST(MergeOutput, UsageErrorsExitWith2) {
     }
 }
 
+// A folder that exists but takes no new file (/proc, for root too): the
+// output cannot be created, found when the command creates it.
 TEST(MergeOutput, UnwritableOutputsFail) {
     TempDir t;
     TestRelease rel(t.path());
     std::vector<std::string> args = rel.mergeFlags(t.path());
-    std::replace(args.begin(), args.end(), t.file("area.bin"), t.file("no/such/folder/area.bin"));
+    std::replace(args.begin(), args.end(), t.file("area.bin"), std::string("/proc/area.bin"));
     CliResult r = runCli(args);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "error: cannot create " + t.file("no/such/folder/area.bin") + "\n");
+    EXPECT_EQ(r.err, "error: cannot create /proc/area.bin\n");
 
     writeText(t.file("desc.json"), R"({"sizeIn64KB": 1, "regions": [{"shift": 16, "count": 1}]})");
-    r = runCli({"flashinfo", "--from", t.file("desc.json"), "-o", t.file("no/f.bin")});
+    r = runCli({"flashinfo", "--from", t.file("desc.json"), "-o", "/proc/f.bin"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "error: cannot create " + t.file("no/f.bin") + "\n");
+    EXPECT_EQ(r.err, "error: cannot create /proc/f.bin\n");
 }
 
 TEST(InspectKind, IsToldFromEachOutput) {

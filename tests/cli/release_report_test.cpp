@@ -1,13 +1,17 @@
-// The release report of the example release: drawn by a real browser, one
-// block per RAI sector in the state inspect reads, nothing fetched from
-// elsewhere, the same page without merging, and a failed merge's page.
+// The release report of the example release: drawn by a real browser with
+// map text a person can read, one block per RAI sector in the state inspect
+// reads, what the code image records and the CUS records by kind, nothing
+// fetched from elsewhere, the same page without merging, and a failed
+// merge's page.
 #include "cli_run.h"
+#include "release_builder.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <regex>
 #include <set>
+#include <sstream>
 
 namespace clitest {
 namespace {
@@ -82,15 +86,32 @@ TempDir *ReleaseReport::tmp = nullptr;
 CliResult *ReleaseReport::merge = nullptr;
 std::string *ReleaseReport::page = nullptr;
 
-TEST_F(ReleaseReport, ABrowserDrawsTheFlashMap) {
+// Runs the browser on `page` in a window `width` pixels wide with `what`
+// (--screenshot=FILE or --dump-dom); its stdout.
+std::string runBrowser(const std::string &shell, const std::string &page, int width, const std::string &what) {
+    const std::string cmd = "timeout 120 " + shell + " --headless --no-sandbox --disable-gpu --hide-scrollbars "
+                            "--window-size=" + std::to_string(width) + ",1000 " + what + " file://" + page + " 2>/dev/null";
+    CliResult r = runBash(cmd);
+    EXPECT_EQ(r.status, 0) << cmd;
+    return r.out;
+}
+
+TEST_F(ReleaseReport, ABrowserDrawsTheFlashMapWithTextOfAtLeast12Pixels) {
     ASSERT_EQ(merge->status, 0) << merge->err;
     const std::string shell = browser();
     if (shell.empty()) GTEST_SKIP() << "neither chromium-headless-shell nor chromium is installed: the page is not drawn";
+    // The smallest text of the drawings as shown, in a wide and a narrow window.
+    const std::string measured = tmp->file("measured.html");
+    writeText(measured, *page + "<script>let min = 1e9; for (const t of document.querySelectorAll('svg text')) "
+                                "min = Math.min(min, parseFloat(getComputedStyle(t).fontSize) * t.getScreenCTM().a); "
+                                "document.body.dataset.minText = min.toFixed(1);</script>");
+    for (int width : {1400, 700}) {
+        const std::vector<std::string> px = allOf(runBrowser(shell, measured, width, "--dump-dom"), "data-min-text=\"([0-9.]+)\"");
+        ASSERT_EQ(px.size(), 1u) << width;
+        EXPECT_GE(std::stod(px[0]), 12.0) << "in a window " << width << " pixels wide";
+    }
     const std::string png = tmp->file("page.png");
-    const std::string cmd = "timeout 120 " + shell + " --headless --no-sandbox --disable-gpu --hide-scrollbars "
-                            "--window-size=1400,1000 --screenshot=" + png + " file://" + tmp->file("merged.html") +
-                            " >/dev/null 2>&1";
-    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    runBrowser(shell, tmp->file("merged.html"), 1400, "--screenshot=" + png);
     const std::vector<uint32_t> pixels = pngPixels(readFile(png));
     ASSERT_EQ(pixels.size(), 1400u * 1000u);
     const std::set<uint32_t> colours(pixels.begin(), pixels.end());
@@ -113,6 +134,32 @@ TEST_F(ReleaseReport, OneBlockPerRaiSectorInTheStateInspectReads) {
     }
     EXPECT_EQ(allOf(*page, "<rect [^>]*class=\"rai-sector s-([a-z]+)\""), states);
     EXPECT_EQ(states, (std::vector<std::string>{"erased", "formatted", "formatted", "formatted", "spare"}));
+}
+
+TEST_F(ReleaseReport, TheHeaderNamesTheToolAndWhatTheCodeImageRecordsAndEachCusRecordKindHasItsColour) {
+    ASSERT_EQ(merge->status, 0) << merge->err;
+    // "SIZE MMDDYY HH:MM" as the code image holds it.
+    std::istringstream record(runCli({"inspect", tmp->file("code.img"), "--json"}).json()["sizeDate"].get<std::string>());
+    std::string size, date, time;
+    record >> size >> date >> time;
+    const std::string recorded = date.substr(0, 2) + "/" + date.substr(2, 2) + "/" + date.substr(4, 2) + " " + time;
+    EXPECT_TRUE(contains(*page, "<p class=\"facts\">quorvel " + std::string(quorvel_version()) +
+                                    " \u00b7 recorded time <code>" + recorded +
+                                    "</code> (MM/DD/YY) \u00b7 code image checksum <code>0x6aeeea41</code> \u00b7 version "
+                                    "words versionAddr <code>0x00010207</code>, versionAddr1 <code>0x02000105</code></p>"))
+        << *page;
+    EXPECT_EQ(allOf(*page, "<td>(<code>0x100002.</code> [^<]*)</td>"),
+              (std::vector<std::string>{"<code>0x1000023</code> code image", "<code>0x1000025</code> E2P image",
+                                        "<code>0x1000024</code> RAI image"}));
+    EXPECT_EQ(allOf(*page, "<rect [^>]*class=\"(rec-[a-z]+)\""),
+              (std::vector<std::string>{"rec-dsp", "rec-mcp", "rec-cus", "rec-cus"}));
+    std::set<std::string> colours;
+    for (const std::string cls : {"cus-head", "rec-dsp", "rec-mcp", "rec-cus", "cus-fill"}) {
+        EXPECT_TRUE(contains(*page, "<i class=\"sw " + cls + "\">")) << cls << " has no legend entry";
+        const std::vector<std::string> colour = allOf(*page, "--" + cls + ":(#[0-9a-f]{6})");
+        if (!colour.empty()) colours.insert(colour[0]);
+    }
+    EXPECT_EQ(colours.size(), 5u) << "a colour of its own for each kind";
 }
 
 TEST_F(ReleaseReport, NothingIsFetchedFromElsewhere) {
@@ -150,16 +197,40 @@ TEST(ReleaseReportLayouts, TheReportCommandGivesTheMergesPageWithoutMerging) {
     }
 }
 
-TEST_F(ReleaseReport, AFailedMergeShowsTheFailureAndWhatWasWritten) {
-    TempDir t;
-    CliResult r = runCli({"merge", "--manifest", kManifest, "--out-dir", t.path(), "--image",
-                          std::string(QUORVEL_SOURCE_DIR) + "/examples/release/firmware.bn", "--report", t.file("r.html")});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(contains(r.err, "error -1462: ")) << r.err;
-    EXPECT_TRUE(contains(r.err, "firmware.bn: no such file")) << r.err;
-    const std::string failed = readText(t.file("r.html"));
-    EXPECT_TRUE(contains(failed, "<p class=\"status bad\">The merge failed: <code>error -1462: "));
-    EXPECT_TRUE(contains(failed, "<span class=\"bad\">no file</span>")) << "the missing code file";
+// A failed merge replaces no output: the page says so, shows the files as
+// they are, and no "none" problems card under the failure.
+TEST(ReleaseReportFailures, TheEarlierFilesAreUnchangedAndThePageSaysSo) {
+    const std::string dir = std::string(QUORVEL_SOURCE_DIR) + "/examples/release/";
+    std::vector<FatSector> many; // more sectors than the example's RAI area holds
+    for (uint32_t n = 0; n < 400; ++n) many.push_back({n, Bytes(512, uint8_t(n))});
+    const struct {
+        const char *what;
+        bool earlier; // the release was merged into the folder before
+        std::vector<std::string> images;
+        const char *error, *note;
+    } kRows[] = {
+        {"a missing code file, nothing merged before", false, {dir + "firmware.bn"}, "error -1462: ",
+         "not written: the merge failed"},
+        {"the RAI area overflows after the code and E2P images", true, {dir + "firmware.bin", "many.fat"},
+         "error -151: mergeRAI: ", "unchanged by the failed merge: the file from before it"},
+    };
+    for (const auto &row : kRows) {
+        TempDir t;
+        writeFile(t.file("many.fat"), fatFile(22, many));
+        ASSERT_TRUE(!row.earlier || runCli({"merge", "--manifest", kManifest, "--out-dir", t.path(), "-q"}).status == 0);
+        const Bytes code = row.earlier ? readFile(t.file("code.img")) : Bytes();
+        std::vector<std::string> args = {"merge", "--manifest", kManifest, "--out-dir", t.path(), "--report", t.file("r.html")};
+        for (const std::string &image : row.images) args.insert(args.end(), {"--image", image.starts_with("/") ? image : t.file(image)});
+        CliResult r = runCli(args);
+        EXPECT_EQ(r.status, 1) << row.what;
+        EXPECT_TRUE(contains(r.err, row.error)) << row.what << ": " << r.err;
+        EXPECT_TRUE(!row.earlier || readFile(t.file("code.img")) == code) << row.what << ": the code image changed";
+        const std::string page = readText(t.file("r.html"));
+        EXPECT_TRUE(contains(page, "<p class=\"status bad\">The merge failed: <code>" + std::string(row.error))) << row.what;
+        EXPECT_TRUE(contains(page, "No output was replaced: the files below are the ones from before this merge")) << row.what;
+        EXPECT_EQ(allOf(page, "<td>(" + std::string(row.note) + ")</td>").size(), 3u) << row.what << "\n" << page;
+        EXPECT_FALSE(contains(page, "<h3>Problems</h3><p class=\"figure\">none")) << row.what;
+    }
 }
 
 } // namespace

@@ -31,6 +31,7 @@ TEST_F(MergeFailureTest, OutputThatCannotBeCreated) {
     out.imagePath = dir.file("no/such/dir/code.img");
     EXPECT_EQ(mergeAll(), -60);
     EXPECT_EQ(msg, "open " + out.imagePath + " failed");
+    EXPECT_EQ(ctx.io.cause.line(), out.imagePath + ": cannot be created: No such file or directory");
     expectNothingPublished();
 }
 
@@ -39,6 +40,7 @@ TEST_F(MergeFailureTest, CodeFileThatCannotBeOpened) {
     std::string absent = dir.file("absent.bin");
     EXPECT_EQ(merge({absent}, cus), -72);
     EXPECT_EQ(msg, "open " + absent + " failed");
+    EXPECT_EQ(ctx.io.cause.line(), absent + ": cannot be opened: No such file or directory");
     EXPECT_TRUE(image().empty()); // created, then left as it is
     expectNothingPublished();
 }
@@ -58,6 +60,9 @@ TEST_F(MergeFailureTest, CorruptCompressedFileLeavesTheImageEmptyAndTheVersionWo
     std::string wpb = wpbFile(payload, Bytes(400000, 0x42)); // data after the stream end
     EXPECT_EQ(merge({wpb}, cus), -92);
     EXPECT_EQ(msg, "uncompress " + wpb + " error");
+    EXPECT_TRUE(ctx.io.cause.line().starts_with(wpb + ": the zlib stream from offset 0x90 ends at offset 0x"));
+    EXPECT_TRUE(ctx.io.cause.line().ends_with(", and the file goes on to " +
+                                              std::to_string(std::filesystem::file_size(wpb))));
     EXPECT_TRUE(image().empty()); // the whole payload had been expanded into it
     EXPECT_FALSE(qvtest::fileExists(dir.file("code.tmp")));
     EXPECT_EQ(ctx.flash.versionAddr, addr);
@@ -99,11 +104,14 @@ TEST_F(MergeFailureTest, GeneratorFailuresKeepTheirCodes) {
     put("dsp.pat", makeDspFile({{1, {1}}}));
     EXPECT_EQ(mergeAll(), -141);
     EXPECT_EQ(msg, "gen_patch() function error");
+    EXPECT_EQ(ctx.io.cause.line(), dsp + ": is built for chip version 0x1; the flash description asks for 0x2 (chipId, low 4 bits)");
 
     makeRelease(randomBytes(100, 1));
     put("mcp.bin", makeMcpFile(40, 20, {{0x2C02, 0, 0, 0xBABE, 1}}));
     EXPECT_EQ(mergeAll(), -102);
     EXPECT_EQ(msg, "gen_mcp() function error");
+    EXPECT_EQ(ctx.io.cause.line(), mcp + ": 0 of the 1 tables for the flash description's memory parts 0x2c01 (didr 0x1234) found; "
+                                     "the file holds 1 table, for 0x2c02 (didr 0x0 mask 0x0)");
 
     makeRelease(randomBytes(100, 1));
     put("sens.cus", makeCusFile("JAVA", {{1}}));
@@ -131,6 +139,7 @@ TEST_F(MergeFailureTest, RefusedInputsNameTheirFile) {
     put("dsp.pat", cut);
     EXPECT_EQ(mergeAll(), qv::kErrDspPatchPastEnd);
     EXPECT_EQ(msg, "patch data of " + dsp + " runs past the end of the file");
+    EXPECT_EQ(ctx.io.cause.line(), dsp + ": patch 0 claims 20 bytes at offset 0x50 (0x10 + its offset), the file ends at 99");
 
     makeRelease(randomBytes(100, 1));
     put("mcp.bin", makeMcpFile(40, 37, {}));
@@ -153,9 +162,10 @@ TEST_F(MergeFailureTest, GenCodeWriteFailure) {
 }
 
 // Makes the n-th write, flush or close fail for n = 1, 2, ... until the merge
-// succeeds, and collects the result of each run.
+// succeeds, and collects the result of each run; every cause names `output`
+// and says the disk is full.
 std::map<int, std::string> failEveryStep(qvtest::TestContext &t, const std::function<int()> &run,
-                                         const std::string &msg) {
+                                         const std::string &msg, const std::string &output = "") {
     qvtest::IoFaultSeam &seam = t.seam;
     qv::MergeContext &ctx = t.ctx;
     std::map<int, std::string> seen;
@@ -163,9 +173,14 @@ std::map<int, std::string> failEveryStep(qvtest::TestContext &t, const std::func
         seam = qvtest::IoFaultSeam{};
         seam.failAt = n;
         ctx.e2p.pending.clear();
+        ctx.io.cause.clear();
         int r = run();
         if (r == 0) break;
         seen.emplace(r, msg);
+        const std::string cause = ctx.io.cause.line();
+        if (!output.empty()) {
+            EXPECT_TRUE(cause.starts_with(output + ": ") && cause.ends_with(": No space left on device")) << cause;
+        }
     }
     seam = qvtest::IoFaultSeam{};
     return seen;
@@ -175,7 +190,7 @@ TEST_F(MergeFailureTest, EveryWriteOfAnInterleavedImageIsChecked) {
     fi = useFlash(standardFlash(true));
     makeRelease(randomBytes(6003, 1));
     std::string img = out.imagePath;
-    auto seen = failEveryStep(*this, [&] { return mergeAll(); }, msg);
+    auto seen = failEveryStep(*this, [&] { return mergeAll(); }, msg, img);
     std::map<int, std::string> expected = {
         {-41, "gen_code() function error"},
         {qv::kErrSizeDateWrite, "write size and date record to " + img + " failed"},

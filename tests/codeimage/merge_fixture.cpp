@@ -29,6 +29,7 @@ void MergeCodeTest::makeRelease(const Bytes &content, uint32_t versionAddr1) {
 }
 
 int MergeCodeTest::merge(const std::vector<std::string> &codeFiles, const std::vector<std::string> &cusFiles) {
+    ctx.io.cause.clear(); // each merge explains its own failure
     return qv::merge_code_cus(ctx.code, codeFiles, dspFiles, mcpPath, cusFiles, out, fi, msg);
 }
 

@@ -157,6 +157,8 @@ TEST_F(Merge, PendingParameterPastTheAreaFailsWithAnEmptyFile) {
     Bytes areaBefore = area;
     EXPECT_EQ(run(), -92);
     EXPECT_EQ(msg, "Update CUS size and base in E2P error");
+    EXPECT_EQ(ctx.io.cause.line(),
+              "e2p_area: 2048 bytes; the CUS size and base are written at E2P addresses 2047 to 2048");
     EXPECT_TRUE(fileExists(out.imagePath));
     EXPECT_EQ(readFile(out.imagePath).size(), 0u);
     EXPECT_EQ(out.imageType, 0x1000025u) << "filled once the file is open";
@@ -181,6 +183,8 @@ TEST_F(Merge, RefusedDescriptionFileStopsTheMerge) {
     Bytes areaBefore = area;
     EXPECT_EQ(run(), -78);
     EXPECT_EQ(msg, "DownloadE2PFile4Nor() error");
+    EXPECT_EQ(ctx.io.cause.line(),
+              dir.file("bad.e2p") + ": line 1: object B has address 8192, expected 0 to 8191 or 16384 to 24575");
     EXPECT_EQ(readFile(out.imagePath).size(), 0u);
     EXPECT_EQ(area, areaBefore);
 }
@@ -219,6 +223,8 @@ TEST_F(Merge, MoreChangedBlocksThanRoomFails) {
     Bytes areaBefore = area;
     EXPECT_EQ(run(), -1204);
     EXPECT_EQ(msg, "journal of " + out.imagePath + " full: 4 of 15 changed blocks did not fit (room for 11 records)");
+    EXPECT_EQ(ctx.io.cause.line(), "e2p_area: 256 bytes hold 11 journal records, the merge changed 15 16-byte blocks "
+                                   "of the E2P base");
     EXPECT_EQ(readFile(out.imagePath).size(), 0u);
     EXPECT_EQ(area, areaBefore);
 }

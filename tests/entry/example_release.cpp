@@ -46,7 +46,7 @@ int ExampleMerge::run(qv::FileSystem &fs) {
                               .e2pAreaSize = uint32_t(area.size()),
                               .eraseAll = eraseAll ? 1 : 0,
                               .logPath = log,
-                              .control = {}};
+                              .control = {.flags = flags}};
     return qv::runMerge(ctx, rq, qv::OutputSlots(&outs), qv::MessageSlot(&message));
 }
 

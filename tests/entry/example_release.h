@@ -19,6 +19,7 @@ struct ExampleMerge {
     qv::MergeOutputs outs;
     std::string message, log;
     bool eraseAll = false;
+    uint32_t flags = 0; // the request's flags, for run(fs)
 
     // Loads examples/release; outputs and the log go to `outDir`.
     explicit ExampleMerge(const std::string &outDir);

@@ -33,7 +33,7 @@ struct Request {
     volatile int cancel = 0;
     std::function<void(const char *, uint64_t)> onProgress;
     std::function<void(quorvel_request &, quorvel_output *&)> tweak;
-    std::string message;
+    std::string message, cause;
 
     int32_t run() {
         std::vector<const char *> lists[4];
@@ -44,12 +44,15 @@ struct Request {
         quorvel_request rq{sizeof rq, flags, flash.data(), flash.size(), lists[0].data(), lists[0].size(),
                            lists[1].data(), lists[1].size(), lists[2].data(), lists[2].size(), lists[3].data(),
                            lists[3].size(), base.data(), uint32_t(base.size()), area.data(), uint32_t(area.size()),
-                           0, out[3].c_str(), -1, &cancel, &Request::progress, this};
+                           0, out[3].c_str(), -1, &cancel, &Request::progress, this, nullptr, 0};
+        char why[1024] = "";
+        rq.cause = why, rq.cause_size = sizeof why;
         quorvel_output *outputs = entries;
         if (tweak) tweak(rq, outputs);
         char text[1024] = "";
         int32_t r = quorvel_merge_request(&rq, outputs, text, sizeof text);
         message = text;
+        cause = why;
         return r;
     }
     static void progress(void *ctx, const char *step, uint64_t done, uint64_t) {
@@ -71,6 +74,7 @@ struct Row {
     int32_t code;
     std::string message; // "{out}" stands for the output folder, "{rel}" for the release
     std::vector<std::string> left; // the folder's names afterwards, sorted
+    std::string cause{};           // the cause ends so ("{out}", "{rel}" as above); nothing to check when empty
 };
 
 std::string expand(std::string text, const Request &r) {
@@ -92,6 +96,7 @@ void run(const std::vector<Row> &rows) {
         EXPECT_EQ(r.run(), row.code) << row.name << ": " << r.message;
         EXPECT_EQ(r.message, expand(row.message, r)) << row.name;
         EXPECT_EQ(r.left(), row.left) << row.name;
+        EXPECT_TRUE(r.cause.ends_with(expand(row.cause, r))) << row.name << ": " << r.cause;
         for (size_t i = 0; i < inputs.size(); ++i)
             if (fs::is_regular_file(r.images[i])) {
                 EXPECT_EQ(readFile(r.images[i]), inputs[i]) << row.name;
@@ -103,21 +108,27 @@ void strict(Request &r) { r.flags = QUORVEL_STRICT_INPUTS; }
 
 } // namespace
 
-TEST(Request, OutputsThatAreInputsAreRefusedBeforeAnythingIsCreated) {
+TEST(Request, OutputsThatAreInputsOrMissingAreRefusedBeforeAnythingIsCreated) {
     run({
         {"code = code file", [](Request &r) { copyIn(r, "firmware.bin", "fw.bin"), r.images[0] = r.out[0] = r.dir.file("fw.bin"); },
          -1450, "output {out}/fw.bin is the same file as the input {out}/fw.bin", {"fw.bin"}},
         {"rai = hard link of a FAT input", [](Request &r) { copyIn(r, "user.fat", "u.fat"), r.images[1] = r.dir.file("u.fat"),
                                                                 fs::create_hard_link(r.dir.file("u.fat"), r.out[2]); },
          -1450, "output {out}/rai.img is the same file as the input {out}/u.fat", {"rai.img", "u.fat"}},
-        {"log = E2P file", [](Request &r) { r.out[3] = r.e2p[0]; },
-         -1450, "output {rel}params.e2p is the same file as the input {rel}params.e2p", {}},
+        {"log = E2P file", [](Request &r) { copyIn(r, "params.e2p", "p.e2p"), r.out[3] = r.e2p[0] = r.dir.file("p.e2p"); },
+         -1450, "output {out}/p.e2p is the same file as the input {out}/p.e2p", {"p.e2p"}},
         {"e2p = missing input", [](Request &r) { r.e2p.push_back(r.dir.path() + "/./new.e2p"), r.out[1] = r.dir.file("new.e2p"); },
-         -1450, "output {out}/new.e2p is the same file as the input {out}/./new.e2p", {}},
+         -1450, "output {out}/new.e2p is the same file as the input {out}/./new.e2p", {},
+         "{out}/new.e2p: both would be {out}/new.e2p"},
         {"code = e2p", [](Request &r) { r.out[1] = r.out[0]; },
          -1451, "output {out}/code.img is the same file as the output {out}/code.img", {}},
         {"log = rai", [](Request &r) { r.out[3] = r.out[2]; },
          -1451, "output {out}/rai.img is the same file as the output {out}/rai.img", {}},
+        {"no RAI path", [](Request &r) { r.flags = QUORVEL_SAFE_OUTPUTS, r.out[2].clear(); }, -1480,
+         "no path for the RAI image, which the merge writes: every merge does (an empty one when the release has no FAT image)", {}},
+        {"no code path", [](Request &r) { r.flags = QUORVEL_SAFE_OUTPUTS, r.out[0].clear(); }, -1480,
+         "no path for the code image, which the merge writes: the release has a code file or a CUS file", {}},
+        {"no E2P path, plain", [](Request &r) { r.out[1].clear(); }, -58, "mergeE2P: open  failed", {"code.img", "merge.log"}},
     });
 }
 
@@ -125,9 +136,11 @@ TEST(Request, StrictInputsNameTheFileAndWhy) {
     const std::string longName(300, 'n');
     run({
         {"missing", [](Request &r) { strict(r), r.patches[0] = r.dir.file("dsp.pat"); },
-         -1462, "{out}/dsp.pat: no such file", {}},
+         -1462, "{out}/dsp.pat: no such file", {}, "{out}/dsp.pat: the folder {out} holds no dsp.pat"},
+        {"path through a file", [](Request &r) { strict(r), r.cus[0] = kRel + "logo.cus/x.cus"; },
+         -1462, "{rel}logo.cus/x.cus: no such file", {}, ": {rel}logo.cus is a file, not a folder"},
         {"folder", [](Request &r) { strict(r), r.images[0] = r.dir.path(); },
-         -1463, "{out}: not a regular file", {}},
+         -1463, "{out}: not a regular file", {}, "{out}: is a folder"},
         {"unreadable", [&](Request &r) { strict(r), r.cus[0] = r.dir.file(longName); },
          -1464, "{out}/" + longName + ": cannot be read: File name too long", {}},
         {"fat kind", [](Request &r) { strict(r), writeFile(r.images[1] = r.dir.file("k.fat"), withHeader(21, {})); },
@@ -136,10 +149,18 @@ TEST(Request, StrictInputsNameTheFileAndWhy) {
          -1465, "{out}/fw.bin: not recognised: a code file needs a 16-byte header and a code section, this one has 0 bytes", {"fw.bin"}},
         {"wpb", [](Request &r) { strict(r), writeFile(r.images[0] = r.dir.file("fw.wpb"), Bytes(200, 1)); },
          -1465, "{out}/fw.wpb: not recognised: a .wpb file needs to be a compressed input (magic 0x5A57 at offset 16)", {"fw.wpb"}},
-        {"patch", [](Request &r) { strict(r), r.patches[0] = kRel + "logo.cus"; },
-         -1465, "{rel}logo.cus: not recognised: needs to be .pat with kind byte 6 (DSP patch) or have kind byte 25 (MCP file), this one has 82", {}},
+        {"patch", [](Request &r) { strict(r), r.patches[0] = kRel + "firmware.bin"; },
+         -1465, "{rel}firmware.bin: not recognised: needs to be .pat with kind byte 6 (DSP patch) or have kind byte 25 (MCP file), this one has 0", {}},
+        {"kind", [](Request &r) { strict(r), r.patches[0] = kRel + "logo.cus"; },
+         -1503, "{rel}logo.cus: a CUS file (\"WCUS\") given as a DSP patch or MCP file", {}},
+        {"flash info", [](Request &r) { strict(r), r.flash[14] = 32; },
+         -1500, "flash_info: the regions end at 0x4200000, the flash at 0x4400000", {}},
+        {"e2p area", [](Request &r) { strict(r), r.base[300] = 1, r.area = r.base; },
+         -1501, "e2p_area: neither an erased E2P area nor a sound E2P journal (no end mark (FF 7F) in the last two logical "
+                "bytes); it holds the same bytes as the E2P base e2p_base: the base image given twice?", {}},
         {"second code", [](Request &r) { strict(r), copyIn(r, "user.fat", "user.fta"), r.images[1] = r.dir.file("user.fta"); },
-         -1466, "{out}/user.fta: a second code file (the first is {rel}firmware.bin); only one is merged", {"user.fta"}},
+         -1466, "{out}/user.fta: a second code file (the first is {rel}firmware.bin); only one is merged", {"user.fta"},
+         "{out}/user.fta: its name ends in neither .wpb nor .fat, so it counts as a code file; it has the kind byte of a FAT image (22 at offset 9)"},
         {"second mcp", [](Request &r) { strict(r), r.patches.push_back(kRel + "mcp.bin"); },
          -1467, "{rel}mcp.bin: a second MCP file (the first is {rel}mcp.bin); only one is merged", {}},
         {"second dsp", [](Request &r) { strict(r), r.patches.push_back(kRel + "dsp.pat"); },
@@ -157,10 +178,12 @@ TEST(Request, RefusedRequestsTouchNothing) {
     };
     run({
         {"struct size", tweak([](quorvel_request &q, quorvel_output *&) { q.struct_size = 0, q.flags = 0; }),
-         -1456, "struct_size 0 is smaller than the " + std::to_string(sizeof(quorvel_request)) + " bytes of quorvel_request", {}},
-        {"flags", tweak([](quorvel_request &q, quorvel_output *&) { q.flags = 0x9; }), -1457, "unknown flags 0x8", {}},
+         -1456, "struct_size 0 is smaller than the " + std::to_string(QUORVEL_REQUEST_MIN_SIZE) + " bytes of quorvel_request", {}},
+        {"flags", tweak([](quorvel_request &q, quorvel_output *&) { q.flags = 0x9; }), -1457, "unknown flags 0x8", {},
+         "flags 0x9: this library knows QUORVEL_SAFE_OUTPUTS (0x1), QUORVEL_STRICT_INPUTS (0x2) and QUORVEL_SYNC_OUTPUTS (0x4)"},
         {"flash info", tweak([](quorvel_request &q, quorvel_output *&) { q.flash_info_size = 127; }),
-         -1458, "flash_info_size 127 is shorter than the 128 bytes the FlashInfo fields need", {}},
+         -1458, "flash_info_size 127 is shorter than the 128 bytes the FlashInfo fields need", {},
+         "flash_info: memPartCount 1 at offset 44 needs 48 + 80 x 1 = 128 bytes, flash_info_size is 127"},
         {"time", tweak([](quorvel_request &q, quorvel_output *&) { q.recorded_time = -2; }),
          -1459, "recorded_time -2 is neither -1 nor a time in seconds since 1970", {}},
         {"outputs", tweak([](quorvel_request &, quorvel_output *&o) { o = nullptr; }), -1460, "no outputs given", {}},

@@ -67,3 +67,38 @@ TEST(Threads, FourReleasesMergedAtOnceMatchEachMergeAlone) {
     for (std::thread &t : threads) t.join();
     EXPECT_EQ(mismatches, (std::array<int, 4>{}));
 }
+
+// Two merges of different releases into one folder at once, with safe
+// outputs: every file left, the log included, is the whole file of one.
+TEST(Threads, TwoMergesIntoOneFolderLeaveWholeFilesOfOne) {
+    struct Disk : qv::FileSystem {
+        bool outputAllowed() override { return true; }
+    };
+    TempDir dir;
+    auto merge = [&](size_t v) {
+        ExampleMerge m(dir.path());
+        kVariants[v](m);
+        m.flags = QUORVEL_SAFE_OUTPUTS;
+        Disk disk;
+        return m.run(disk);
+    };
+    auto files = [&] {
+        std::vector<Bytes> f;
+        for (const char *name : {"code.img", "e2p.img", "rai.img", "merge.log"}) f.push_back(readFile(dir.file(name)));
+        return f;
+    };
+    std::array<std::vector<Bytes>, 2> alone;
+    for (size_t v : {0, 1}) {
+        ASSERT_EQ(merge(v), 0);
+        alone[v] = files();
+    }
+    int mixed = 0;
+    for (int round = 0; round < 30; ++round) {
+        std::thread other([&] { merge(1); });
+        merge(0);
+        other.join();
+        const std::vector<Bytes> f = files();
+        for (size_t i = 0; i < f.size(); ++i) mixed += f[i] != alone[0][i] && f[i] != alone[1][i];
+    }
+    EXPECT_EQ(mixed, 0);
+}

@@ -159,6 +159,8 @@ TEST_F(MergeRai, RaiAreaBelowTheLowerBound) {
     code_.raiLowerbound = kRai + 1;
     EXPECT_EQ(merge({user}), -51);
     EXPECT_EQ(msg_, "CUS size overflow!");
+    EXPECT_EQ(ctx.io.cause.line(), "the CUS area of the code image reaches 0x042b0001 (RAI_lowerbound), the RAI area "
+                                   "starts below it at 0x042b0000");
     code_.raiLowerbound = 0xFFFFFFF9; // no sector after the CUS area
     EXPECT_EQ(merge({}), -51);
     EXPECT_TRUE(readFile(out_.imagePath).empty());
@@ -188,6 +190,7 @@ TEST_F(MergeRai, CorruptCompressedInput) {
     writeFile(packed, b);
     EXPECT_EQ(merge({packed}), -98);
     EXPECT_EQ(msg_, "uncompress " + packed + " error");
+    EXPECT_EQ(ctx.io.cause.line(), packed + ": its zlib stream is cut short or inconsistent");
     EXPECT_FALSE(fileExists(temp()));
     EXPECT_EQ(readFile(out_.imagePath).size(), 17 * k64K); // launched and filled before the failure
 }
@@ -203,10 +206,13 @@ TEST_F(MergeRai, UnknownKind) {
     std::string odd = fat("odd.fat", 21, {{0, sectorBytes(0)}});
     EXPECT_EQ(merge({odd}), -138);
     EXPECT_EQ(msg_, odd + ": unknown file type");
+    EXPECT_EQ(ctx.io.cause.line(), odd + ": kind byte 21 at offset 9, expected 22 (user FAT) or 23 (hidden FAT)");
+    ctx.io.cause.clear();
     std::string tiny = dir_.file("tiny.fat");
     writeFile(tiny, Bytes(9, 22)); // no kind byte at all
     EXPECT_EQ(merge({tiny}), -138);
     EXPECT_EQ(msg_, tiny + ": unknown file type");
+    EXPECT_EQ(ctx.io.cause.line(), tiny + ": ends at 9 bytes, before its kind byte at offset 9");
 }
 
 TEST_F(MergeRai, DuplicateSectorFailsTheMergeAndStopsThere) {
@@ -215,6 +221,7 @@ TEST_F(MergeRai, DuplicateSectorFailsTheMergeAndStopsThere) {
     std::string c = fat("c.fat", 22, {{9, sectorBytes(9)}});
     EXPECT_EQ(merge({a, b, c}), -151);
     EXPECT_EQ(msg_, "dwl_NorFsProcessData error");
+    EXPECT_EQ(ctx.io.cause.line(), b + ": record 1 at offset 0x214: sector 0 of the user FAT is stored already");
     entryFilled();
     Lines log = takeLog();
     ASSERT_GE(log.size(), 2u);

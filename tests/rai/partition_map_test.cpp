@@ -276,6 +276,9 @@ TEST_F(PartitionMap, Failures) {
     m = map();
     EXPECT_EQ(m.r, -407);
     EXPECT_EQ(m.length, kUntouched);
+    EXPECT_EQ(ctx.io.cause.line(), "flash_info: the E2P partition starts at 0x04000000, the trace area of 65536 bytes "
+                                   "below it passes the flash's start at 0x04000000");
+    ctx.io.cause.clear();
     EXPECT_EQ(ctx.rai.eepromBase, 0x1234u);
     takeLog();
 
@@ -284,6 +287,7 @@ TEST_F(PartitionMap, Failures) {
     useFlash(none);
     EXPECT_EQ(map().r, -1300);
     EXPECT_EQ(takeLog(), Lines{"fms_MapOutMemoryExt: regionCount = 0 is outside 1..4"});
+    EXPECT_EQ(ctx.io.cause.line(), "flash_info: regionCount 0, expected 1 to 4");
 
     usual();
     flash_[11] = 5;
