@@ -116,6 +116,9 @@ std::string tempDir();
 // A new, unique, empty file in tempDir() whose name begins with `prefix`,
 // made by the system's temporary-name service; empty when none was made.
 std::string tempFileName(const std::string &prefix);
+// A new, empty folder in tempDir() whose name begins with `prefix`, that no
+// other caller was given; empty when none was made.
+std::string tempFolder(const std::string &prefix);
 
 // ---- Times and the process -------------------------------------------------
 

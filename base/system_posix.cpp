@@ -146,6 +146,11 @@ std::string tempFileName(const std::string &prefix) {
     return name;
 }
 
+std::string tempFolder(const std::string &prefix) {
+    std::string pattern = tempDir() + "/" + prefix + "XXXXXX";
+    return ::mkdtemp(pattern.data()) ? pattern : std::string();
+}
+
 bool localTime(int64_t seconds, std::tm &out) {
     std::time_t t = std::time_t(seconds);
     tzset(); // follow the current time zone, also when it changed since the last call

@@ -239,6 +239,14 @@ std::string tempFileName(const std::string &prefix) {
     return narrow(name);
 }
 
+// The temporary-name service makes a unique empty file; the folder takes its
+// place under the same name, which stays unique as the file held it.
+std::string tempFolder(const std::string &prefix) {
+    const std::string name = tempFileName(prefix);
+    if (name.empty() || !DeleteFileW(wide(name).c_str())) return std::string();
+    return CreateDirectoryW(wide(name).c_str(), nullptr) ? name : keepError(std::string());
+}
+
 bool localTime(int64_t seconds, std::tm &out) {
     const __time64_t t = seconds;
     _tzset(); // follow the current time zone, also when it changed since the last call

@@ -11,5 +11,7 @@ void addMergeCommand(CLI::App &app, int &status);
 void addFlashInfoCommand(CLI::App &app, int &status);
 void addInspectCommand(CLI::App &app, int &status);
 void addReportCommand(CLI::App &app, int &status);
+void addVerifyCommand(CLI::App &app, int &status);
+void addExportCommand(CLI::App &app, int &status);
 
 } // namespace qvcli

@@ -56,6 +56,32 @@ inline constexpr const char *kInspectFooter =
     "Exit status: 0 the file is sound; 1 the report lists problems, or the file cannot\n"
     "be read; 2 a usage error (the message names the flag).";
 
+inline constexpr const char *kVerifyFooter =
+    "FILE and DUMP are paths; ADDR is a number, decimal or hexadecimal with 0x. A\n"
+    "readback ending in .hex or .ihex is Intel HEX, in .srec, .s37 or .mot S-records,\n"
+    "else raw binary (--flash-format says it otherwise).\n"
+    "\n"
+    "Examples:\n"
+    "  quorvel verify --record out/release.record.json\n"
+    "  quorvel verify --record out/release.record.json --remerge\n"
+    "  quorvel verify --record out/release.record.json --readback dump.bin --at 0x04000000\n"
+    "  quorvel verify --record out/release.record.json --readback dump.hex --e2p-content --json\n"
+    "\n"
+    "Exit status: 0 it matches (ranges a readback leaves out are listed as not\n"
+    "checked); 1 it differs (each difference listed), or a file is not what it should\n"
+    "be (the message names the file and the line); 2 a usage error.";
+
+inline constexpr const char *kExportFooter =
+    "FILE is a path; its name picks the format: .bin raw from the flash's base address,\n"
+    ".hex or .ihex Intel HEX, .srec, .s37 or .mot S-records (--flash-format says it\n"
+    "otherwise). Erased 32-byte lines are left out of HEX and S-record files.\n"
+    "\n"
+    "Examples:\n"
+    "  quorvel export --record out/release.record.json -o flash.hex\n"
+    "\n"
+    "Exit status: 0 written; 1 an image differs from its record, or a file cannot be\n"
+    "read or written; 2 a usage error.";
+
 inline constexpr const char *kReportFooter =
     "FILE and DIR are paths. The manifest's outputs are read where the merge put them:\n"
     "in --out-dir when given, else beside the manifest; the page goes there too as\n"

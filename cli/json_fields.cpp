@@ -40,7 +40,7 @@ std::string hexText(uint64_t v) {
 Json parseJson(const std::string &text, const std::string &what) {
     try {
         return Json::parse(text);
-    } catch (const Json::parse_error &e) {
+    } catch (const Json::exception &e) { // a syntax error, or a number out of range
         throw UsageError(what + ": not valid JSON: " + e.what());
     }
 }

@@ -39,6 +39,8 @@ int main(int argc, char **rawArgv) {
     qvcli::addFlashInfoCommand(app, status);
     qvcli::addInspectCommand(app, status);
     qvcli::addReportCommand(app, status);
+    qvcli::addExportCommand(app, status);
+    qvcli::addVerifyCommand(app, status);
     app.footer(qvcli::kMainFooter); // after the subcommands, which would take it over
     try {
         app.parse(argc, argv);

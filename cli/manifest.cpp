@@ -41,7 +41,7 @@ MergeArgs loadManifest(const std::string &path, const std::string &outDir) {
     MergeArgs a;
     try {
         checkKnownKeys(j, "", {"flashInfo", "images", "patches", "cus", "e2pFiles", "e2pBase", "e2pArea",
-                               "e2pAreaOut", "outputs", "log", "eraseAll"});
+                               "e2pAreaOut", "outputs", "log", "eraseAll", "record"});
         readFlashInfo(j, dir, a);
         a.images = resolveAll(dir, stringListField(j, "images", ""));
         a.patches = resolveAll(dir, stringListField(j, "patches", ""));
@@ -52,6 +52,7 @@ MergeArgs loadManifest(const std::string &path, const std::string &outDir) {
         a.e2pAreaOut = resolvePath(out, stringField(j, "e2pAreaOut", ""));
         readOutputs(j, out, a);
         a.log = resolvePath(out, stringField(j, "log", ""));
+        a.record = resolvePath(out, stringField(j, "record", ""));
         a.eraseAll = boolField(j, "eraseAll", "", false);
     } catch (const UsageError &e) {
         throw UsageError("manifest " + path + ": " + e.what());
@@ -81,6 +82,8 @@ MergeArgs overrideWith(MergeArgs m, const MergeArgs &f, bool eraseAllGiven) {
     over(m.outE2p, f.outE2p);
     over(m.outRai, f.outRai);
     over(m.log, f.log);
+    over(m.record, f.record);
+    over(m.outFlash, f.outFlash);
     if (eraseAllGiven) m.eraseAll = f.eraseAll;
     return m;
 }

@@ -50,7 +50,9 @@ void checkMergeArgs(const MergeArgs &a, const std::string &manifest, const std::
                               {a.outRai, "--out-rai"},
                               {a.log, "--log"},
                               {a.e2pAreaOut, "--e2p-area-out", "--e2p-area"},
-                              {report, "--report"}});
+                              {report, "--report"},
+                              {a.record, "--record"},
+                              {a.outFlash, "--out-flash"}});
 }
 
 FlashSource flashSourceOf(const MergeArgs &a) {

@@ -3,8 +3,11 @@
 #include "cli/commands.h"
 #include "cli/errors.h"
 #include "cli/help_text.h"
+#include "cli/hex_records.h"
+#include "cli/io.h"
 #include "cli/merge_args.h"
 #include "cli/merge_run.h"
+#include "cli/record_merge.h"
 #include "base/system.h"
 
 #include <filesystem>
@@ -36,10 +39,15 @@ MergeArgs collectArgs(const MergeOptions &o, bool eraseAllGiven) {
     std::error_code ec;
     if (!o.outDir.empty()) std::filesystem::create_directories(qv::sys::fsPath(o.outDir), ec);
     if (ec) throw InputError("cannot create the folder " + o.outDir + ": " + ec.message());
-    if (!o.manifest.empty()) a = overrideWith(loadManifest(o.manifest, o.outDir), a, eraseAllGiven);
-    else if (!o.outDir.empty()) defaultOutputs(a, o.outDir);
+    if (!o.manifest.empty()) {
+        a = overrideWith(loadManifest(o.manifest, o.outDir), a, eraseAllGiven);
+        if (a.record.empty() && !o.outDir.empty()) a.record = resolvePath(o.outDir, kDefaultRecordName);
+    } else if (!o.outDir.empty()) {
+        defaultOutputs(a, o.outDir);
+    }
     if (a.log.empty()) a.log = "quorvel.log";
     checkMergeArgs(a, o.manifest, o.switches.report);
+    if (!a.outFlash.empty()) flashFormatFor(a.outFlash, o.switches.flashFormat, "--out-flash");
     return a;
 }
 
@@ -69,6 +77,13 @@ void addMergeCommand(CLI::App &app, int &status) {
     cmd->add_option("--out-e2p", f.outE2p, "E2P image to create (required when the release has a CUS file or an E2P description file)")->type_name("FILE");
     cmd->add_option("--out-rai", f.outRai, "RAI image to create (required: every merge writes one)")->type_name("FILE");
     cmd->add_option("--log", f.log, "merge log (default: quorvel.log)")->type_name("FILE");
+    cmd->add_option("--record", f.record, "also write the release record (JSON) here: inputs, outputs and their digests")
+        ->type_name("FILE");
+    cmd->add_option("--out-flash", f.outFlash,
+                    "also write the whole flash as one programmer file (.bin, .hex/.ihex, .srec/.s37/.mot)")
+        ->type_name("FILE");
+    cmd->add_option("--flash-format", o->switches.flashFormat, "the programmer file's format: raw, ihex or srec (default: by its name)")
+        ->type_name("FORMAT");
     cmd->add_option("--report", o->switches.report, "also write the release report (one HTML page) here, after a failed merge too")
         ->type_name("FILE");
     CLI::Option *erase = cmd->add_flag("--erase-all", o->eraseAll, "start from an erased E2P area and base");

@@ -4,6 +4,7 @@
 #include "cli/errors.h"
 #include "cli/merge_output.h"
 #include "cli/merge_request.h"
+#include "cli/record_merge.h"
 #include "report/release_report.h"
 #include "cli/progress_line.h"
 #include "base/cause.h"
@@ -94,7 +95,8 @@ int runMerge(const MergeArgs &a, const MergeSwitches &s) {
     Bytes flash = readInput("--flash-info", [&] { return flashRecord(a); });
     Bytes base = readInput("--e2p-base", [&] { return readWholeFile(a.e2pBase, kE2pBound); });
     Bytes area = readInput("--e2p-area", [&] { return readWholeFile(a.e2pArea, kE2pBound); });
-    MergeRequest req(a, flash, base, area, requestFlags(s), recordedTimeFromEnvironment());
+    const int64_t time = s.recordedTime.value_or(recordedTimeFromEnvironment());
+    MergeRequest req(a, flash, base, area, requestFlags(s), time);
     std::string refusal;
     if (const int refused = s.lenient ? 0 : checkBuffers(a, flash, base, area, refusal)) {
         reportMergeFailure(refused, refusal, "", s.json);
@@ -110,13 +112,15 @@ int runMerge(const MergeArgs &a, const MergeSwitches &s) {
     CallResult r = callLibrary(req, cancel, s);
     r.cause = userCause(r.cause, a);
     if (r.code != 0) reportMergeFailure(r.code, r.message, r.cause, s.json);
-    if (!s.report.empty()) {
-        const bool safe = (req.request().flags & QUORVEL_SAFE_OUTPUTS) != 0;
-        writeReleaseReport(s.report, a, s.manifest, flashSourceOf(a),
-                           MergeRun{r.code, r.message, req.results(), area, safe, r.cause});
+    const bool safe = (req.request().flags & QUORVEL_SAFE_OUTPUTS) != 0;
+    const MergeRun run{r.code, r.message, req.results(), area, safe, r.cause};
+    if (!s.report.empty()) writeReleaseReport(s.report, a, s.manifest, flashSourceOf(a), run);
+    if (r.code != 0) {
+        recordMerge(a, s, flash, run, time);
+        return cancel.signal() ? 128 + cancel.signal() : kExitFailed;
     }
-    if (r.code != 0) return cancel.signal() ? 128 + cancel.signal() : kExitFailed;
     if (areaOut) areaOut->commit(area);
+    recordMerge(a, s, flash, run, time);
     if (s.json || !s.quiet) printMergeOutputs(req.results(), le32(&flash[28]), r.seconds, s.json);
     return kExitOk;
 }

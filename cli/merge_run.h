@@ -6,6 +6,8 @@
 
 #include "cli/merge_args.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace qvcli {
@@ -16,6 +18,8 @@ struct MergeSwitches {
     bool sync = false;    // outputs flushed to the disk before they replace earlier files
     std::string report;   // release report to write after the merge, failed or not
     std::string manifest; // the manifest the release came from, for the report
+    std::string flashFormat; // --flash-format: the programmer file's format, else its name's
+    std::optional<int64_t> recordedTime; // instead of SOURCE_DATE_EPOCH (a merge again from a record)
 };
 
 // The exit status: 0, 1 for a failed merge, 128 + the signal for a cancelled one.

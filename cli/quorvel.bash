@@ -36,7 +36,7 @@ _quorvel() {
     fi
     for ((i = 1; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
-            merge | flashinfo | inspect | report) sub=${COMP_WORDS[i]}; break ;;
+            merge | flashinfo | inspect | report | export | verify) sub=${COMP_WORDS[i]}; break ;;
         esac
     done
     COMPREPLY=()
@@ -44,22 +44,27 @@ _quorvel() {
     case $prev in
         --out-dir | --extract-fat) _quorvel_offer -d; return ;;
         --kind) _quorvel_offer -W "code e2p rai flashinfo"; return ;;
-        --rai-base | --trace-version | --sector-size | --sectors) return ;;
+        --flash-format) _quorvel_offer -W "raw ihex srec"; return ;;
+        --rai-base | --trace-version | --sector-size | --sectors | --at) return ;;
         --manifest | --flash-info | --image | --patch | --cus | --e2p-file | --e2p-base | --e2p-area | \
-            --e2p-area-out | --out-code | --out-e2p | --out-rai | --log | --report | --from | -o | --output)
+            --e2p-area-out | --out-code | --out-e2p | --out-rai | --log | --report | --from | -o | --output | \
+            --record | --out-flash | --readback | --out)
             _quorvel_offer -f; return ;;
     esac
 
     local flags
     case $sub in
-        "") flags="merge flashinfo inspect report -h --help -V --version" ;;
+        "") flags="merge flashinfo inspect report export verify -h --help -V --version" ;;
         merge) flags="--manifest --out-dir --flash-info --image --patch --cus --e2p-file --e2p-base
                      --e2p-area --e2p-area-out --out-code --out-e2p --out-rai --log --erase-all
-                     --lenient --sync --report --json -q --quiet -h --help" ;;
+                     --lenient --sync --report --record --out-flash --flash-format --json -q --quiet
+                     -h --help" ;;
         flashinfo) flags="--from -o --output -q --quiet -h --help" ;;
         inspect) flags="--kind --e2p-base --rai-base --flash-info --e2p-area --trace-version
                        --sector-size --sectors --interleaved --extract-fat --json -q --quiet -h --help" ;;
         report) flags="--manifest --out-dir -o --output -q --quiet -h --help" ;;
+        export) flags="--record -o --out --flash-format --sync -h --help" ;;
+        verify) flags="--record --remerge --readback --at --flash-format --e2p-content --json -h --help" ;;
     esac
     if [[ $sub == inspect && $cur != -* ]]; then
         _quorvel_offer -f

@@ -135,6 +135,7 @@ ReleaseModel gatherRelease(const MergeArgs &a, const std::string &source, const 
                            std::optional<MergeRun> run) {
     ReleaseModel m;
     m.source = source;
+    m.record = a.record;
     m.merge = std::move(run);
     m.outputs.resize(3);
     m.outputs[0].image = "code";

@@ -56,6 +56,7 @@ struct MergeRun {
 
 struct ReleaseModel {
     std::string source; // the manifest, or "" for a merge given by flags
+    std::string record; // the release record the merge writes beside the page, if any
     std::optional<MergeRun> merge;
     std::optional<FlashRecord> flash;
     std::vector<qv::RegionRange> regions;

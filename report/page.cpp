@@ -73,7 +73,8 @@ std::string renderPage(const ReleaseModel &m) {
     std::string out = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n<title>Release report: " +
                       esc(name) + "</title>\n<style>" + pageStyle() + "</style></head><body>\n";
     out += "<header><h1>Release report</h1><p class=\"sub\">" + mono(name) + " \u00b7 " + esc(flashLine(m)) +
-           "</p>\n" + facts(m) + status(m) + "</header>\n";
+           (m.record.empty() ? "" : " \u00b7 release record " + mono(m.record)) + "</p>\n" + facts(m) + status(m) +
+           "</header>\n";
     out += "<div class=\"top\"><section class=\"map\"><h2>Flash map</h2>\n" + renderFlashMap(m) +
            "</section>\n<aside><h2>Margins and warnings</h2>\n" + renderMargins(m) + "</aside></div>\n";
     out += section("Inputs", renderInputs(m)) + section("Outputs", renderOutputs(m));

@@ -54,11 +54,15 @@ SafeOutput::SafeOutput(const std::string &path, bool sync) : path_(path) {
     if (!file_) throw InputError("cannot create " + path_);
 }
 
-void SafeOutput::commit(ByteView data) {
-    file_.write(data.data(), data.size());
+void SafeOutput::commit() {
     if (!file_.close()) throw InputError("cannot write " + path_);
     std::string msg;
     if (files_.commit(msg) != 0) throw InputError(msg);
+}
+
+void SafeOutput::commit(ByteView data) {
+    write(data);
+    commit();
 }
 
 void writeWholeFile(const std::string &path, ByteView data, bool sync) { SafeOutput(path, sync).commit(data); }

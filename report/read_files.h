@@ -29,6 +29,11 @@ struct InputError : std::runtime_error {
 using Bytes = std::vector<uint8_t>;
 using ByteView = std::span<const uint8_t>;
 
+// The bytes of a text, to write it as it is.
+inline ByteView asBytes(const std::string &text) {
+    return {reinterpret_cast<const uint8_t *>(text.data()), text.size()};
+}
+
 // The most bytes a file of one kind may hold, and what messages call it.
 struct ReadBound {
     uint64_t maxBytes;
@@ -60,8 +65,15 @@ class SafeOutput {
 public:
     // Throws InputError "cannot create PATH".
     SafeOutput(const std::string &path, bool sync);
-    // Writes `data` and puts the file in place; every write, the close, the
-    // flushes and the move are checked. Throws InputError naming the path.
+    SafeOutput(const SafeOutput &) = delete;
+    SafeOutput &operator=(const SafeOutput &) = delete;
+    // Appends `data`, for a file written in parts; a failed write is found by
+    // commit().
+    void write(ByteView data) { file_.write(data.data(), data.size()); }
+    // Puts the file in place; every write, the close, the flushes and the
+    // move are checked. Throws InputError naming the path.
+    void commit();
+    // Writes `data` and puts the file in place, as write() and commit().
     void commit(ByteView data);
 
 private:

@@ -20,6 +20,7 @@ struct MergeArgs {
     std::string e2pBase, e2pArea, e2pAreaOut;
     std::vector<std::string> images, patches, cus, e2pFiles;
     std::string outCode, outE2p, outRai, log;
+    std::string record, outFlash; // the release record and the programmer file, written by the command
     bool eraseAll = false;
 };
 

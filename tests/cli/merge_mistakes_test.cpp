@@ -275,6 +275,10 @@ TEST(MergeMistakes, AreRefusedLeavingInputsAndEarlierOutputsAsTheyWere) {
              fix + "/release.json\""},
         {"no outputs", dropFlags({"--out-code", "--out-e2p", "--out-rai"}), 2, "--out-code"},
         {"log in a missing folder", setFlag("--log", fix + "/none/merge.log"), 2, "--log"},
+        {"record over the code file", setFlag("--record", rel.path("firmware.bin")), 2, "--record: " + rel.path("firmware.bin")},
+        {"programmer file on the RAI image", setFlag("--out-flash", out + "/rai.img"), 2, "--out-flash: " + out + "/rai.img"},
+        {"programmer file over the code file", setFlag("--out-flash", rel.path("firmware.bin")), 2,
+         "--out-flash: " + rel.path("firmware.bin")},
     };
     int n = 0;
     for (const auto &row : rows) {
