@@ -11,5 +11,6 @@ void addMergeCommand(CLI::App &app, int &status);
 void addFlashInfoCommand(CLI::App &app, int &status);
 void addInspectCommand(CLI::App &app, int &status);
 void addReportCommand(CLI::App &app, int &status);
+void addDiffCommand(CLI::App &app, int &status);
 
 } // namespace qvcli

@@ -49,10 +49,27 @@ inline constexpr const char *kInspectFooter =
     "Examples:\n"
     "  quorvel inspect code.img\n"
     "  quorvel inspect e2p.img --json\n"
+    "  quorvel inspect e2p.img --e2p-base e2p_base.bin --e2p-file params.e2p \\\n"
+    "      --e2p-file extra.e2p\n"
     "  quorvel inspect rai.img --flash-info flash.json --e2p-area e2p_area.merged \\\n"
     "      --extract-fat fat\n"
     "\n"
     "Exit status: 0 the file is sound; 1 the report lists problems, or the file cannot\n"
     "be read; 2 a usage error (the message names the flag).";
+
+inline constexpr const char *kDiffFooter =
+    "OLD and NEW are release manifests (JSON) whose outputs were merged; DIR is the\n"
+    "folder a merge put a manifest's outputs in (as merge --out-dir; default: the\n"
+    "manifest's folder). Files are compared by their bytes; those that differ are\n"
+    "shown with their SHA-256 digests.\n"
+    "\n"
+    "Examples:\n"
+    "  quorvel diff old/release.json new/release.json\n"
+    "  quorvel diff old.json new.json --old-out-dir out-old --new-out-dir out-new \\\n"
+    "      --report diff.html\n"
+    "\n"
+    "Exit status: 0 nothing differs; 1 something differs, or the page cannot be\n"
+    "written; 2 a usage error, or a manifest that is missing or not one (the\n"
+    "message names it).";
 
 } // namespace qvcli

@@ -30,6 +30,7 @@ int main(int argc, char **argv) {
     qvcli::addFlashInfoCommand(app, status);
     qvcli::addInspectCommand(app, status);
     qvcli::addReportCommand(app, status);
+    qvcli::addDiffCommand(app, status);
     app.footer(qvcli::kMainFooter); // after the subcommands, which would take it over
     try {
         app.parse(argc, argv);

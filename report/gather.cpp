@@ -46,13 +46,13 @@ void readFlash(ReleaseModel &m, const FlashSource &source) {
     });
 }
 
-void readCode(ReleaseModel &m, const MergeArgs &a) {
+void readCode(ReleaseModel &m, const MergeArgs &a, bool digests) {
     attempt(m, "code image", [&] {
         std::error_code ec;
         if (a.outCode.empty() || !std::filesystem::is_regular_file(a.outCode, ec)) return;
         const MappedFile image(a.outCode); // hundreds of megabytes: read in place
         m.code = qv::readCodeImage(image.bytes());
-        m.outputs[0].file = fileFacts(a.outCode, image.bytes());
+        m.outputs[0].file = fileFacts(a.outCode, image.bytes(), digests);
         const uint32_t offset = m.code->cusOnly ? m.code->cusPos : 0;
         m.codeAddress = (m.flash ? m.flash->desc.baseAddress : 0) + offset;
         addProblems(m, "code image", m.code->problems);
@@ -65,24 +65,26 @@ void readE2p(ReleaseModel &m, const MergeArgs &a, Bytes &area) {
         Bytes base = readWholeFile(a.e2pBase, kE2pBound);
         if (a.eraseAll) base.assign(base.size(), 0xFF);
         const bool interleaved = m.flash && m.flash->desc.interleaved();
-        qv::E2pReplay replay;
+        const Bytes *content = nullptr;
         if (image) {
             qv::E2pImageReader reader(*image, qv::layoutOnly(interleaved));
             m.journal = qv::readE2pJournal(reader.e2p);
-            replay = qv::replayE2pJournal(reader.e2p, base);
-            m.changed = replay.changed;
+            m.params = qv::readE2pImageParams(reader.e2p, base, a.e2pFiles);
+            m.changed = m.params->replay.changed;
+            content = &m.params->replay.content;
             addProblems(m, "E2P image", m.journal->problems);
+            addProblems(m, "E2P parameters", m.params->table.problems);
         }
         // A merge leaves the merged content in its buffer once its E2P step
         // is through: when it succeeded or failed in the RAI step after it.
         // Without a merge, the merged area it wrote is read back, or else the
         // base with the E2P image's journal replayed.
         if (m.merge && (m.merge->result == 0 || m.merge->message.starts_with("mergeRAI: "))) area = m.merge->mergedArea;
-        else if (image && !m.merge) area = readIfThere(a.e2pAreaOut).value_or(replay.content);
+        else if (content && !m.merge) area = readIfThere(a.e2pAreaOut).value_or(*content);
     });
 }
 
-void readRai(ReleaseModel &m, const MergeArgs &a, const Bytes &area) {
+void readRai(ReleaseModel &m, const MergeArgs &a, const Bytes &area, bool digests) {
     if (!m.flash || area.empty()) return;
     attempt(m, "partition map", [&] {
         const bool fromCode = m.code && m.code->versionAddr1;
@@ -101,7 +103,7 @@ void readRai(ReleaseModel &m, const MergeArgs &a, const Bytes &area) {
             m.rai.reset();
             throw InputError(*why);
         }
-        m.outputs[2].file = fileFacts(a.outRai, *image);
+        m.outputs[2].file = fileFacts(a.outRai, *image, digests);
         addProblems(m, "RAI image", m.rai->problems);
     });
 }
@@ -132,7 +134,7 @@ void readLog(ReleaseModel &m, const MergeArgs &a) {
 } // namespace
 
 ReleaseModel gatherRelease(const MergeArgs &a, const std::string &source, const FlashSource &flash,
-                           std::optional<MergeRun> run) {
+                           std::optional<MergeRun> run, bool digests) {
     ReleaseModel m;
     m.source = source;
     m.merge = std::move(run);
@@ -142,15 +144,15 @@ ReleaseModel gatherRelease(const MergeArgs &a, const std::string &source, const 
     m.outputs[2].image = "rai";
     // The inputs are hashed on a second thread while the outputs are read:
     // both are hundreds of megabytes for a large flash.
-    auto inputs = std::async(std::launch::async, describeInputs, std::cref(a));
+    auto inputs = std::async(std::launch::async, describeInputs, std::cref(a), digests);
     Bytes area;
     readFlash(m, flash);
-    readCode(m, a);
+    readCode(m, a, digests);
     readE2p(m, a, area);
-    readRai(m, a, area);
+    readRai(m, a, area, digests);
     readLog(m, a);
     m.inputs = inputs.get();
-    if (!source.empty()) m.inputs.insert(m.inputs.begin(), InputFile{"manifest", fileFacts(source), true, "names the inputs and outputs"});
+    if (!source.empty()) m.inputs.insert(m.inputs.begin(), InputFile{"manifest", fileFacts(source, digests), true, "names the inputs and outputs"});
     describeOutputs(m, a);
     return m;
 }

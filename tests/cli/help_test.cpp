@@ -48,7 +48,7 @@ std::string roff(const std::string &flag) {
 
 TEST(Help, EachHelpHasExamplesAndExitStatusesAndItsFlagsAreInTheManPageAndTheCompletion) {
     const std::string man = qvtest::readText(kTop + "/docs/quorvel.1");
-    for (const std::string sub : {"", "merge", "flashinfo", "inspect"}) {
+    for (const std::string sub : {"", "merge", "flashinfo", "inspect", "diff"}) {
         CliResult r = sub.empty() ? runCli({"--help"}) : runCli({sub, "--help"});
         ASSERT_EQ(r.status, 0) << sub;
         EXPECT_TRUE(contains(r.out, "Exit status: 0 ")) << r.out;
