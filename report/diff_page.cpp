@@ -41,7 +41,8 @@ std::string flashPart(const ReleaseDiff &d) {
 }
 
 std::string codePart(const ReleaseDiff &d) {
-    std::string out = fields(d.code);
+    if (d.code.empty() && !d.codeSection.runs && d.cus.empty()) return none();
+    std::string out = d.code.empty() ? "" : fields(d.code);
     if (d.codeSection.runs)
         out += strprintf("<p>Code section: %llu bytes differ in %llu ranges: ", static_cast<unsigned long long>(d.codeSection.count),
                          static_cast<unsigned long long>(d.codeSection.runs)) +
