@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <future>
 #include <memory>
 
 namespace qvcli {
@@ -32,7 +33,11 @@ ReleaseOnDisk releaseOf(const std::string &path, const std::string &outDir, cons
 int runDiff(const DiffOptions &o) {
     const ReleaseOnDisk oldDisk = releaseOf(o.oldPath, o.oldOutDir, "old");
     const ReleaseOnDisk newDisk = releaseOf(o.newPath, o.newOutDir, "new");
-    const ReleaseRead before = readRelease(oldDisk), after = readRelease(newDisk);
+    // The two releases are read side by side: each is hundreds of megabytes
+    // for a large flash.
+    auto older = std::async(std::launch::async, readRelease, oldDisk);
+    const ReleaseRead after = readRelease(newDisk);
+    const ReleaseRead before = older.get();
     const ReleaseDiff d = compareReleases(before, after);
     if (!o.report.empty()) {
         const std::string page = renderDiffPage(d, before, after);

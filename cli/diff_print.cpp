@@ -8,18 +8,6 @@
 namespace qvcli {
 namespace {
 
-std::string rangesText(const RangeList &l, bool hexAddresses) {
-    std::string out;
-    for (const Range &r : l.first) {
-        const uint64_t last = r.end - 1;
-        const std::string a = hexAddresses ? hex(r.start, 8) : std::to_string(r.start);
-        const std::string b = hexAddresses ? hex(last, 8) : std::to_string(last);
-        out += (out.empty() ? "" : ", ") + (r.start == last ? a : a + "-" + b);
-    }
-    if (l.runs > l.first.size()) out += strprintf(", and %llu more", static_cast<unsigned long long>(l.runs - l.first.size()));
-    return out;
-}
-
 void printFields(const char *title, const std::vector<FieldChange> &fields) {
     for (const FieldChange &f : fields)
         std::printf("  %s %s: %s -> %s\n", title, f.field.c_str(), f.before.c_str(), f.after.c_str());
@@ -38,7 +26,7 @@ void printCode(const ReleaseDiff &d) {
     if (d.codeSection.runs)
         std::printf("  code section: %llu bytes differ in %llu range%s: %s\n",
                     static_cast<unsigned long long>(d.codeSection.count), static_cast<unsigned long long>(d.codeSection.runs),
-                    d.codeSection.runs == 1 ? "" : "s", rangesText(d.codeSection, true).c_str());
+                    d.codeSection.runs == 1 ? "" : "s", rangesText(d.codeSection, true, "-").c_str());
     for (const CusChange &c : d.cus)
         std::printf("  CUS record %s: %s (%s%s), %s\n", changeName(c.change), c.ident.c_str(), c.kind.c_str(),
                     c.name.empty() ? "" : (" " + c.name).c_str(), sizeText(c.change, c.before, c.after).c_str());
@@ -66,7 +54,7 @@ void printRai(const ReleaseDiff &d) {
         std::printf("  RAI %s: %u -> %u sectors", f.image.c_str(), f.before, f.after);
         const std::pair<const char *, const RangeList *> parts[] = {{"added", &f.added}, {"removed", &f.removed}, {"changed", &f.changed}};
         for (const auto &[name, l] : parts)
-            if (l->runs) std::printf("; %llu %s (%s)", static_cast<unsigned long long>(l->count), name, rangesText(*l, false).c_str());
+            if (l->runs) std::printf("; %llu %s (%s)", static_cast<unsigned long long>(l->count), name, rangesText(*l, false, "-").c_str());
         std::printf("\n");
     }
     if (d.fillBefore && d.fillAfter && (changed || d.itemsBefore != d.itemsAfter || *d.fillBefore != *d.fillAfter))

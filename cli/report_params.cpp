@@ -1,16 +1,12 @@
 // The parameters of an E2P image by name, as `inspect` prints them.
 #include "cli/report.h"
+#include "report/files.h"
 #include "report/format.h"
 
 #include <cstdio>
 
 namespace qvcli {
 namespace {
-
-std::string fileName(const std::string &path) {
-    const size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 std::string joined(const std::vector<std::string> &list) {
     std::string out;

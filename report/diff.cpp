@@ -2,6 +2,8 @@
 
 #include "report/format.h"
 
+#include <future>
+
 namespace qvcli {
 namespace {
 
@@ -38,6 +40,17 @@ void RangeList::add(uint64_t start, uint64_t end) {
         if (first.size() < kRangesListed) first.push_back({start, end});
     }
     lastEnd_ = end;
+}
+
+std::string rangesText(const RangeList &l, bool hexAddresses, const char *dash) {
+    std::string out;
+    for (const Range &r : l.first) {
+        const std::string a = hexAddresses ? hex(r.start, 8) : std::to_string(r.start);
+        const std::string b = hexAddresses ? hex(r.end - 1, 8) : std::to_string(r.end - 1);
+        out += (out.empty() ? "" : ", ") + (r.start + 1 == r.end ? a : a + dash + b);
+    }
+    if (l.runs > l.first.size()) out += strprintf(" and %llu more", static_cast<unsigned long long>(l.runs - l.first.size()));
+    return out;
 }
 
 const char *changeName(Change c) {
@@ -88,11 +101,19 @@ ReleaseDiff compareReleases(const ReleaseRead &a, const ReleaseRead &b) {
     d.newSource = b.disk.source;
     addNotes(d, a, "old");
     addNotes(d, b, "new");
+    // The inputs are compared on a second thread while the images are.
+    auto inputs = std::async(std::launch::async, [&] {
+        ReleaseDiff part;
+        compareInputs(a.model, b.model, part);
+        return part;
+    });
     compareFlash(a.model, b.model, d);
     compareCode(a, b, d);
     compareParams(a.model, b.model, d);
     compareRai(a.model, b.model, d);
-    compareInputs(a.model, b.model, d);
+    ReleaseDiff part = inputs.get();
+    d.inputs = std::move(part.inputs);
+    d.notes.insert(d.notes.end(), part.notes.begin(), part.notes.end());
     return d;
 }
 

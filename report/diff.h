@@ -52,6 +52,9 @@ private:
     uint64_t lastEnd_ = 0;
 };
 inline constexpr size_t kRangesListed = 8;
+// "0x00001000-0x00001003, 0x00002000 and 3 more" (sector numbers in decimal),
+// `dash` between the ends of a run.
+std::string rangesText(const RangeList &l, bool hexAddresses, const char *dash);
 
 enum class Change { Added, Removed, Changed };
 const char *changeName(Change c);

@@ -1,11 +1,11 @@
 // The code image of two releases: the figures the reader gives, the changed
 // byte runs of the code section, and the CUS records by ident.
 #include "report/diff.h"
+#include "report/files.h"
 #include "report/format.h"
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <map>
 
 namespace qvcli {
@@ -49,8 +49,6 @@ ByteView recordBytes(const MappedFile &f, const CusRecord &r) {
     const uint64_t end = std::min<uint64_t>(r.next, f.bytes().size());
     return r.offset < end ? f.bytes().subspan(r.offset, end - r.offset) : ByteView();
 }
-
-std::string fileName(const std::string &path) { return std::filesystem::path(path).filename().string(); }
 
 // A CUS record with the name of the CUS file it holds, keyed by ident and
 // its occurrence among records of that ident.

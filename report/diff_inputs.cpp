@@ -1,6 +1,7 @@
 // The inputs of two releases by role and name: compared by their bytes, and
 // the ones that differ hashed.
 #include "report/diff.h"
+#include "report/files.h"
 #include "report/sha256.h"
 
 #include <cstring>
@@ -9,8 +10,6 @@
 
 namespace qvcli {
 namespace {
-
-std::string fileName(const std::string &path) { return std::filesystem::path(path).filename().string(); }
 
 using Key = std::tuple<std::string, std::string, int>; // role, file name, occurrence
 

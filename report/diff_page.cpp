@@ -16,17 +16,6 @@ std::string section(const std::string &title, const std::string &body) {
 
 std::string none() { return "<p class=\"none\">No change.</p>\n"; }
 
-std::string rangesText(const RangeList &l, bool hexAddresses) {
-    std::string out;
-    for (const Range &r : l.first) {
-        const std::string a = hexAddresses ? hex(r.start, 8) : std::to_string(r.start);
-        const std::string b = hexAddresses ? hex(r.end - 1, 8) : std::to_string(r.end - 1);
-        out += (out.empty() ? "" : ", ") + (r.start + 1 == r.end ? a : a + " \u2013 " + b);
-    }
-    if (l.runs > l.first.size()) out += strprintf(" and %llu more", static_cast<unsigned long long>(l.runs - l.first.size()));
-    return out;
-}
-
 std::string fields(const std::vector<FieldChange> &f) {
     std::vector<std::vector<std::string>> rows;
     for (const FieldChange &c : f) rows.push_back({esc(c.field), mono(c.before), mono(c.after)});
@@ -46,7 +35,7 @@ std::string codePart(const ReleaseDiff &d) {
     if (d.codeSection.runs)
         out += strprintf("<p>Code section: %llu bytes differ in %llu ranges: ", static_cast<unsigned long long>(d.codeSection.count),
                          static_cast<unsigned long long>(d.codeSection.runs)) +
-               mono(rangesText(d.codeSection, true)) + "</p>\n";
+               mono(rangesText(d.codeSection, true, " \u2013 ")) + "</p>\n";
     std::vector<std::vector<std::string>> rows;
     for (const CusChange &c : d.cus)
         rows.push_back({changeName(c.change), mono(c.ident), esc(c.kind), esc(c.name),
@@ -71,7 +60,7 @@ std::string e2pPart(const ReleaseDiff &d) {
 std::string raiPart(const ReleaseDiff &d) {
     std::vector<std::vector<std::string>> rows;
     for (const FatChange &f : d.fat) {
-        auto cell = [](const RangeList &l) { return l.runs ? std::to_string(l.count) + ": " + esc(rangesText(l, false)) : "0"; };
+        auto cell = [](const RangeList &l) { return l.runs ? std::to_string(l.count) + ": " + esc(rangesText(l, false, " \u2013 ")) : "0"; };
         rows.push_back({esc(f.image), std::to_string(f.before) + " \u2192 " + std::to_string(f.after), cell(f.added),
                         cell(f.removed), cell(f.changed)});
     }

@@ -106,6 +106,8 @@ void placeByReaders(const ReleaseModel &m, OutputFile &o, size_t i) {
 
 } // namespace
 
+std::string fileName(const std::string &path) { return std::filesystem::path(path).filename().string(); }
+
 FileFacts fileFacts(const std::string &path, bool digest) {
     FileFacts f;
     f.path = path;

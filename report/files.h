@@ -15,6 +15,8 @@ void describeOutputs(ReleaseModel &m, const MergeArgs &args);
 // Size and digest of a file on disk, read for them or, when given, from its
 // bytes already read.
 FileFacts fileFacts(const std::string &path, bool digest = true);
+// The last part of a path.
+std::string fileName(const std::string &path);
 FileFacts fileFacts(const std::string &path, ByteView content, bool digest = true);
 
 } // namespace qvcli

@@ -94,16 +94,17 @@ void readRai(ReleaseModel &m, const MergeArgs &a, const Bytes &area, bool digest
         m.map = map;
     });
     attempt(m, "RAI image", [&] {
-        const auto image = readIfThere(a.outRai);
-        if (!m.map || !image) return;
+        std::error_code ec;
+        if (!m.map || a.outRai.empty() || !std::filesystem::is_regular_file(a.outRai, ec)) return;
+        const MappedFile image(a.outRai); // tens of megabytes: read in place
         RaiAreaLayout layout;
         if (auto why = qv::raiAreaAt(m.flash->state(), *m.map, m.map->raiBase, layout)) throw InputError(*why);
         m.rai.emplace();
-        if (auto why = qv::readRaiStore(*image, layout, *m.rai)) {
+        if (auto why = qv::readRaiStore(image.bytes(), layout, *m.rai)) {
             m.rai.reset();
             throw InputError(*why);
         }
-        m.outputs[2].file = fileFacts(a.outRai, *image, digests);
+        m.outputs[2].file = fileFacts(a.outRai, image.bytes(), digests);
         addProblems(m, "RAI image", m.rai->problems);
     });
 }
