@@ -13,5 +13,6 @@ void addInspectCommand(CLI::App &app, int &status);
 void addReportCommand(CLI::App &app, int &status);
 void addVerifyCommand(CLI::App &app, int &status);
 void addExportCommand(CLI::App &app, int &status);
+void addDiffCommand(CLI::App &app, int &status);
 
 } // namespace qvcli

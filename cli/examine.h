@@ -7,12 +7,14 @@
 #include "cli/io.h"
 
 #include <string>
+#include <vector>
 
 namespace qvcli {
 
 struct InspectOptions {
     std::string file, kind;
     std::string e2pBase;         // E2P: base image to replay the journal onto
+    std::vector<std::string> e2pFiles; // E2P: description files, to read the parameters by name
     std::string raiBase;         // RAI: the area's flash address
     std::string flashInfo;       // FlashInfo record or JSON description
     std::string e2pArea;         // RAI: the merged E2P area

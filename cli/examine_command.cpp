@@ -53,6 +53,10 @@ void addInspectCommand(CLI::App &app, int &status) {
     cmd->add_flag("--quiet,-q", o->quiet, "print no text report: the exit status says whether the file is sound");
     cmd->add_option("--e2p-base", o->e2pBase, "E2P image: the base image to replay the journal onto (optional)")
         ->type_name("FILE");
+    cmd->add_option("--e2p-file", o->e2pFiles,
+                    "E2P image: a description file that went into it, to list its parameters by name (with "
+                    "--e2p-base; repeat in merge order)")
+        ->type_name("FILE");
     cmd->add_option("--rai-base", o->raiBase,
                     "RAI image: the area's flash address, hex (0x...) or decimal (optional; default: from the "
                     "partition map, or 0 with --sector-size)")

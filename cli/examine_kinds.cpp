@@ -108,13 +108,29 @@ int inspectCode(const Bytes &file, const InspectOptions &o) {
 }
 
 int inspectE2p(const Bytes &file, const InspectOptions &o) {
+    if (!o.e2pFiles.empty() && o.e2pBase.empty())
+        throw UsageError("--e2p-file needs --e2p-base: the parameters are read from the journal replayed onto its base");
     const bool interleaved = interleavedLayout(o, e2pLayoutFromMark(file));
     qv::E2pImageReader reader(file, qv::layoutOnly(interleaved));
-    const E2pJournal j = qv::readE2pJournal(reader.e2p);
+    E2pJournal j = qv::readE2pJournal(reader.e2p);
     std::optional<std::vector<E2pChangedBlock>> changed;
-    if (!o.e2pBase.empty()) changed = qv::replayE2pJournal(reader.e2p, readWholeFile(o.e2pBase, kE2pBound)).changed;
-    if (o.json) printJson(journalJson(j, o.file, changed));
-    else if (!o.quiet) printJournal(j, o.file, changed);
+    std::optional<qv::E2pImageParams> params;
+    if (!o.e2pBase.empty()) {
+        params = qv::readE2pImageParams(reader.e2p, readWholeFile(o.e2pBase, kE2pBound), o.e2pFiles);
+        changed = params->replay.changed;
+        j.problems.insert(j.problems.end(), params->table.problems.begin(), params->table.problems.end());
+    }
+    const bool named = params && !o.e2pFiles.empty();
+    if (o.json) {
+        Json out = journalJson(j, o.file, changed);
+        if (named) {
+            out["parameters"] = paramsJson(*params);
+            out["uncoveredChanges"] = blocksJson(params->uncovered);
+        }
+        printJson(out);
+    } else if (!o.quiet) {
+        printJournal(j, o.file, changed, named ? &*params : nullptr);
+    }
     return finishReport(j.problems);
 }
 

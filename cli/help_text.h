@@ -50,6 +50,8 @@ inline constexpr const char *kInspectFooter =
     "Examples:\n"
     "  quorvel inspect code.img\n"
     "  quorvel inspect e2p.img --json\n"
+    "  quorvel inspect e2p.img --e2p-base e2p_base.bin --e2p-file params.e2p \\\n"
+    "      --e2p-file extra.e2p\n"
     "  quorvel inspect rai.img --flash-info flash.json --e2p-area e2p_area.merged \\\n"
     "      --extract-fat fat\n"
     "\n"
@@ -95,5 +97,23 @@ inline constexpr const char *kReportFooter =
     "Exit status: 0 written (a page whose outputs are missing or unreadable says so and\n"
     "is still written); 1 the manifest's files cannot be read or the page not written;\n"
     "2 a usage error or a bad manifest (the message names the flag or field).";
+
+inline constexpr const char *kDiffFooter =
+    "OLD and NEW are release manifests (JSON) whose outputs were merged, or the\n"
+    "release records such merges wrote, which name their outputs; a recorded file\n"
+    "that changed since is noted. DIR is the folder a merge put a manifest's\n"
+    "outputs in (default: the manifest's folder).\n"
+    "Files are compared by their bytes; those that differ are shown with their\n"
+    "SHA-256 digests.\n"
+    "\n"
+    "Examples:\n"
+    "  quorvel diff old/release.json new/release.json\n"
+    "  quorvel diff old/release.record.json new/release.record.json\n"
+    "  quorvel diff old.json new.json --old-out-dir out-old --new-out-dir out-new \\\n"
+    "      --report diff.html\n"
+    "\n"
+    "Exit status: 0 nothing differs; 1 something differs, or the page cannot be\n"
+    "written; 2 a usage error, or a manifest that is missing or not one (the\n"
+    "message names it).";
 
 } // namespace qvcli

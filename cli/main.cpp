@@ -41,6 +41,7 @@ int main(int argc, char **rawArgv) {
     qvcli::addReportCommand(app, status);
     qvcli::addExportCommand(app, status);
     qvcli::addVerifyCommand(app, status);
+    qvcli::addDiffCommand(app, status);
     app.footer(qvcli::kMainFooter); // after the subcommands, which would take it over
     try {
         app.parse(argc, argv);

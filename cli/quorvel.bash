@@ -36,13 +36,13 @@ _quorvel() {
     fi
     for ((i = 1; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
-            merge | flashinfo | inspect | report | export | verify) sub=${COMP_WORDS[i]}; break ;;
+            merge | flashinfo | inspect | report | export | verify | diff) sub=${COMP_WORDS[i]}; break ;;
         esac
     done
     COMPREPLY=()
     _quorvel_unquote
     case $prev in
-        --out-dir | --extract-fat) _quorvel_offer -d; return ;;
+        --out-dir | --old-out-dir | --new-out-dir | --extract-fat) _quorvel_offer -d; return ;;
         --kind) _quorvel_offer -W "code e2p rai flashinfo"; return ;;
         --flash-format) _quorvel_offer -W "raw ihex srec"; return ;;
         --rai-base | --trace-version | --sector-size | --sectors | --at) return ;;
@@ -54,19 +54,20 @@ _quorvel() {
 
     local flags
     case $sub in
-        "") flags="merge flashinfo inspect report export verify -h --help -V --version" ;;
+        "") flags="merge flashinfo inspect report export verify diff -h --help -V --version" ;;
         merge) flags="--manifest --out-dir --flash-info --image --patch --cus --e2p-file --e2p-base
                      --e2p-area --e2p-area-out --out-code --out-e2p --out-rai --log --erase-all
                      --lenient --sync --report --record --out-flash --flash-format --json -q --quiet
                      -h --help" ;;
         flashinfo) flags="--from -o --output -q --quiet -h --help" ;;
-        inspect) flags="--kind --e2p-base --rai-base --flash-info --e2p-area --trace-version
+        inspect) flags="--kind --e2p-base --e2p-file --rai-base --flash-info --e2p-area --trace-version
                        --sector-size --sectors --interleaved --extract-fat --json -q --quiet -h --help" ;;
         report) flags="--manifest --out-dir -o --output -q --quiet -h --help" ;;
         export) flags="--record -o --out --flash-format --sync -h --help" ;;
         verify) flags="--record --remerge --readback --at --flash-format --e2p-content --json -h --help" ;;
+        diff) flags="--old-out-dir --new-out-dir --report --json -q --quiet -h --help" ;;
     esac
-    if [[ $sub == inspect && $cur != -* ]]; then
+    if [[ ($sub == inspect || $sub == diff) && $cur != -* ]]; then
         _quorvel_offer -f
     else
         _quorvel_offer -W "$flags"

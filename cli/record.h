@@ -79,6 +79,10 @@ ReleaseRecord readRecord(const std::string &path);
 // made relative to the folder of `recordPath`.
 ReleaseRecord recordOf(const ReleaseModel &m, const MergeArgs &a, ByteView flashRecord,
                        std::optional<int64_t> recordedTime, const std::string &recordPath);
+// The merge arguments the record names: inputs and outputs where the record
+// lies; `lenient` is set when an input went unused (the merge took it only
+// as --lenient does).
+MergeArgs recordedArgs(const ReleaseRecord &r, bool &lenient);
 // Writes it through the command's one output path; throws InputError.
 void writeRecord(const std::string &path, const ReleaseRecord &r, bool sync);
 

@@ -36,7 +36,8 @@ Json bytesJson(const uint8_t *p, size_t n) { return hexBytes(p, n); }
 
 } // namespace
 
-void printJournal(const E2pJournal &j, const std::string &path, const std::optional<std::vector<E2pChangedBlock>> &changed) {
+void printJournal(const E2pJournal &j, const std::string &path, const std::optional<std::vector<E2pChangedBlock>> &changed,
+                  const qv::E2pImageParams *params) {
     std::printf("E2P image: %s (%u bytes, %s layout, %u logical bytes)\n", path.c_str(), j.imageSize,
                 j.interleaved ? "interleaved" : "plain", j.logicalSize);
     printRecords(j);
@@ -48,6 +49,7 @@ void printJournal(const E2pJournal &j, const std::string &path, const std::optio
                                          : "missing (" + hex(j.endMark, 4) + ")";
     std::printf("end mark at %s: %s\n", hex(j.logicalSize >= 2 ? j.logicalSize - 2 : 0, 4).c_str(), mark.c_str());
     if (changed) printChanged(*changed);
+    if (params) printParams(*params);
     printProblems(j.problems);
 }
 

@@ -13,7 +13,6 @@
 #include <cstring>
 #include <optional>
 #include <filesystem>
-#include <map>
 
 namespace qvcli {
 namespace {
@@ -41,26 +40,13 @@ private:
     std::string path_;
 };
 
-// The merge arguments the record names, inputs from where the record lies.
+// The merge arguments the record names, outputs into the scratch folder.
 MergeArgs argsOf(const ReleaseRecord &r, const ScratchFolder &tmp, bool &lenient) {
-    MergeArgs a;
-    std::map<std::string, std::vector<std::string> *> lists{
-        {"images", &a.images}, {"patches", &a.patches}, {"cus", &a.cus}, {"e2pFiles", &a.e2pFiles}};
-    for (const RecordInput &in : r.inputs) {
-        const std::string path = r.pathOf(in.file);
-        if (auto it = lists.find(in.list); it != lists.end()) it->second->push_back(path);
-        if (in.list == "flashInfo") a.flashInfoPath = path;
-        if (in.list == "e2pBase") a.e2pBase = path;
-        if (in.list == "e2pArea") a.e2pArea = path;
-        lenient = lenient || !in.used;
-    }
-    if (a.flashInfoPath.empty()) a.flashInfoRecord = qv::encodeFlashDesc(r.flash);
-    a.eraseAll = r.eraseAll;
-    const RecordOutput *code = r.output("code"), *e2p = r.output("e2p"), *rai = r.output("rai");
-    if (code && !code->file.path.empty()) a.outCode = tmp / "code";
-    if (e2p && !e2p->file.path.empty()) a.outE2p = tmp / "e2p";
-    if (rai && !rai->file.path.empty()) a.outRai = tmp / "rai";
-    if (r.mergedArea) a.e2pAreaOut = tmp / "e2p_area";
+    MergeArgs a = recordedArgs(r, lenient);
+    a.outCode = a.outCode.empty() ? "" : tmp / "code";
+    a.outE2p = a.outE2p.empty() ? "" : tmp / "e2p";
+    a.outRai = a.outRai.empty() ? "" : tmp / "rai";
+    a.e2pAreaOut = r.mergedArea ? tmp / "e2p_area" : "";
     a.log = tmp / "merge.log";
     return a;
 }

@@ -97,6 +97,7 @@ size_t readValueLine(std::string_view line, E2pObjectSink &sink) {
     for (size_t i = 0; i + 1 < n && tokens.next(token); ++i) {
         E2pFileObjValueTag v;
         v.value = numericValue(token);
+        v.placeholder = token.find("%p") != std::string_view::npos;
         v.typeName = typeName;
         v.type = type;
         sink.value(std::move(v));

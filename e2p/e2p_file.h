@@ -32,6 +32,7 @@ struct E2pFileObjValueTag {
     std::string text;     // the text of an "%ascii" value
     std::string typeName; // the type token as written
     int32_t type = 0;     // E2pValueType
+    bool placeholder = false; // written as "%p" (value -1)
 };
 
 // One object: its header line and its values in reading order.

@@ -8,11 +8,6 @@
 namespace qv {
 namespace {
 
-bool acceptedClass(uint16_t w) {
-    const uint16_t cls = w & 0xE000;
-    return cls == 0x4000 || cls == 0x8000;
-}
-
 // Writes each object into the current E2P image as soon as its values are
 // read, so that no table of the file's objects is held: its record is built
 // in one zero-filled buffer of 2048 bytes. The first object whose record does
@@ -32,14 +27,14 @@ public:
     bool end() override {
         int length = 0;
         if (builder_.finish(&length) != 0) return refuseSize();
-        const uint16_t w = uint16_t(record_[2] | record_[3] << 8);
-        if (!acceptedClass(w)) {
+        const auto offset = e2pRecordOffset(uint16_t(record_[2] | record_[3] << 8));
+        if (!offset) {
             e2p_.io.cause.explain("line %zu: object %s has address %d, expected 0 to 8191 or 16384 to 24575", line_,
                                   name_.c_str(), address_);
             return refuse();
         }
         const uint16_t count = uint16_t(record_[4] | record_[5] << 8);
-        fms_E2pWrite(e2p_, w & 0x1FFF, count, record_.data() + 7); // refused: the object is skipped
+        fms_E2pWrite(e2p_, *offset, count, record_.data() + 7); // refused: the object is skipped
         return true;
     }
     bool refused() const { return refused_; }
@@ -71,6 +66,16 @@ private:
 };
 
 } // namespace
+
+std::optional<uint32_t> e2pRecordOffset(uint16_t w) {
+    const uint16_t cls = w & 0xE000;
+    if (cls != 0x4000 && cls != 0x8000) return std::nullopt;
+    return w & 0x1FFF;
+}
+
+std::optional<uint32_t> e2pObjectOffset(int32_t address) {
+    return e2pRecordOffset(uint16_t(uint32_t(address) + kE2pRecordAddressBias));
+}
 
 int DownloadE2PFile4Nor(E2pState &e2p, std::string path, uint8_t * /*image*/, int /*flag*/, std::string *error) {
     CE2pFile file(&e2p.io);

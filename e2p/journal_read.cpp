@@ -84,8 +84,9 @@ void readEndMark(E2pState &e2p, E2pJournal &j) {
                                                                   "are not erased");
 }
 
-// The 16-byte blocks in which two images of one layout differ.
-std::vector<E2pChangedBlock> changedBlocks(E2pState &before, E2pState &after) {
+} // namespace
+
+std::vector<E2pChangedBlock> e2pChangedBlocks(E2pState &before, E2pState &after) {
     std::vector<E2pChangedBlock> out;
     const uint32_t logical = e2pLogicalBytes(before.flash, before.e2pImageSize);
     for (uint64_t off = 0; off + 16 <= logical; off += 16) {
@@ -96,8 +97,6 @@ std::vector<E2pChangedBlock> changedBlocks(E2pState &before, E2pState &after) {
     }
     return out;
 }
-
-} // namespace
 
 E2pJournal readE2pJournal(E2pState &e2p) {
     E2pJournal j;
@@ -134,7 +133,7 @@ E2pReplay replayE2pJournal(E2pState &e2p, std::span<const uint8_t> base) {
     const E2pImageRef journal{e2p.e2pImage, e2p.e2pImageSize};
     fms_E2pReplay(e2p, journal, {out.content.data(), uint32_t(out.content.size())});
     E2pImageReader before(base, e2p.flash), after(out.content, e2p.flash);
-    out.changed = changedBlocks(before.e2p, after.e2p);
+    out.changed = e2pChangedBlocks(before.e2p, after.e2p);
     return out;
 }
 

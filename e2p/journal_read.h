@@ -53,6 +53,10 @@ struct E2pChangedBlock {
     uint8_t before[16] = {}, after[16] = {};
 };
 
+// The 16-byte blocks in which the current images of two states of one layout
+// differ, up to the logical end of the smaller one.
+std::vector<E2pChangedBlock> e2pChangedBlocks(E2pState &before, E2pState &after);
+
 struct E2pReplay {
     std::vector<uint8_t> content;         // the base with the journal replayed
     std::vector<E2pChangedBlock> changed; // the blocks that differ from the base

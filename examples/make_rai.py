@@ -7,13 +7,16 @@ per file-system sector (u32 little-endian sector number, then the 512 bytes).
 Needs mkfs.fat (dosfstools) and mcopy/mmd (mtools). The output is the same on
 every run: fixed volume id, fixed file contents and timestamps.
 
-    python3 examples/make_rai.py [output folder]   (default: examples/release)
+    python3 examples/make_rai.py [output folder] [--user-file NAME=TEXT ...]
+
+The output folder defaults to examples/release. --user-file adds a file to the
+user file system (a later release of the example, say).
 """
+import argparse
 import os
 import random
 import struct
 import subprocess
-import sys
 import tempfile
 
 EPOCH = 1577836800  # 2020-01-01 00:00:00 UTC, every timestamp in the file systems
@@ -71,9 +74,18 @@ def fat_input(kind, fs):
 
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
-    out_dir = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "release")
+    parser = argparse.ArgumentParser(description="Makes user.fat and hidden.fat of the example release.")
+    parser.add_argument("out_dir", nargs="?", default=os.path.join(here, "release"))
+    parser.add_argument("--user-file", action="append", default=[], metavar="NAME=TEXT",
+                        help="one more file in the user file system")
+    args = parser.parse_args()
+    out_dir = args.out_dir
+    user_files = dict(USER_FILES)
+    for item in args.user_file:
+        name, _, text = item.partition("=")
+        user_files[name] = text.encode()
     with tempfile.TemporaryDirectory() as work:
-        user = make_fs(work, "user", 96, USER_FILES)
+        user = make_fs(work, "user", 96, user_files)
         hidden = make_fs(work, "hidden", 64, HIDDEN_FILES)
     for name, kind, fs in (("user.fat", KIND_USER_FAT, user), ("hidden.fat", KIND_HIDDEN_FAT, hidden)):
         with open(os.path.join(out_dir, name), "wb") as f:

@@ -22,7 +22,8 @@ constexpr uint32_t kNoItem = 0xFFFFFFFF;
 // them. Bytes past the file's end read as erased.
 class Reader {
 public:
-    Reader(std::span<const uint8_t> b, bool interleaved) : b_(b), layout_(layoutOnly(interleaved)) {}
+    Reader(std::span<const uint8_t> b, bool interleaved)
+        : b_(b), layout_(layoutOnly(interleaved)), interleaved_(interleaved) {}
     bool pastEnd(uint64_t o) const { return position(o) >= b_.size(); }
     uint8_t byte(uint64_t o) const {
         const uint64_t p = position(o);
@@ -32,11 +33,25 @@ public:
         const uint8_t w[4] = {byte(o), byte(o + 1), byte(o + 2), byte(o + 3)};
         return le32(w);
     }
+    // Appends `n` bytes from `o` to `out`, a run at a time: the whole range in
+    // the plain layout, what is left of a 16-byte slot in the interleaved one.
+    void bytes(uint64_t o, uint32_t n, std::vector<uint8_t> &out) const {
+        while (n > 0) {
+            const uint32_t run = interleaved_ ? std::min<uint32_t>(n, 16 - uint32_t(o & 0xF)) : n;
+            const uint64_t p = position(o);
+            const uint64_t have = p < b_.size() ? std::min<uint64_t>(run, b_.size() - p) : 0;
+            if (have) out.insert(out.end(), b_.data() + p, b_.data() + p + have);
+            out.insert(out.end(), run - have, uint8_t(0xFF));
+            o += run;
+            n -= run;
+        }
+    }
 
 private:
     uint64_t position(uint64_t o) const { return imagePosition(layout_, uint32_t(o)); }
     std::span<const uint8_t> b_;
     FlashState layout_;
+    bool interleaved_;
 };
 
 uint32_t sectorCount(std::span<const uint8_t> b, const RaiAreaLayout &l, std::vector<std::string> &problems) {
@@ -74,7 +89,7 @@ bool readItem(const Reader &r, uint64_t p, uint64_t end, RaiSector &s, RaiItem &
         s.problem = "item at offset " + hex(p) + " carries offset bits of another place";
     it.id = r.word(p + 4);
     it.data.reserve(it.length - 4u);
-    for (uint32_t i = 0; i + 4 < it.length; ++i) it.data.push_back(r.byte(p + 8 + i));
+    if (it.length > 4) r.bytes(p + 8, it.length - 4u, it.data);
     return true;
 }
 

@@ -45,12 +45,27 @@ std::string journalRecords(const E2pJournal &j) {
                   table({"at", "address", "length", "header check", "data check"}, rows));
 }
 
-std::string changedBlocks(const std::vector<E2pChangedBlock> &changed) {
+// The objects that lie in a block, each with its values in the base and now.
+std::string blockObjects(const ReleaseModel &m, uint32_t address) {
+    if (!m.params) return "";
+    std::string out;
+    const qv::E2pImageParams &p = *m.params;
+    for (size_t i = 0; i < p.table.params.size(); ++i) {
+        const qv::E2pParam &o = p.table.params[i];
+        if (!o.written || o.offset >= address + 16 || o.offset + uint32_t(uint16_t(o.size)) <= address) continue;
+        out += (out.empty() ? "" : "<br>") + mono(o.name) + " " + esc(qv::e2pValuesText(p.before[i])) + " \u2192 " +
+               esc(qv::e2pValuesText(p.now[i]));
+    }
+    return out;
+}
+
+std::string changedBlocks(const ReleaseModel &m) {
     std::vector<std::vector<std::string>> rows;
-    for (const E2pChangedBlock &c : changed)
-        rows.push_back({mono(hex(c.address, 4)), mono(hexBytes(c.before, 16)), mono(hexBytes(c.after, 16))});
-    return folded(strprintf("E2P parameter blocks the journal changes: %zu", changed.size()),
-                  table({"address", "base", "now"}, rows));
+    for (const E2pChangedBlock &c : m.changed)
+        rows.push_back({mono(hex(c.address, 4)), mono(hexBytes(c.before, 16)), mono(hexBytes(c.after, 16)),
+                        blockObjects(m, c.address)});
+    return folded(strprintf("E2P parameter blocks the journal changes: %zu", m.changed.size()),
+                  table({"address", "base", "now", "objects in it: base \u2192 now"}, rows));
 }
 
 std::string raiSectors(const RaiStoreContents &img) {
@@ -147,7 +162,7 @@ std::string mergeLog(const ReleaseModel &m) {
 std::string renderDetails(const ReleaseModel &m) {
     std::string out;
     if (m.code && m.code->hasCusArea) out += cusRecords(m);
-    if (m.journal) out += journalRecords(*m.journal) + changedBlocks(m.changed);
+    if (m.journal) out += journalRecords(*m.journal) + changedBlocks(m);
     if (m.rai) out += raiSectors(*m.rai) + raiItems(*m.rai);
     if (!m.log.empty()) out += mergeLog(m);
     return out.empty() ? "<p class=\"none\">No output could be read.</p>\n" : out;

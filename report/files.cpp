@@ -10,7 +10,7 @@ namespace qvcli {
 namespace {
 
 InputFile input(const std::string &kind, const std::string &path, bool used, const std::string &usedFor) {
-    return InputFile{kind, fileFacts(path), used, usedFor};
+    return InputFile{kind, fileFacts(path, false), used, usedFor};
 }
 
 std::string raiUse(const std::string &path) {
@@ -108,19 +108,21 @@ void placeByReaders(const ReleaseModel &m, OutputFile &o, size_t i) {
 
 } // namespace
 
-FileFacts fileFacts(const std::string &path) {
+std::string fileName(const std::string &path) { return qv::sys::utf8Path(qv::sys::fsPath(path).filename()); }
+
+FileFacts fileFacts(const std::string &path, bool digest) {
     FileFacts f;
     f.path = path;
     const qv::sys::FileStatus st = qv::sys::fileStatus(path);
     f.exists = st.kind == qv::sys::FileKind::regular;
     if (!f.exists) return f;
     f.size = st.size;
-    f.sha256 = sha256OfFile(path).value_or("");
+    if (digest) f.sha256 = sha256OfFile(path).value_or("");
     return f;
 }
 
-FileFacts fileFacts(const std::string &path, ByteView content) {
-    return FileFacts{path, true, content.size(), sha256Hex(content.data(), content.size())};
+FileFacts fileFacts(const std::string &path, ByteView content, bool digest) {
+    return FileFacts{path, true, content.size(), digest ? sha256Hex(content.data(), content.size()) : ""};
 }
 
 void describeOutputs(ReleaseModel &m, const MergeArgs &a) {
@@ -142,7 +144,7 @@ void describeOutputs(ReleaseModel &m, const MergeArgs &a) {
     }
 }
 
-std::vector<InputFile> describeInputs(const MergeArgs &a) {
+std::vector<InputFile> describeInputs(const MergeArgs &a, bool digests) {
     std::vector<InputFile> out;
     if (!a.flashInfoPath.empty()) out.push_back(input("flash info", a.flashInfoPath, true, "flash description"));
     qv::SortedInputs sorted;
@@ -153,6 +155,9 @@ std::vector<InputFile> describeInputs(const MergeArgs &a) {
     for (size_t i = 0; i < a.cus.size(); ++i)
         out.push_back(input("cus", a.cus[i], true, "CUS record " + std::to_string(i + 1) + " of the CUS area"));
     addE2p(a, out);
+    if (digests)
+        for (InputFile &f : out)
+            if (f.file.exists) f.file.sha256 = sha256OfFile(f.file.path).value_or("");
     return out;
 }
 

@@ -45,12 +45,12 @@ void readFlash(ReleaseModel &m, const FlashSource &source) {
     });
 }
 
-void readCode(ReleaseModel &m, const MergeArgs &a) {
+void readCode(ReleaseModel &m, const MergeArgs &a, bool digests) {
     attempt(m, "code image", [&] {
         if (a.outCode.empty() || qv::sys::fileStatus(a.outCode).kind != qv::sys::FileKind::regular) return;
         const MappedFile image(a.outCode); // hundreds of megabytes: read in place
         m.code = qv::readCodeImage(image.bytes());
-        m.outputs[0].file = fileFacts(a.outCode, image.bytes());
+        m.outputs[0].file = fileFacts(a.outCode, image.bytes(), digests);
         const uint32_t offset = m.code->cusOnly ? m.code->cusPos : 0;
         m.codeAddress = (m.flash ? m.flash->desc.baseAddress : 0) + offset;
         addProblems(m, "code image", m.code->problems);
@@ -63,13 +63,15 @@ void readE2p(ReleaseModel &m, const MergeArgs &a, Bytes &area) {
         Bytes base = readWholeFile(a.e2pBase, kE2pBound);
         if (a.eraseAll) base.assign(base.size(), 0xFF);
         const bool interleaved = m.flash && m.flash->desc.interleaved();
-        qv::E2pReplay replay;
+        const Bytes *content = nullptr;
         if (image) {
             qv::E2pImageReader reader(*image, qv::layoutOnly(interleaved));
             m.journal = qv::readE2pJournal(reader.e2p);
-            replay = qv::replayE2pJournal(reader.e2p, base);
-            m.changed = replay.changed;
+            m.params = qv::readE2pImageParams(reader.e2p, base, a.e2pFiles);
+            m.changed = m.params->replay.changed;
+            content = &m.params->replay.content;
             addProblems(m, "E2P image", m.journal->problems);
+            addProblems(m, "E2P parameters", m.params->table.problems);
         }
         // A merge leaves the merged content in its buffer once its E2P step
         // is through: when it succeeded or failed in the RAI step after it.
@@ -78,11 +80,11 @@ void readE2p(ReleaseModel &m, const MergeArgs &a, Bytes &area) {
         // the E2P image's journal replayed.
         const bool ran = m.merge && !earlierFilesKept(m);
         if (ran && (m.merge->result == 0 || m.merge->message.starts_with("mergeRAI: "))) area = m.merge->mergedArea;
-        else if (image && !ran) area = readIfThere(a.e2pAreaOut).value_or(replay.content);
+        else if (content && !ran) area = readIfThere(a.e2pAreaOut).value_or(*content);
     });
 }
 
-void readRai(ReleaseModel &m, const MergeArgs &a, const Bytes &area) {
+void readRai(ReleaseModel &m, const MergeArgs &a, const Bytes &area, bool digests) {
     if (!m.flash || area.empty()) return;
     attempt(m, "partition map", [&] {
         const bool fromCode = m.code && m.code->versionAddr1;
@@ -92,16 +94,16 @@ void readRai(ReleaseModel &m, const MergeArgs &a, const Bytes &area) {
         m.map = map;
     });
     attempt(m, "RAI image", [&] {
-        const auto image = readIfThere(a.outRai);
-        if (!m.map || !image) return;
+        if (!m.map || a.outRai.empty() || qv::sys::fileStatus(a.outRai).kind != qv::sys::FileKind::regular) return;
+        const MappedFile image(a.outRai); // tens of megabytes: read in place
         RaiAreaLayout layout;
         if (auto why = qv::raiAreaAt(m.flash->state(), *m.map, m.map->raiBase, layout)) throw InputError(*why);
         m.rai.emplace();
-        if (auto why = qv::readRaiStore(*image, layout, *m.rai)) {
+        if (auto why = qv::readRaiStore(image.bytes(), layout, *m.rai)) {
             m.rai.reset();
             throw InputError(*why);
         }
-        m.outputs[2].file = fileFacts(a.outRai, *image);
+        m.outputs[2].file = fileFacts(a.outRai, image.bytes(), digests);
         addProblems(m, "RAI image", m.rai->problems);
     });
 }
@@ -132,7 +134,7 @@ void readLog(ReleaseModel &m, const MergeArgs &a) {
 } // namespace
 
 ReleaseModel gatherRelease(const MergeArgs &a, const std::string &source, const FlashSource &flash,
-                           std::optional<MergeRun> run) {
+                           std::optional<MergeRun> run, bool digests) {
     ReleaseModel m;
     m.source = source;
     m.record = a.record;
@@ -143,15 +145,15 @@ ReleaseModel gatherRelease(const MergeArgs &a, const std::string &source, const 
     m.outputs[2].image = "rai";
     // The inputs are hashed on a second thread while the outputs are read:
     // both are hundreds of megabytes for a large flash.
-    auto inputs = std::async(std::launch::async, describeInputs, std::cref(a));
+    auto inputs = std::async(std::launch::async, describeInputs, std::cref(a), digests);
     Bytes area;
     readFlash(m, flash);
-    readCode(m, a);
+    readCode(m, a, digests);
     readE2p(m, a, area);
-    readRai(m, a, area);
+    readRai(m, a, area, digests);
     readLog(m, a);
     m.inputs = inputs.get();
-    if (!source.empty()) m.inputs.insert(m.inputs.begin(), InputFile{"manifest", fileFacts(source), true, "names the inputs and outputs"});
+    if (!source.empty()) m.inputs.insert(m.inputs.begin(), InputFile{"manifest", fileFacts(source, digests), true, "names the inputs and outputs"});
     describeOutputs(m, a);
     return m;
 }

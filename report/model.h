@@ -5,6 +5,7 @@
 // alone (render.h), so every reader call lives in gather.cpp.
 #pragma once
 
+#include "e2p/params_read.h"
 #include "flash/geometry.h"
 #include "report/readers.h"
 #include "report/release_args.h"
@@ -65,6 +66,7 @@ struct ReleaseModel {
     uint32_t codeAddress = 0; // flash address of the code image's first byte
     std::optional<E2pJournal> journal;
     std::vector<E2pChangedBlock> changed;
+    std::optional<qv::E2pImageParams> params; // the parameters by name, with the description files
     std::optional<PartitionMap> map;
     std::optional<RaiStoreContents> rai;
     std::vector<InputFile> inputs;
@@ -80,7 +82,8 @@ inline bool earlierFilesKept(const ReleaseModel &m) { return m.merge && m.merge-
 
 // Reads the release's outputs (and the merge's results, when `run` is set).
 // Never throws for a file that cannot be read: the page says so instead.
+// Without `digests` no file is hashed (sizes only).
 ReleaseModel gatherRelease(const MergeArgs &args, const std::string &source, const FlashSource &flash,
-                           std::optional<MergeRun> run);
+                           std::optional<MergeRun> run, bool digests = true);
 
 } // namespace qvcli

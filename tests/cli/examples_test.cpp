@@ -120,5 +120,99 @@ TEST_F(ExampleRelease, InspectReadsTheE2pImage) {
     }
 }
 
+// Every object of both description files, with the values the merge wrote:
+// AUDIO_GAIN as extra.e2p, the later file, sets it.
+TEST_F(ExampleRelease, InspectListsTheParametersByName) {
+    struct Row {
+        const char *name, *file;
+        int address, size;
+        const char *types, *values;
+    };
+    const Row rows[] = {
+        {"PRODUCT_NAME", "params.e2p", 16, 16, "%ascii", "\"Quorvel demo\""},
+        {"KEYPAD_TIMING", "params.e2p", 80, 6, "%u16 %u32", "250, 123456"},
+        {"LED_RGB", "params.e2p", 100, 6, "%u8", "255, 0, 0, 0, 255, 32"},
+        {"NETWORK_ID", "params.e2p", 16784, 4, "%s32", "-123456"},
+        {"CALIB_TABLE", "params.e2p", 512, 8, "%s16", "100, -200, 300, %p"},
+        {"AUDIO_GAIN", "extra.e2p", 64, 4, "%s8", "-6, -1, 1, 3"},
+        {"BACKLIGHT_TIMEOUT", "extra.e2p", 600, 2, "%u16", "30"},
+    };
+    CliResult r = runCli({"inspect", out("e2p.img"), "--e2p-base", rel("e2p_base.bin"), "--e2p-file",
+                          rel("params.e2p"), "--e2p-file", rel("extra.e2p"), "--json"});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    const Json params = r.json()["parameters"];
+    ASSERT_EQ(params.size(), std::size(rows));
+    for (const Row &row : rows) {
+        auto it = std::find_if(params.begin(), params.end(), [&](const Json &p) { return p["name"] == row.name; });
+        ASSERT_NE(it, params.end()) << row.name;
+        EXPECT_EQ((*it)["file"], rel(row.file)) << row.name;
+        EXPECT_EQ((*it)["address"], row.address) << row.name;
+        EXPECT_EQ((*it)["size"], row.size) << row.name;
+        EXPECT_EQ((*it)["types"], row.types) << row.name;
+        std::string values;
+        for (const Json &v : (*it)["values"]) values += (values.empty() ? "" : ", ") + v["text"].get<std::string>();
+        EXPECT_EQ(values, row.values) << row.name;
+    }
+    EXPECT_EQ(params[5]["replaces"], Json::array({"AUDIO_GAIN (params.e2p)"}));
+    // The CUS size and start the code image queued: bytes of no object.
+    const Json uncovered = r.json()["uncoveredChanges"];
+    ASSERT_EQ(uncovered.size(), 2u);
+    EXPECT_EQ(uncovered[0]["address"], 0xd0);
+    EXPECT_EQ(uncovered[1]["address"], 0xf0);
+}
+
+// A later release of the example: KEYPAD_TIMING's first value 250 -> 300 in
+// params.e2p, one byte of logo.cus changed and a file added to user.fat. The
+// comparison names exactly these; a release against itself differs nowhere.
+TEST_F(ExampleRelease, DiffNamesWhatChangedBetweenTwoReleases) {
+    const std::string next = tmp.file("next");
+    CliResult made = runBash("set -e; mkdir -p '" + next + "/fat'; cp -rp '" + kRelease + "' '" + next +
+                             "/release'; cp '" + kExamples + "/release.json' '" + kExamples + "/flash.json' '" +
+                             next + "/'; cd '" + next + "/release'; sed -i 's/^250 %u16/300 %u16/' params.e2p; "
+                             "printf '\\x5a' | dd of=logo.cus bs=1 seek=1000 conv=notrunc status=none; "
+                             "python3 '" + kExamples + "/make_rai.py' ../fat --user-file NOTES.TXT=new >/dev/null; "
+                             "cp ../fat/user.fat user.fat");
+    ASSERT_EQ(made.status, 0) << made.err;
+    ASSERT_EQ(runCli({"merge", "--manifest", next + "/release.json", "--out-dir", next + "/out"}).status, 0);
+
+    CliResult r = runCli({"diff", kExamples + "/release.json", next + "/release.json", "--old-out-dir",
+                          tmp.file("manifest"), "--new-out-dir", next + "/out", "--json"});
+    ASSERT_EQ(r.status, 1) << r.out << r.err;
+    const Json j = r.json();
+    EXPECT_TRUE(j["flash"]["fields"].empty());
+    EXPECT_TRUE(j["code"]["fields"].empty());
+    EXPECT_EQ(j["code"]["section"]["runs"], 0);
+    ASSERT_EQ(j["cus"].size(), 1u) << j["cus"];
+    EXPECT_EQ(j["cus"][0]["ident"], "LCMC");
+    EXPECT_EQ(j["cus"][0]["name"], "logo.cus");
+    ASSERT_EQ(j["e2p"]["parameters"].size(), 1u) << j["e2p"];
+    EXPECT_EQ(j["e2p"]["parameters"][0]["name"], "KEYPAD_TIMING");
+    EXPECT_EQ(j["e2p"]["parameters"][0]["old"], "250, 123456");
+    EXPECT_EQ(j["e2p"]["parameters"][0]["new"], "300, 123456");
+    EXPECT_TRUE(j["e2p"]["uncoveredBlocks"].empty());
+    EXPECT_GT(j["rai"]["fat"][0]["changed"]["count"].get<int>() + j["rai"]["fat"][0]["added"]["count"].get<int>(), 0);
+    EXPECT_EQ(j["rai"]["fat"][1]["changed"]["runs"], 0);
+    std::vector<std::string> inputs;
+    for (const Json &i : j["inputs"]) inputs.push_back(i["change"].get<std::string>() + " " + i["name"].get<std::string>());
+    EXPECT_EQ(inputs, (std::vector<std::string>{"changed logo.cus", "changed params.e2p", "changed user.fat"}));
+    EXPECT_TRUE(contains(runCli({"diff", kExamples + "/release.json", next + "/release.json", "--old-out-dir",
+                                 tmp.file("manifest"), "--new-out-dir", next + "/out"}).out,
+                         "E2P parameter changed: KEYPAD_TIMING: 250, 123456 -> 300, 123456\n"));
+    // The same two releases named by the records their merges wrote.
+    CliResult recorded = runCli({"diff", tmp.file("manifest") + "/release.record.json",
+                                 next + "/out/release.record.json", "--json"});
+    ASSERT_EQ(recorded.status, 1) << recorded.out << recorded.err;
+    EXPECT_EQ(recorded.json()["cus"], j["cus"]);
+    EXPECT_EQ(recorded.json()["e2p"], j["e2p"]);
+    EXPECT_EQ(recorded.json()["inputs"], j["inputs"]);
+
+    CliResult same = runCli({"diff", kExamples + "/release.json", kExamples + "/release.json", "--old-out-dir",
+                             tmp.file("manifest"), "--new-out-dir", tmp.file("manifest"), "--report",
+                             tmp.file("same.html")});
+    EXPECT_EQ(same.status, 0) << same.out << same.err;
+    EXPECT_TRUE(contains(readText(tmp.file("same.html")), "No differences."));
+    EXPECT_EQ(runCli({"diff", kExamples + "/release.json", tmp.file("none.json")}).status, 2);
+}
+
 } // namespace
 } // namespace clitest

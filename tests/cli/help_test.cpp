@@ -20,7 +20,7 @@ namespace clitest {
 namespace {
 
 const std::string kTop = QUORVEL_SOURCE_DIR;
-const std::vector<std::string> kSubcommands = {"merge", "flashinfo", "inspect", "report", "export", "verify"};
+const std::vector<std::string> kSubcommands = {"merge", "flashinfo", "inspect", "report", "export", "verify", "diff"};
 
 using Names = std::set<std::string>;
 
@@ -114,7 +114,7 @@ Names offeredFlags(const std::string &sub) {
 }
 
 TEST(Help, EachHelpHasExamplesAndExitStatusesAndNamesOnlyItsOwnFlags) {
-    for (const std::string sub : {"", "merge", "flashinfo", "inspect", "report", "export", "verify"}) {
+    for (const std::string sub : {"", "merge", "flashinfo", "inspect", "report", "export", "verify", "diff"}) {
         const std::string text = help(sub);
         EXPECT_TRUE(contains(text, "\nExit status: 0 ")) << text;
         EXPECT_TRUE(sub.empty() || contains(text, "\nExamples:\n  quorvel " + sub + " ")) << text;
@@ -157,6 +157,7 @@ TEST(Help, TheCompletionOffersWhatEachValueIs) {
         {"FILE", "a dir\na file.txt\n"}, {"DIR", "a dir\n"}, {"KIND", "code\ne2p\nflashinfo\nrai\n"},
         {"ADDR", ""},                    {"N", ""},          {"BYTES", ""},
         {"DUMP", "a dir\na file.txt\n"}, {"FORMAT", "ihex\nraw\nsrec\n"},
+        {"OLD", "a dir\na file.txt\n"},  {"NEW", "a dir\na file.txt\n"},
     };
     for (const std::string &sub : kSubcommands)
         for (const auto &[flag, value] : listedOptions(help(sub), true)) {

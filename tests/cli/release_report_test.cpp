@@ -168,6 +168,11 @@ TEST_F(ReleaseReport, TheHeaderNamesTheToolAndWhatTheCodeImageRecordsAndEachCusR
     EXPECT_EQ(colours.size(), 5u) << "a colour of its own for each kind";
 }
 
+// The block at 0x50 holds KEYPAD_TIMING, erased in the base.
+TEST_F(ReleaseReport, ChangedBlocksNameTheObjectsInThem) {
+    EXPECT_TRUE(contains(*page, "<code>KEYPAD_TIMING</code> 65535, 4294967295 \u2192 250, 123456</td>"));
+}
+
 TEST_F(ReleaseReport, NothingIsFetchedFromElsewhere) {
     for (const char *ref : {"http", "src=", "<script", "url(", "@import"})
         EXPECT_FALSE(contains(*page, ref)) << ref;
