@@ -2,7 +2,8 @@
 # The Windows build against the Linux command: quorvel.exe (under wine) merges
 # each release's manifest, and so does the Linux command; every image and the
 # merged E2P area must be byte for byte the same, and the log the same apart
-# from its line ends ("\r\n" on Windows). The example release also merges
+# from its line ends ("\r\n" on Windows), and the release record the same
+# apart from the log's size and digest. The example release also merges
 # from a folder whose name is not ASCII, given with "\" in a drive-letter
 # path, and through dll_host.exe, a C host that loads quorvel.dll.
 #
@@ -26,11 +27,27 @@ same() {
     if [ "$f" = merge.log ]; then
       tr -d '\r' < "$w/$f" | cmp -s - "$l/$f" || bad="$bad $f"
       grep -q $'\r$' "$w/$f" || bad="$bad $f(line ends)"
+    elif [ "$f" = release.record.json ]; then
+      same_record "$l/$f" "$w/$f" "$w/merge.log" || bad="$bad $f"
     else
       cmp -s "$l/$f" "$w/$f" || bad="$bad $f"
     fi
   done
   if [ -n "$bad" ]; then echo "DIFF $name:$bad"; fails=$((fails + 1)); else echo "same $name"; fi
+}
+
+# same_record LINUX WINDOWS WINDOWS_LOG: the records agree but for the log's
+# size and digest, which are those of the Windows log.
+same_record() {
+  python3 - "$@" <<'PY'
+import hashlib, json, os, sys
+l, w = (json.load(open(p)) for p in sys.argv[1:3])
+log = open(sys.argv[3], "rb").read()
+ok = w["log"]["size"] == len(log) and w["log"]["sha256"] == hashlib.sha256(log).hexdigest()
+for r in (l, w):
+    del r["log"]["size"], r["log"]["sha256"]
+sys.exit(0 if ok and l == w else 1)
+PY
 }
 
 merge_both() { # merge_both NAME MANIFEST [WINDOWS_MANIFEST]
