@@ -7,7 +7,6 @@
 #include "cli/io.h"
 #include "cli/verify.h"
 
-#include <future>
 #include <iostream>
 #include <memory>
 
@@ -26,13 +25,12 @@ int runExport(const ExportOptions &o) {
     for (const RecordOutput &image : r.outputs)
         if (!image.file.path.empty()) inputs.push_back({r.pathOf(image.file), "the record's " + image.image + " image"});
     checkOutputPaths(inputs, {{o.out, "-o"}});
-    FlashContent content(flashLayoutOf(r));
-    // The images are checked against their digests while the file is
-    // written; it replaces an earlier one only when they all match.
-    VerifyResult v;
-    auto digests = std::async(std::launch::async, [&] { verifyFolder(r, true, v); });
+    // The images are hashed as the file is written from them; it replaces
+    // an earlier one only when they all match their digests.
+    FlashContent content(flashLayoutOf(r), true);
     writeFlashFile(o.out, format, content, o.sync, [&] {
-        digests.get();
+        VerifyResult v;
+        verifyFolder(r, true, v, [&](const std::string &path) { return content.facts(path); });
         for (const Finding &f : v.differences) std::cerr << "differs: " << f.text << "\n";
         if (!v.differences.empty())
             throw InputError(o.record + ": the images are not those of the record; nothing written");

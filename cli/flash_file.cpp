@@ -2,6 +2,8 @@
 
 #include "report/read_files.h"
 
+#include "base/page_block.h"
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -9,22 +11,53 @@
 namespace qvcli {
 namespace {
 
-constexpr uint64_t kBlock = uint64_t(1) << 20;
+// The flash is read into page-aligned blocks that stay in the cache the copy
+// from the system goes through, and the text is written from page-aligned
+// pieces of about the same size: each byte is moved while it is still there.
+constexpr uint64_t kBlock = uint64_t(1) << 17;
+constexpr size_t kText = size_t(1) << 18;
 constexpr uint64_t kLine = 32;
 
 bool erased(const uint8_t *p, size_t n) {
-    static const uint8_t kErased[kLine] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                           0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                           0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-    return std::memcmp(p, kErased, n) == 0;
+    uint64_t all = ~uint64_t(0);
+    size_t i = 0;
+    for (uint64_t w; i + 8 <= n; i += 8) std::memcpy(&w, p + i, 8), all &= w;
+    for (; i < n; ++i) all &= uint64_t(p[i]) | ~uint64_t(0xFF);
+    return all == ~uint64_t(0);
 }
 
+// HEX or S-record text, gathered and written in large pieces.
+class TextOutput {
+public:
+    TextOutput(SafeOutput &out, FlashFormat f) : out_(out), lines_(f), text_(kText), end_(text()) {}
+    void data(uint32_t address, const uint8_t *bytes, size_t n) { end_ = lines_.data(address, bytes, n, room()); }
+    void end() {
+        end_ = lines_.end(room());
+        flush();
+    }
+
+private:
+    char *room() {
+        if (size_t(end_ - text()) > text_.size() - RecordLines::kMaxChars) flush();
+        return end_;
+    }
+    void flush() {
+        out_.write(ByteView(text_.data(), size_t(end_ - text())));
+        end_ = text();
+    }
+    char *text() { return reinterpret_cast<char *>(text_.data()); }
+    SafeOutput &out_;
+    RecordLines lines_;
+    qv::PageBlock text_;
+    char *end_;
+};
+
 // The lines of one block that hold data.
-void blockLines(RecordLines &lines, uint64_t from, const uint8_t *block, uint64_t n, std::string &text) {
+void blockLines(TextOutput &text, uint64_t from, const uint8_t *block, uint64_t n) {
     for (uint64_t p = from; p < from + n;) {
         const uint64_t end = std::min(from + n, (p / kLine + 1) * kLine);
         const uint8_t *bytes = block + (p - from);
-        if (!erased(bytes, size_t(end - p))) lines.data(uint32_t(p), bytes, size_t(end - p), text);
+        if (!erased(bytes, size_t(end - p))) text.data(uint32_t(p), bytes, size_t(end - p));
         p = end;
     }
 }
@@ -35,25 +68,16 @@ void writeFlashFile(const std::string &path, FlashFormat format, FlashContent &c
                     const std::function<void()> &beforeCommit) {
     SafeOutput out(path, sync);
     const FlashLayout &l = content.layout();
-    std::vector<uint8_t> block(kBlock);
-    std::string text;
-    RecordLines lines(format);
+    qv::PageBlock block(kBlock);
+    TextOutput text(out, format);
     for (uint64_t a = l.base; a < l.end;) {
         const uint64_t next = std::min(l.end, (a / kBlock + 1) * kBlock), n = next - a;
         content.read(a, block.data(), size_t(n));
-        if (format == FlashFormat::Raw) {
-            out.write(ByteView(block.data(), size_t(n)));
-        } else {
-            blockLines(lines, a, block.data(), n, text);
-            out.write(asBytes(text));
-            text.clear();
-        }
+        if (format == FlashFormat::Raw) out.write(ByteView(block.data(), size_t(n)));
+        else blockLines(text, a, block.data(), n);
         a = next;
     }
-    if (format != FlashFormat::Raw) {
-        lines.end(text);
-        out.write(asBytes(text));
-    }
+    if (format != FlashFormat::Raw) text.end();
     if (beforeCommit) beforeCommit();
     out.commit();
 }

@@ -3,7 +3,11 @@
 #include "cli/errors.h"
 #include "flash/geometry.h"
 #include "rai/image_io.h"
+#include "report/files.h"
 #include "report/format.h"
+#include "report/sha256.h"
+
+#include "base/system.h"
 
 #include <quorvel/quorvel.h>
 
@@ -67,30 +71,60 @@ FlashLayout flashLayoutOf(const ReleaseRecord &r) {
     return l;
 }
 
-FlashContent::FlashContent(const FlashLayout &layout) : layout_(layout) {
+FlashContent::FlashContent(const FlashLayout &layout, bool digests) : layout_(layout) {
     for (const PlacedImage &p : layout_.images) {
-        files_.emplace_back(p.path, "rb");
-        if (!files_.back()) throw InputError("cannot read " + p.path);
+        Source &s = sources_.emplace_back();
+        s.file = qv::File(p.path, "rb");
+        if (!s.file) throw InputError("cannot read " + p.path);
+        if (digests) s.digest = std::make_unique<qv::Sha256>();
     }
+}
+
+size_t FlashContent::readFile(Source &s, uint8_t *dst, size_t n, uint64_t offset) {
+    const size_t got = s.file.readAt(dst, n, int64_t(offset));
+    if (s.digest && offset <= s.hashed && s.hashed < offset + got) {
+        s.digest->update(dst + (s.hashed - offset), size_t(offset + got - s.hashed));
+        s.hashed = offset + got;
+    }
+    return got;
+}
+
+FileFacts FlashContent::facts(const std::string &path) {
+    size_t i = 0;
+    while (i < sources_.size() && !(sources_[i].digest && layout_.images[i].path == path)) ++i;
+    if (i == sources_.size()) return fileFacts(path);
+    Source &s = sources_[i];
+    const qv::sys::FileStatus st = qv::sys::fileStatus(path);
+    FileFacts f{path, st.kind == qv::sys::FileKind::regular, st.size, ""};
+    if (f.exists) {
+        qv::PageBlock block(size_t(1) << 17);
+        while (readFile(s, block.data(), block.size(), s.hashed) > 0) {}
+        if (int64_t(s.hashed) == s.file.length()) f.sha256 = hexDigest(*s.digest);
+    }
+    s.digest.reset();
+    return f;
 }
 
 void FlashContent::readImage(size_t i, uint64_t offset, uint8_t *dst, size_t n) {
     const PlacedImage &p = layout_.images[i];
     if (!p.interleaved) {
-        const size_t got = files_[i].readAt(dst, n, int64_t(offset));
+        const size_t got = readFile(sources_[i], dst, n, offset);
         if (got < n && offset + got < p.fileSize) throw InputError("cannot read " + p.path);
         std::memset(dst + got, 0xFF, n - got);
         return;
     }
     // Whole slots from the one holding `offset` to the one holding its last byte.
     const uint64_t first = offset / 16, last = (offset + n - 1) / 16;
-    slots_.assign((last - first + 1) * 32, 0xFF);
-    const size_t got = files_[i].readAt(slots_.data(), slots_.size(), int64_t(first * 32));
-    if (got < slots_.size() && first * 32 + got < p.fileSize) throw InputError("cannot read " + p.path);
+    const size_t size = size_t(last - first + 1) * 32;
+    if (!slots_ || slots_->size() < size) slots_.emplace(size);
+    uint8_t *slots = slots_->data();
+    const size_t got = readFile(sources_[i], slots, size, first * 32);
+    if (got < size && first * 32 + got < p.fileSize) throw InputError("cannot read " + p.path);
+    std::memset(slots + got, 0xFF, size - got);
     static const qv::FlashState kInterleaved = qv::layoutOnly(true);
     for (uint64_t o = offset; o < offset + n;) {
         const size_t take = size_t(std::min<uint64_t>(16 - o % 16, offset + n - o));
-        std::memcpy(dst + (o - offset), &slots_[qv::imagePosition(kInterleaved, uint32_t(o)) - first * 32], take);
+        std::memcpy(dst + (o - offset), slots + (qv::imagePosition(kInterleaved, uint32_t(o)) - first * 32), take);
         o += take;
     }
     if (!p.storeSector) return;
@@ -103,13 +137,17 @@ void FlashContent::readImage(size_t i, uint64_t offset, uint8_t *dst, size_t n) 
 }
 
 void FlashContent::read(uint64_t address, uint8_t *dst, size_t n) {
-    std::memset(dst, 0xFF, n);
     const uint64_t to = address + n;
+    uint64_t at = address; // the images lie in address order: erased up to the next one
     for (size_t i = 0; i < layout_.images.size(); ++i) {
         const PlacedImage &p = layout_.images[i];
         const uint64_t from = std::max<uint64_t>(address, p.address), until = std::min(to, p.end());
-        if (from < until) readImage(i, from - p.address, dst + (from - address), size_t(until - from));
+        if (from >= until) continue;
+        std::memset(dst + (at - address), 0xFF, size_t(from - at));
+        readImage(i, from - p.address, dst + (from - address), size_t(until - from));
+        at = until;
     }
+    std::memset(dst + (at - address), 0xFF, size_t(to - at));
 }
 
 } // namespace qvcli

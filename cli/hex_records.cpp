@@ -7,6 +7,7 @@
 #include "base/system.h"
 
 #include <array>
+#include <bit>
 #include <cctype>
 #include <cstring>
 #include <filesystem>
@@ -14,45 +15,66 @@
 namespace qvcli {
 namespace {
 
-constexpr char kDigits[] = "0123456789ABCDEF";
 constexpr size_t kMaxLine = 600; // 255 data bytes and the fields around them, with room
 constexpr size_t kReadBlock = size_t(1) << 20;
 
-// Puts one byte as two hex digits at `p` and adds it to the checksum.
-inline char *putByte(char *p, uint8_t b, unsigned &sum) {
-    p[0] = kDigits[b >> 4];
-    p[1] = kDigits[b & 15];
-    sum += b;
-    return p + 2;
+constexpr bool kLittle = std::endian::native == std::endian::little;
+
+// Each byte value's two hex digits as they lie in memory, to write a byte
+// with one copy.
+constexpr auto kPairs = [] {
+    constexpr char kDigits[] = "0123456789ABCDEF";
+    std::array<uint16_t, 256> t{};
+    for (size_t b = 0; b < 256; ++b) {
+        const uint16_t hi = uint8_t(kDigits[b >> 4]), lo = uint8_t(kDigits[b & 15]);
+        t[b] = kLittle ? uint16_t(hi | lo << 8) : uint16_t(hi << 8 | lo);
+    }
+    return t;
+}();
+
+// The digits of four bytes as they lie in memory.
+inline uint64_t quad(const uint8_t *b) {
+    uint64_t w = 0;
+    for (int i = 0; i < 4; ++i) w |= uint64_t(kPairs[b[i]]) << (kLittle ? 16 * i : 48 - 16 * i);
+    return w;
 }
 
-void intelLine(uint16_t offset, uint8_t type, const uint8_t *data, size_t n, std::string &out) {
-    char line[kMaxLine];
+// Puts bytes as hex digits at `p` and adds them to the checksum.
+inline char *putBytes(char *p, const uint8_t *bytes, size_t n, unsigned &sum) {
+    size_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const uint64_t w = quad(bytes + i);
+        std::memcpy(p + 2 * i, &w, 8);
+    }
+    for (; i < n; ++i) std::memcpy(p + 2 * i, &kPairs[bytes[i]], 2);
+    for (i = 0; i < n; ++i) sum += bytes[i];
+    return p + 2 * n;
+}
+
+char *intelLine(uint16_t offset, uint8_t type, const uint8_t *data, size_t n, char *p) {
+    const uint8_t head[4] = {uint8_t(n), uint8_t(offset >> 8), uint8_t(offset), type};
     unsigned sum = 0;
-    char *p = line;
     *p++ = ':';
-    p = putByte(p, uint8_t(n), sum);
-    p = putByte(p, uint8_t(offset >> 8), sum);
-    p = putByte(p, uint8_t(offset), sum);
-    p = putByte(p, type, sum);
-    for (size_t i = 0; i < n; ++i) p = putByte(p, data[i], sum);
-    p = putByte(p, uint8_t(-sum), sum);
+    p = putBytes(p, head, 4, sum);
+    p = putBytes(p, data, n, sum);
+    const uint8_t check = uint8_t(-sum);
+    p = putBytes(p, &check, 1, sum);
     *p++ = '\n';
-    out.append(line, p);
+    return p;
 }
 
-void s3Line(char type, uint32_t address, const uint8_t *data, size_t n, std::string &out) {
-    char line[kMaxLine];
+char *s3Line(char type, uint32_t address, const uint8_t *data, size_t n, char *p) {
+    const uint8_t head[5] = {uint8_t(n + 5), uint8_t(address >> 24), uint8_t(address >> 16), uint8_t(address >> 8),
+                             uint8_t(address)};
     unsigned sum = 0;
-    char *p = line;
     *p++ = 'S';
     *p++ = type;
-    p = putByte(p, uint8_t(n + 5), sum);
-    for (int shift = 24; shift >= 0; shift -= 8) p = putByte(p, uint8_t(address >> shift), sum);
-    for (size_t i = 0; i < n; ++i) p = putByte(p, data[i], sum);
-    p = putByte(p, uint8_t(~sum), sum);
+    p = putBytes(p, head, 5, sum);
+    p = putBytes(p, data, n, sum);
+    const uint8_t check = uint8_t(~sum);
+    p = putBytes(p, &check, 1, sum);
     *p++ = '\n';
-    out.append(line, p);
+    return p;
 }
 
 int hexValue(char c) {
@@ -64,19 +86,19 @@ int hexValue(char c) {
 
 } // namespace
 
-void RecordLines::data(uint32_t address, const uint8_t *bytes, size_t n, std::string &out) {
+char *RecordLines::data(uint32_t address, const uint8_t *bytes, size_t n, char *out) {
     if (format_ == FlashFormat::SRecord) return s3Line('3', address, bytes, n, out);
     if (int64_t(address >> 16) != upper_) {
         upper_ = address >> 16;
         const uint8_t upper[2] = {uint8_t(address >> 24), uint8_t(address >> 16)};
-        intelLine(0, 4, upper, 2, out);
+        out = intelLine(0, 4, upper, 2, out);
     }
-    intelLine(uint16_t(address), 0, bytes, n, out);
+    return intelLine(uint16_t(address), 0, bytes, n, out);
 }
 
-void RecordLines::end(std::string &out) {
+char *RecordLines::end(char *out) {
     if (format_ == FlashFormat::SRecord) return s3Line('7', 0, nullptr, 0, out);
-    intelLine(0, 1, nullptr, 0, out);
+    return intelLine(0, 1, nullptr, 0, out);
 }
 
 RecordReader::RecordReader(const std::string &path, FlashFormat f)
@@ -101,7 +123,7 @@ bool RecordReader::nextLine(std::string_view &line) {
                 break;
             }
         }
-        const char *start = buf_.data() + pos_, *nl = static_cast<const char *>(std::memchr(start, '\n', len_ - pos_));
+        const char *start = reinterpret_cast<const char *>(buf_.data()) + pos_, *nl = static_cast<const char *>(std::memchr(start, '\n', len_ - pos_));
         const size_t take = nl ? size_t(nl - start) : len_ - pos_;
         if (carry_.size() + take > kMaxLine) {
             ++line_;

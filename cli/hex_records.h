@@ -4,6 +4,7 @@
 #pragma once
 
 #include "base/file.h"
+#include "base/page_block.h"
 
 #include <cstdint>
 #include <string>
@@ -14,14 +15,17 @@ namespace qvcli {
 
 enum class FlashFormat { Raw, IntelHex, SRecord };
 
-// Appends the lines of one format to a text buffer: data records of at most
-// 32 bytes that never cross a 64 KB boundary, Intel HEX extended linear
+// Writes the lines of one format into a text buffer: data records of at most
+// 255 bytes that never cross a 64 KB boundary, Intel HEX extended linear
 // address records where the upper 16 address bits change, and the end record.
+// Each call writes at `out`, which has room for kMaxChars, and returns the
+// end of what it wrote.
 class RecordLines {
 public:
+    static constexpr size_t kMaxChars = 1100; // an extended address record and a data record of 255 bytes
     explicit RecordLines(FlashFormat f) : format_(f) {}
-    void data(uint32_t address, const uint8_t *bytes, size_t n, std::string &out);
-    void end(std::string &out);
+    char *data(uint32_t address, const uint8_t *bytes, size_t n, char *out);
+    char *end(char *out);
 
 private:
     FlashFormat format_;
@@ -56,7 +60,7 @@ private:
     std::string path_;
     FlashFormat format_;
     qv::File file_;
-    std::vector<char> buf_;
+    qv::PageBlock buf_;
     std::string carry_; // a line that runs over the end of the buffer
     size_t pos_ = 0, len_ = 0;
     int64_t at_ = 0;

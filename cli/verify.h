@@ -5,8 +5,10 @@
 
 #include "cli/json_fields.h"
 #include "cli/record.h"
+#include "report/model.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,9 +28,13 @@ struct VerifyResult {
     std::vector<std::string> checked; // what was compared, one line each
 };
 
+// The size and digest of a file on disk (fileFacts(), or where a pass over
+// the bytes took them already).
+using FactsOf = std::function<FileFacts(const std::string &path)>;
+
 // Every input and every output file of the record against its recorded size
 // and digest; `outputsOnly` leaves the inputs out.
-void verifyFolder(const ReleaseRecord &r, bool outputsOnly, VerifyResult &v);
+void verifyFolder(const ReleaseRecord &r, bool outputsOnly, VerifyResult &v, const FactsOf &facts = FactsOf());
 
 // Merges the release again into a temporary folder with the recorded time
 // and compares every output with the folder's, byte for byte.

@@ -54,6 +54,7 @@ void Comparison::compare(uint64_t address, const uint8_t *want, const uint8_t *g
 }
 
 void Comparison::compareBytes(uint64_t address, const uint8_t *want, const uint8_t *got, size_t n) {
+    if (std::memcmp(want, got, n) == 0) return;
     constexpr size_t kChunk = 64;
     for (size_t i = 0; i < n; i += kChunk) {
         const size_t m = std::min(kChunk, n - i);

@@ -9,14 +9,18 @@
 
 #include "report/format.h"
 
+#include "base/page_block.h"
+
 #include <algorithm>
-#include <future>
 #include <map>
 
 namespace qvcli {
 namespace {
 
 constexpr uint64_t kBlock = uint64_t(1) << 20;
+// A raw readback is compared in page-aligned blocks that stay in the cache
+// the copy from the system goes through: the comparison reads them there.
+constexpr uint64_t kRawBlock = uint64_t(1) << 17;
 
 std::string rangeText(uint64_t from, uint64_t to) {
     return strprintf("0x%08llX-0x%08llX", (unsigned long long)from, (unsigned long long)(to - 1));
@@ -92,7 +96,7 @@ public:
 
 private:
     FlashContent &content_;
-    std::vector<uint8_t> bytes_;
+    qv::PageBlock bytes_;
     uint64_t from_ = 0;
     size_t size_ = 0;
 };
@@ -109,9 +113,9 @@ void compareRaw(const ReadbackOptions &o, FlashContent &content, Comparison &cmp
     if (size > l.end - at)
         throw InputError(o.path + ": " + std::to_string(size) + " bytes from " + strprintf("0x%08llX", (unsigned long long)at) +
                          " pass the end of the flash (at most " + std::to_string(l.end - at) + " from there)");
-    std::vector<uint8_t> got(kBlock), want(kBlock);
+    qv::PageBlock got(kRawBlock), want(kRawBlock);
     for (uint64_t done = 0; done < size;) {
-        const size_t n = size_t(std::min<uint64_t>(kBlock - (at + done) % kBlock, size - done));
+        const size_t n = size_t(std::min<uint64_t>(kRawBlock - (at + done) % kRawBlock, size - done));
         if (dump.readAt(got.data(), n, int64_t(done)) != n) throw InputError("cannot read " + o.path);
         content.read(at + done, want.data(), n);
         cmp.compare(at + done, want.data(), got.data(), n);
@@ -154,15 +158,15 @@ void verifyReadback(const ReleaseRecord &r, const ReadbackOptions &o, VerifyResu
     const FlashLayout layout = flashLayoutOf(r);
     const FlashFormat format = flashFormatFor(o.path, o.format, "--readback");
     if (format != FlashFormat::Raw && o.at) throw UsageError("--at: only for a raw readback (HEX and S-records carry their addresses)");
-    // The images are checked against their digests while the readback is read.
-    VerifyResult images;
-    auto digests = std::async(std::launch::async, [&] { verifyFolder(r, true, images); });
-    FlashContent content(layout);
+    // The images are hashed as the comparison reads them, then checked
+    // against their digests.
+    FlashContent content(layout, true);
     Comparison cmp(r, layout, o.e2pContent);
     Coverage cov;
     if (format == FlashFormat::Raw) compareRaw(o, content, cmp, cov);
     else compareRecords(o, format, content, cmp, cov);
-    digests.get();
+    VerifyResult images;
+    verifyFolder(r, true, images, [&](const std::string &path) { return content.facts(path); });
     v.differences.insert(v.differences.end(), images.differences.begin(), images.differences.end());
     cmp.finish(content, v);
     listGaps(cov, layout, v);

@@ -2,6 +2,8 @@
 // lower-case hex digits (through the system's own provider, base/sha256.h).
 #pragma once
 
+#include "base/sha256.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -10,6 +12,8 @@
 namespace qvcli {
 
 std::string sha256Hex(const uint8_t *data, size_t size);
+// The digest of everything `digest` was given; empty after a failure.
+std::string hexDigest(qv::Sha256 &digest);
 // The digest of a whole file, read in blocks; nothing when it cannot be read.
 std::optional<std::string> sha256OfFile(const std::string &path);
 

@@ -104,6 +104,16 @@ TEST_F(VerifyRelease, RecordAndProgrammerFilesAgreeAndVerifyNamesEachDifference)
              return std::vector<std::string>{};
          },
          1, {"differs: input ../release/extra.e2p: changed", "the images are stale"}},
+        {"image changed past what a part readback reads of it",
+         [&] {
+             Bytes b = readFile(dir("out/flash.bin"));
+             writeFile(dir("out/part.bin"), Bytes(b.begin() + 0x380000, b.begin() + 0x390000));
+             Bytes rai = readFile(dir("out/rai.img"));
+             rai.at(0x20000) ^= 0xFF;
+             writeFile(dir("out/rai.img"), rai);
+             return std::vector<std::string>{"--readback", dir("out/part.bin"), "--at", "0x04380000"};
+         },
+         1, {"differs: rai image rai.img: changed"}},
     };
     for (const Case &c : cases) {
         std::vector<std::string> args{"verify", "--record", record()};
