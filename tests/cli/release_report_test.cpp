@@ -53,6 +53,7 @@ std::vector<uint32_t> pngPixels(const Bytes &png) {
 }
 
 std::string browser() {
+    if (!hasBash()) return "";
     for (const char *name : {"chromium-headless-shell", "chromium"})
         if (std::system(("command -v " + std::string(name) + " >/dev/null 2>&1").c_str()) == 0) return name;
     return "";
@@ -101,7 +102,9 @@ std::string runBrowser(const std::string &shell, const std::string &page, int wi
 TEST_F(ReleaseReport, ABrowserDrawsTheFlashMapWithTextOfAtLeast12Pixels) {
     ASSERT_EQ(merge->status, 0) << merge->err;
     const std::string shell = browser();
-    if (shell.empty()) GTEST_SKIP() << "neither chromium-headless-shell nor chromium is installed: the page is not drawn";
+    if (shell.empty())
+        GTEST_SKIP() << "neither chromium-headless-shell nor chromium is installed (or bash, which starts it): the page "
+                        "is not drawn";
     // The smallest text of the drawings as shown, in a wide and a narrow window.
     const std::string measured = tmp->file("measured.html");
     writeText(measured, *page + "<script>let min = 1e9; for (const t of document.querySelectorAll('svg text')) "
