@@ -45,12 +45,14 @@ std::map<std::string, Bytes> snapshot(const std::string &dir, const std::string 
     return files;
 }
 
+#ifndef _WIN32
 // True once a temporary file of `image` is in `dir`.
 bool temporaryOf(const std::string &dir, const std::string &image) {
     for (const auto &e : fs::directory_iterator(dir))
         if (e.path().filename().string().starts_with("." + image + ".")) return true;
     return false;
 }
+#endif
 
 // The value after `flag` set to `value` (the pair added when absent).
 std::function<void(Args &)> setFlag(const std::string &flag, const std::string &value) {
@@ -332,6 +334,7 @@ TEST(MergeMistakes, AreRefusedLeavingInputsAndEarlierOutputsAsTheyWere) {
     EXPECT_EQ(runCli(lenient).status, 0);
 }
 
+#ifndef _WIN32
 // A compressed code file of `size` zero bytes, written in pieces.
 void writeCompressedZeros(const std::string &path, uint64_t size) {
     Bytes file = makeWpb({}, 0x1000023);
@@ -356,6 +359,7 @@ void writeCompressedZeros(const std::string &path, uint64_t size) {
     deflateEnd(&z);
     writeFile(path, file);
 }
+#endif
 
 TEST(MergeMistakes, SigintCancelsAMergeLeavingEarlierOutputsAndNoTemporaries) {
 #ifdef _WIN32

@@ -6,9 +6,12 @@
 #include "cli_run.h"
 #include "release_builder.h"
 
+#include "base/system.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <zlib.h>
 
 #include <regex>
@@ -179,7 +182,9 @@ TEST_F(ReleaseReport, NothingIsFetchedFromElsewhere) {
 // The example's manifest with absolute input paths and its flash description
 // inline, in the plain or the interleaved layout.
 std::string writeManifest(const TempDir &t, bool interleaved) {
-    const std::string dir = std::string(QUORVEL_SOURCE_DIR) + "/examples/";
+    // Absolute with its drive on Windows: a manifest's "/work/..." lies on
+    // the manifest's own drive there.
+    const std::string dir = qv::sys::utf8Path(std::filesystem::absolute(qv::sys::fsPath(QUORVEL_SOURCE_DIR))) + "/examples/";
     Json m = Json::parse(readText(kManifest));
     for (const char *list : {"images", "patches", "cus", "e2pFiles"})
         for (Json &p : m[list]) p = dir + p.get<std::string>();
