@@ -20,8 +20,12 @@ struct CliResult {
     Json json() const; // stdout parsed as JSON
 };
 
-// Runs the command with `args` (each one quoted for the shell).
+// Runs the command with `args`, each one reaching it as it is: through the
+// shell on POSIX systems, started directly on Windows (where the lines of its
+// output come back without their "\r").
 CliResult runCli(const std::vector<std::string> &args);
+// Whether runBash can run: a POSIX system. Tests that need bash skip without.
+bool hasBash();
 // Runs `script` with bash.
 CliResult runBash(const std::string &script);
 

@@ -127,11 +127,14 @@ TEST(Help, EachHelpHasExamplesAndExitStatusesAndNamesOnlyItsOwnFlags) {
 
 // A flag is added in three places: its subcommand's file in cli/ (which the
 // help shows), the subcommand's section of docs/quorvel.1 and its list in
-// cli/quorvel.bash; this test fails until the three agree.
+// cli/quorvel.bash; this test fails until the three agree. The completion
+// is a bash script: without bash (Windows) the help and the man page agree.
 TEST(Help, TheManPageAndTheCompletionListExactlyTheCommandsFlags) {
     const std::string man = manText();
     Names all = namesOf(listedOptions(help("")));
-    EXPECT_EQ(offeredFlags(""), all) << "the completion of \"quorvel \"";
+    if (hasBash()) {
+        EXPECT_EQ(offeredFlags(""), all) << "the completion of \"quorvel \"";
+    }
     for (const std::string &sub : kSubcommands) {
         const Names flags = namesOf(listedOptions(help(sub)));
         all.insert(flags.begin(), flags.end());
@@ -141,7 +144,9 @@ TEST(Help, TheManPageAndTheCompletionListExactlyTheCommandsFlags) {
         for (const std::string &flag : flagsIn(manSection(man, upper(sub))))
             EXPECT_TRUE(flags.count(flag)) << "the man page's section " << upper(sub) << " names " << flag
                                            << ", which quorvel " << sub << " refuses";
-        EXPECT_EQ(offeredFlags(sub), flags) << "the completion of \"quorvel " << sub << " -\"";
+        if (hasBash()) {
+            EXPECT_EQ(offeredFlags(sub), flags) << "the completion of \"quorvel " << sub << " -\"";
+        }
     }
     for (const std::string &flag : flagsIn(man))
         EXPECT_TRUE(all.count(flag)) << "the man page names " << flag << ", which no subcommand takes";
@@ -150,6 +155,7 @@ TEST(Help, TheManPageAndTheCompletionListExactlyTheCommandsFlags) {
 // After each flag that takes a value the completion offers what the value is;
 // a path is matched as the shell will read it.
 TEST(Help, TheCompletionOffersWhatEachValueIs) {
+    if (!hasBash()) GTEST_SKIP() << "the completion is a bash script, and there is no bash here";
     qvtest::TempDir dir;
     qvtest::writeText(dir.file("a file.txt"), "");
     std::filesystem::create_directory(dir.file("a dir"));

@@ -136,9 +136,9 @@ TEST(MergeOutput, SourceDateEpochMakesTheImagesReproducible) {
     const TestRelease a(t.file("a")), b(t.file("b"));
     std::filesystem::last_write_time(b.path("firmware.bin"),
                                      std::filesystem::last_write_time(b.path("firmware.bin")) - std::chrono::hours(50));
-    setenv("SOURCE_DATE_EPOCH", "1577836800", 1); // 2020-01-01 00:00 UTC
+    setEnv("SOURCE_DATE_EPOCH", "1577836800"); // 2020-01-01 00:00 UTC
     const CliResult ra = runCli(a.mergeFlags(t.file("a/out"))), rb = runCli(b.mergeFlags(t.file("b/out")));
-    unsetenv("SOURCE_DATE_EPOCH");
+    unsetEnv("SOURCE_DATE_EPOCH");
     ASSERT_EQ(ra.status, 0) << ra.err;
     ASSERT_EQ(rb.status, 0) << rb.err;
     for (const char *image : {"code.img", "e2p.img", "rai.img"})

@@ -6,9 +6,12 @@
 #include "cli_run.h"
 #include "release_builder.h"
 
+#include "base/system.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <zlib.h>
 
 #include <regex>
@@ -53,6 +56,7 @@ std::vector<uint32_t> pngPixels(const Bytes &png) {
 }
 
 std::string browser() {
+    if (!hasBash()) return "";
     for (const char *name : {"chromium-headless-shell", "chromium"})
         if (std::system(("command -v " + std::string(name) + " >/dev/null 2>&1").c_str()) == 0) return name;
     return "";
@@ -101,7 +105,9 @@ std::string runBrowser(const std::string &shell, const std::string &page, int wi
 TEST_F(ReleaseReport, ABrowserDrawsTheFlashMapWithTextOfAtLeast12Pixels) {
     ASSERT_EQ(merge->status, 0) << merge->err;
     const std::string shell = browser();
-    if (shell.empty()) GTEST_SKIP() << "neither chromium-headless-shell nor chromium is installed: the page is not drawn";
+    if (shell.empty())
+        GTEST_SKIP() << "neither chromium-headless-shell nor chromium is installed (or bash, which starts it): the page "
+                        "is not drawn";
     // The smallest text of the drawings as shown, in a wide and a narrow window.
     const std::string measured = tmp->file("measured.html");
     writeText(measured, *page + "<script>let min = 1e9; for (const t of document.querySelectorAll('svg text')) "
@@ -181,7 +187,9 @@ TEST_F(ReleaseReport, NothingIsFetchedFromElsewhere) {
 // The example's manifest with absolute input paths and its flash description
 // inline, in the plain or the interleaved layout.
 std::string writeManifest(const TempDir &t, bool interleaved) {
-    const std::string dir = std::string(QUORVEL_SOURCE_DIR) + "/examples/";
+    // Absolute with its drive on Windows: a manifest's "/work/..." lies on
+    // the manifest's own drive there.
+    const std::string dir = qv::sys::utf8Path(std::filesystem::absolute(qv::sys::fsPath(QUORVEL_SOURCE_DIR))) + "/examples/";
     Json m = Json::parse(readText(kManifest));
     for (const char *list : {"images", "patches", "cus", "e2pFiles"})
         for (Json &p : m[list]) p = dir + p.get<std::string>();

@@ -1,6 +1,7 @@
 // The description-file parser: containers, headers, value lines, metadata.
 #include "support/support.h"
 
+#include "base/system.h"
 #include "e2p/e2p_file.h"
 #include "e2p/text_helpers.h"
 
@@ -96,27 +97,28 @@ TEST_F(Parser, ContainerWithoutTextAndShortFiles) {
 
 TEST_F(Parser, ContainerTextGoesThroughATemporaryFileThatIsDeleted) {
     TempDir tmp;
-    const char *old = std::getenv("TMPDIR");
-    std::string saved = old ? old : "";
-    qvtest::setEnv("TMPDIR", tmp.path().c_str());
-    int r = loadBytes(container("MSTM", 16, "A 1 1 1\n5 %u8\n"));
-    if (old) qvtest::setEnv("TMPDIR", saved.c_str());
-    else qvtest::unsetEnv("TMPDIR");
+    int r = 0;
+    {
+        const qvtest::TempFolderScope scope(tmp.path());
+        r = loadBytes(container("MSTM", 16, "A 1 1 1\n5 %u8\n"));
+    }
     ASSERT_EQ(r, 0);
     EXPECT_EQ(table.GetObjCount(), 1);
-    EXPECT_EQ(table.TempFile().rfind(tmp.path() + "/AuE", 0), 0u) << table.TempFile();
+    EXPECT_EQ(qvtest::slashed(table.TempFile()).rfind(tmp.path() + "/AuE", 0), 0u) << table.TempFile();
     EXPECT_TRUE(std::filesystem::is_empty(tmp.path())) << "the temporary file is deleted after parsing";
 }
 
 TEST_F(Parser, ContainerFailsWhenNoTemporaryFileCanBeMade) {
-    const char *old = std::getenv("TMPDIR");
-    std::string saved = old ? old : "";
-    qvtest::setEnv("TMPDIR", dir.file("no-such-dir").c_str());
-    int r = loadBytes(container("MSTM", 16, "A 1 1 1\n5 %u8\n"));
-    if (old) qvtest::setEnv("TMPDIR", saved.c_str());
-    else qvtest::unsetEnv("TMPDIR");
+    int r = 0;
+    std::string folder; // as the system names it: "C:\\...\\no-such-dir\\" on Windows
+    {
+        const qvtest::TempFolderScope scope(dir.file("no-such-dir"));
+        folder = qv::sys::tempDir();
+        r = loadBytes(container("MSTM", 16, "A 1 1 1\n5 %u8\n"));
+    }
     EXPECT_EQ(r, -1207);
-    EXPECT_EQ(error, "cannot create a temporary file in " + dir.file("no-such-dir"));
+    EXPECT_EQ(qvtest::slashed(folder), dir.file("no-such-dir") + (kWindows ? "/" : ""));
+    EXPECT_EQ(error, "cannot create a temporary file in " + folder);
 }
 
 TEST_F(Parser, CountZeroAndTheLineAfterIt) {

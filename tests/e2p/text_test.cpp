@@ -103,16 +103,17 @@ TEST(Files, LengthAndExistence) {
 
 TEST(Files, TempFilePathIsANewEmptyFileInTmpdir) {
     qvtest::TempDir dir;
-    const char *old = std::getenv("TMPDIR");
-    std::string saved = old ? old : "";
-    qvtest::setEnv("TMPDIR", dir.path().c_str());
-    std::string a = GetTempFilePath("AuE"), b = GetTempFilePath("AuE");
-    qvtest::setEnv("TMPDIR", (dir.path() + "/missing").c_str());
-    std::string none = GetTempFilePath("AuE");
-    if (old) qvtest::setEnv("TMPDIR", saved.c_str());
-    else qvtest::unsetEnv("TMPDIR");
+    std::string a, b, none;
+    {
+        const qvtest::TempFolderScope scope(dir.path());
+        a = GetTempFilePath("AuE"), b = GetTempFilePath("AuE");
+    }
+    {
+        const qvtest::TempFolderScope scope(dir.path() + "/missing");
+        none = GetTempFilePath("AuE");
+    }
 
-    EXPECT_EQ(a.rfind(dir.path() + "/AuE", 0), 0u) << a;
+    EXPECT_EQ(qvtest::slashed(a).rfind(dir.path() + "/AuE", 0), 0u) << a;
     EXPECT_NE(a, b);
     EXPECT_TRUE(IsFileExist(a));
     EXPECT_EQ(GetFileLength(a), 0u);

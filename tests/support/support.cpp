@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <fstream>
@@ -33,6 +34,29 @@ TempDir::~TempDir() {
     std::error_code ec;
     std::filesystem::remove_all(qv::sys::fsPath(path_), ec);
 }
+
+#ifdef _WIN32
+constexpr const char *kTempVariables[] = {"TMP", "TEMP"};
+#else
+constexpr const char *kTempVariables[] = {"TMPDIR"};
+#endif
+
+TempFolderScope::TempFolderScope(const std::string &dir) {
+    for (const char *name : kTempVariables) {
+        const char *old = std::getenv(name);
+        saved_.emplace_back(name, old ? old : "");
+        setEnv(name, dir);
+    }
+}
+
+TempFolderScope::~TempFolderScope() {
+    for (const auto &[name, old] : saved_) {
+        if (old.empty()) unsetEnv(name);
+        else setEnv(name, old);
+    }
+}
+
+std::string slashed(const std::string &path) { return qv::sys::utf8Path(qv::sys::fsPath(path)); }
 
 void writeFile(const std::string &path, const Bytes &data) {
     std::ofstream f(qv::sys::fsPath(path), std::ios::binary | std::ios::trunc);

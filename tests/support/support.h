@@ -6,11 +6,18 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qvtest {
 
 using Bytes = std::vector<uint8_t>;
+
+#ifdef _WIN32
+constexpr bool kWindows = true;
+#else
+constexpr bool kWindows = false;
+#endif
 
 // A fresh folder under the system temporary directory, removed with its
 // contents when the object goes.
@@ -26,6 +33,23 @@ public:
 private:
     std::string path_;
 };
+
+// Makes `dir` the system's temporary folder for the object's lifetime (TMPDIR
+// on POSIX systems, TMP and TEMP on Windows), so that temporary files lie
+// where the test sees them.
+class TempFolderScope {
+public:
+    explicit TempFolderScope(const std::string &dir);
+    ~TempFolderScope();
+    TempFolderScope(const TempFolderScope &) = delete;
+    TempFolderScope &operator=(const TempFolderScope &) = delete;
+
+private:
+    std::vector<std::pair<const char *, std::string>> saved_; // unset when empty
+};
+
+// `path` with "/" between its names, however the system wrote it.
+std::string slashed(const std::string &path);
 
 void writeFile(const std::string &path, const Bytes &data);
 void writeText(const std::string &path, const std::string &text);
