@@ -165,6 +165,8 @@ TEST_F(ExampleRelease, InspectListsTheParametersByName) {
 // params.e2p, one byte of logo.cus changed and a file added to user.fat. The
 // comparison names exactly these; a release against itself differs nowhere.
 TEST_F(ExampleRelease, DiffNamesWhatChangedBetweenTwoReleases) {
+    if (!hasBash())
+        GTEST_SKIP() << "the later release is made by shell tools (sed, dd, python3), and there is no bash here";
     const std::string next = tmp.file("next");
     CliResult made = runBash("set -e; mkdir -p '" + next + "/fat'; cp -rp '" + kRelease + "' '" + next +
                              "/release'; cp '" + kExamples + "/release.json' '" + kExamples + "/flash.json' '" +

@@ -18,6 +18,8 @@ using namespace qvtest;
 class VerifyRelease : public ::testing::Test {
 protected:
     void SetUp() override {
+        if (!hasBash())
+            GTEST_SKIP() << "the cases are made and decoded by shell tools (objcopy, sed), and there is no bash here";
         std::filesystem::copy(std::string(QUORVEL_SOURCE_DIR) + "/examples", dir(""),
                               std::filesystem::copy_options::recursive);
         for (const char *out : {"flash.bin", "flash.hex", "flash.srec"}) {
