@@ -27,8 +27,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (uint64_t(address) + size > 0x100000000ull) address = 0;
     qvcli::RecordLines lines(format);
     std::string text;
-    for (size_t at = 0; at < size; at += 32) lines.data(address + uint32_t(at), data + at, std::min<size_t>(32, size - at), text);
-    lines.end(text);
+    char line[qvcli::RecordLines::kMaxChars];
+    for (size_t at = 0; at < size; at += 32) {
+        char *end = lines.data(address + uint32_t(at), data + at, std::min<size_t>(32, size - at), line);
+        text.append(line, size_t(end - line));
+    }
+    text.append(line, size_t(lines.end(line) - line));
     const std::string again = dir.write("again", qvfuzz::Bytes(text.begin(), text.end()));
     qvcli::RecordReader reader(again, format);
     qvcli::DataRecord r;
