@@ -17,6 +17,13 @@ Json fileJson(const RecordFile &f) {
     return Json{{"path", f.path}, {"exists", f.exists}, {"size", f.size}, {"sha256", f.sha256}};
 }
 
+std::string textField(const Json &j, const char *key, const std::string &parent) {
+    auto it = j.find(key);
+    if (it == j.end()) return "";
+    if (!it->is_string()) throw UsageError("field \"" + fieldName(parent, key) + "\": must be a string");
+    return it->get<std::string>();
+}
+
 RecordFile fileFrom(const Json &j, const std::string &field) {
     requireObject(j, field);
     checkKnownKeys(j, field, {"path", "exists", "size", "sha256"});
@@ -24,17 +31,11 @@ RecordFile fileFrom(const Json &j, const std::string &field) {
     f.path = stringField(j, "path", field);
     f.exists = boolField(j, "exists", field, false);
     f.size = unsignedField(j, "size", field, UINT64_MAX, true);
-    f.sha256 = stringField(j, "sha256", field);
+    // Empty for a file that did not exist when the record was written.
+    f.sha256 = textField(j, "sha256", field);
     if (!f.sha256.empty() && (f.sha256.size() != 64 || f.sha256.find_first_not_of("0123456789abcdef") != std::string::npos))
         throw UsageError("field \"" + fieldName(field, "sha256") + "\": not 64 lower-case hex digits");
     return f;
-}
-
-std::string textField(const Json &j, const char *key, const std::string &parent) {
-    auto it = j.find(key);
-    if (it == j.end()) return "";
-    if (!it->is_string()) throw UsageError("field \"" + fieldName(parent, key) + "\": must be a string");
-    return it->get<std::string>();
 }
 
 RecordInput inputFrom(const Json &j, const std::string &field) {
