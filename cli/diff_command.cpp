@@ -55,9 +55,25 @@ ReleaseOnDisk releaseOf(const std::string &path, const std::string &outDir, cons
     return r;
 }
 
+// Every file a release is read from, so that the page is written over none.
+void addFiles(std::vector<NamedPath> &to, const ReleaseOnDisk &r, const std::string &which) {
+    const MergeArgs &a = r.args;
+    for (const std::string *p : {&r.source, &a.flashInfoPath, &a.e2pBase, &a.e2pArea, &a.e2pAreaOut, &a.outCode,
+                                 &a.outE2p, &a.outRai, &a.log})
+        to.push_back({*p, which});
+    for (const std::vector<std::string> *list : {&a.images, &a.patches, &a.cus, &a.e2pFiles})
+        for (const std::string &p : *list) to.push_back({p, which});
+}
+
 int runDiff(const DiffOptions &o) {
     const ReleaseOnDisk oldDisk = releaseOf(o.oldPath, o.oldOutDir, "old");
     const ReleaseOnDisk newDisk = releaseOf(o.newPath, o.newOutDir, "new");
+    if (!o.report.empty()) {
+        std::vector<NamedPath> read;
+        addFiles(read, oldDisk, "a file of OLD");
+        addFiles(read, newDisk, "a file of NEW");
+        checkOutputPaths(read, {{o.report, "--report"}});
+    }
     // The two releases are read side by side: each is hundreds of megabytes
     // for a large flash.
     auto older = std::async(std::launch::async, readRelease, oldDisk);
@@ -65,7 +81,6 @@ int runDiff(const DiffOptions &o) {
     const ReleaseRead before = older.get();
     const ReleaseDiff d = compareReleases(before, after);
     if (!o.report.empty()) {
-        checkOutputPaths({{o.oldPath, "OLD"}, {o.newPath, "NEW"}}, {{o.report, "--report"}});
         const std::string page = renderDiffPage(d, before, after);
         writeWholeFile(o.report, Bytes(page.begin(), page.end()));
     }

@@ -214,6 +214,13 @@ TEST_F(ExampleRelease, DiffNamesWhatChangedBetweenTwoReleases) {
     EXPECT_EQ(same.status, 0) << same.out << same.err;
     EXPECT_TRUE(contains(readText(tmp.file("same.html")), "No differences."));
     EXPECT_EQ(runCli({"diff", kExamples + "/release.json", tmp.file("none.json")}).status, 2);
+    // The page is never written over a file either release is read from.
+    const Bytes image = readFile(tmp.file("manifest") + "/code.img");
+    EXPECT_EQ(runCli({"diff", kExamples + "/release.json", kExamples + "/release.json", "--old-out-dir",
+                      tmp.file("manifest"), "--report", tmp.file("manifest") + "/code.img"})
+                  .status,
+              2);
+    EXPECT_EQ(readFile(tmp.file("manifest") + "/code.img"), image);
 }
 
 } // namespace
