@@ -25,12 +25,14 @@ int runExport(const ExportOptions &o) {
     for (const RecordOutput &image : r.outputs)
         if (!image.file.path.empty()) inputs.push_back({r.pathOf(image.file), "the record's " + image.image + " image"});
     checkOutputPaths(inputs, {{o.out, "-o"}});
-    // The images are hashed as the file is written from them; it replaces
-    // an earlier one only when they all match their digests.
-    FlashContent content(flashLayoutOf(r), true);
+    // The images are hashed while the file is written from them; it
+    // replaces an earlier one only when they all match their digests.
+    const FlashLayout layout = flashLayoutOf(r);
+    ImageFacts digests(layout);
+    FlashContent content(layout);
     writeFlashFile(o.out, format, content, o.sync, [&] {
         VerifyResult v;
-        verifyFolder(r, true, v, [&](const std::string &path) { return content.facts(path); });
+        verifyFolder(r, true, v, [&](const std::string &path) { return digests(path); });
         for (const Finding &f : v.differences) std::cerr << "differs: " << f.text << "\n";
         if (!v.differences.empty())
             throw InputError(o.record + ": the images are not those of the record; nothing written");

@@ -5,9 +5,6 @@
 #include "rai/image_io.h"
 #include "report/files.h"
 #include "report/format.h"
-#include "report/sha256.h"
-
-#include "base/system.h"
 
 #include <quorvel/quorvel.h>
 
@@ -71,44 +68,28 @@ FlashLayout flashLayoutOf(const ReleaseRecord &r) {
     return l;
 }
 
-FlashContent::FlashContent(const FlashLayout &layout, bool digests) : layout_(layout) {
+FlashContent::FlashContent(const FlashLayout &layout) : layout_(layout) {
     for (const PlacedImage &p : layout_.images) {
-        Source &s = sources_.emplace_back();
-        s.file = qv::File(p.path, "rb");
-        if (!s.file) throw InputError("cannot read " + p.path);
-        if (digests) s.digest = std::make_unique<qv::Sha256>();
+        qv::File &f = files_.emplace_back(p.path, "rb");
+        if (!f) throw InputError("cannot read " + p.path);
     }
 }
 
-size_t FlashContent::readFile(Source &s, uint8_t *dst, size_t n, uint64_t offset) {
-    const size_t got = s.file.readAt(dst, n, int64_t(offset));
-    if (s.digest && offset <= s.hashed && s.hashed < offset + got) {
-        s.digest->update(dst + (s.hashed - offset), size_t(offset + got - s.hashed));
-        s.hashed = offset + got;
-    }
-    return got;
+ImageFacts::ImageFacts(const FlashLayout &layout) {
+    for (const PlacedImage &p : layout.images)
+        pending_.emplace_back(p.path, std::async(std::launch::async, [path = p.path] { return fileFacts(path); }).share());
 }
 
-FileFacts FlashContent::facts(const std::string &path) {
-    size_t i = 0;
-    while (i < sources_.size() && !(sources_[i].digest && layout_.images[i].path == path)) ++i;
-    if (i == sources_.size()) return fileFacts(path);
-    Source &s = sources_[i];
-    const qv::sys::FileStatus st = qv::sys::fileStatus(path);
-    FileFacts f{path, st.kind == qv::sys::FileKind::regular, st.size, ""};
-    if (f.exists) {
-        qv::PageBlock block(size_t(1) << 17);
-        while (readFile(s, block.data(), block.size(), s.hashed) > 0) {}
-        if (int64_t(s.hashed) == s.file.length()) f.sha256 = hexDigest(*s.digest);
-    }
-    s.digest.reset();
-    return f;
+FileFacts ImageFacts::operator()(const std::string &path) {
+    for (auto &[image, facts] : pending_)
+        if (image == path) return facts.get();
+    return fileFacts(path);
 }
 
 void FlashContent::readImage(size_t i, uint64_t offset, uint8_t *dst, size_t n) {
     const PlacedImage &p = layout_.images[i];
     if (!p.interleaved) {
-        const size_t got = readFile(sources_[i], dst, n, offset);
+        const size_t got = files_[i].readAt(dst, n, int64_t(offset));
         if (got < n && offset + got < p.fileSize) throw InputError("cannot read " + p.path);
         std::memset(dst + got, 0xFF, n - got);
         return;
@@ -118,7 +99,7 @@ void FlashContent::readImage(size_t i, uint64_t offset, uint8_t *dst, size_t n) 
     const size_t size = size_t(last - first + 1) * 32;
     if (!slots_ || slots_->size() < size) slots_.emplace(size);
     uint8_t *slots = slots_->data();
-    const size_t got = readFile(sources_[i], slots, size, first * 32);
+    const size_t got = files_[i].readAt(slots, size, int64_t(first * 32));
     if (got < size && first * 32 + got < p.fileSize) throw InputError("cannot read " + p.path);
     std::memset(slots + got, 0xFF, size - got);
     static const qv::FlashState kInterleaved = qv::layoutOnly(true);

@@ -11,11 +11,11 @@
 
 #include "base/file.h"
 #include "base/page_block.h"
-#include "base/sha256.h"
 #include "cli/record.h"
 #include "report/model.h"
 
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -48,32 +48,35 @@ struct FlashLayout {
 // failed, an image lies outside the flash or two of them overlap.
 FlashLayout flashLayoutOf(const ReleaseRecord &r);
 
-// Reads the flash the layout describes. With `digests`, each image file is
-// hashed on the way: the bytes the reads take from its start on, in file
-// order, so that checking the images costs no second pass over them.
+// Reads the flash the layout describes.
 class FlashContent {
 public:
     // Opens every image file; throws InputError naming one that cannot be read.
-    explicit FlashContent(const FlashLayout &layout, bool digests = false);
+    explicit FlashContent(const FlashLayout &layout);
     // The bytes of [address, address + n), within the flash.
     void read(uint64_t address, uint8_t *dst, size_t n);
     const FlashLayout &layout() const { return layout_; }
-    // Size and digest of the file at `path`, as fileFacts() gives them. An
-    // image file hashed on the way is read only past what the reads took
-    // (once: a later call reads it whole); any other file is read whole.
-    FileFacts facts(const std::string &path);
 
 private:
-    struct Source {
-        qv::File file;
-        std::unique_ptr<qv::Sha256> digest; // none: not hashed on the way
-        uint64_t hashed = 0;                // the file's bytes the digest holds
-    };
     void readImage(size_t i, uint64_t offset, uint8_t *dst, size_t n);
-    size_t readFile(Source &s, uint8_t *dst, size_t n, uint64_t offset);
     FlashLayout layout_;
-    std::vector<Source> sources_;
+    std::vector<qv::File> files_;
     std::optional<qv::PageBlock> slots_; // interleaved reads: the file bytes before their second halves go
+};
+
+// The size and digest of each image file of a layout, each taken on a thread
+// of its own while the caller reads the flash from them: the largest image's
+// digest, not the reading, then sets the time.
+class ImageFacts {
+public:
+    explicit ImageFacts(const FlashLayout &layout);
+    // As fileFacts(path): an image file's from the thread (waiting for it to
+    // finish), any other file's read now.
+    FileFacts operator()(const std::string &path);
+
+private:
+    // A caller that leaves early (an error) waits for the threads to end.
+    std::vector<std::pair<std::string, std::shared_future<FileFacts>>> pending_;
 };
 
 } // namespace qvcli

@@ -69,6 +69,10 @@ inline constexpr const char *kVerifyFooter =
     "  quorvel verify --record out/release.record.json --readback dump.bin --at 0x04000000\n"
     "  quorvel verify --record out/release.record.json --readback dump.hex --e2p-content --json\n"
     "\n"
+    "A readback is compared with the images after they are checked against their\n"
+    "digests. On a line that verifies many devices, check the folder once (the first\n"
+    "example), then each readback with --skip-image-digests.\n"
+    "\n"
     "Exit status: 0 it matches (ranges a readback leaves out are listed as not\n"
     "checked); 1 it differs (each difference listed), or a file is not what it should\n"
     "be (the message names the file and the line); 2 a usage error.";

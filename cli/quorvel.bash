@@ -64,7 +64,7 @@ _quorvel() {
                        --sector-size --sectors --interleaved --extract-fat --json -q --quiet -h --help" ;;
         report) flags="--manifest --out-dir -o --output -q --quiet -h --help" ;;
         export) flags="--record -o --out --flash-format --sync -h --help" ;;
-        verify) flags="--record --remerge --readback --at --flash-format --e2p-content --json -h --help" ;;
+        verify) flags="--record --remerge --readback --at --flash-format --e2p-content --skip-image-digests --json -h --help" ;;
         diff) flags="--old-out-dir --new-out-dir --report --json -q --quiet -h --help" ;;
     esac
     if [[ ($sub == inspect || $sub == diff) && $cur != -* ]]; then

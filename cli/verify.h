@@ -45,6 +45,7 @@ struct ReadbackOptions {
     std::string format;         // --flash-format, else by the name
     std::optional<uint64_t> at; // a raw readback's flash address; default the flash's base
     bool e2pContent = false;    // the E2P partition by what its journal replays to
+    bool skipImageDigests = false; // compare with the images as they are (their folder checked before)
 };
 // Compares a read-back of the device with the release's flash. Throws
 // InputError for a readback that is not what it should be, UsageError for

@@ -39,8 +39,11 @@ void print(const std::string &record, const VerifyResult &v, bool json) {
 int runVerify(VerifyOptions &o) {
     const bool readback = !o.readback.path.empty();
     if (o.remerge && readback) throw UsageError("--remerge, --readback: one at a time");
-    if (!readback && (!o.at.empty() || o.readback.e2pContent || !o.readback.format.empty()))
-        throw UsageError(std::string(!o.at.empty() ? "--at" : o.readback.e2pContent ? "--e2p-content" : "--flash-format") +
+    if (!readback && (!o.at.empty() || o.readback.e2pContent || !o.readback.format.empty() || o.readback.skipImageDigests))
+        throw UsageError(std::string(!o.at.empty()                 ? "--at"
+                                     : o.readback.e2pContent       ? "--e2p-content"
+                                     : o.readback.skipImageDigests ? "--skip-image-digests"
+                                                                   : "--flash-format") +
                          ": only with --readback");
     if (!o.at.empty()) o.readback.at = optionNumber(o.at, "--at", UINT32_MAX);
     const ReleaseRecord r = readRecord(o.record);
@@ -67,6 +70,8 @@ void addVerifyCommand(CLI::App &app, int &status) {
         ->type_name("FORMAT");
     cmd->add_flag("--e2p-content", o->readback.e2pContent,
                   "compare the E2P partition by the parameters its journal replays to, not byte for byte");
+    cmd->add_flag("--skip-image-digests", o->readback.skipImageDigests,
+                  "compare the readback with the images without checking their recorded digests (the folder was verified)");
     cmd->add_flag("--json", o->json, "print the result as JSON");
     cmd->footer(kVerifyFooter);
     cmd->callback([o, &status] { status = guarded(o->json, [&] { return runVerify(*o); }); });

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 
 namespace qvcli {
 namespace {
@@ -158,16 +159,23 @@ void verifyReadback(const ReleaseRecord &r, const ReadbackOptions &o, VerifyResu
     const FlashLayout layout = flashLayoutOf(r);
     const FlashFormat format = flashFormatFor(o.path, o.format, "--readback");
     if (format != FlashFormat::Raw && o.at) throw UsageError("--at: only for a raw readback (HEX and S-records carry their addresses)");
-    // The images are hashed as the comparison reads them, then checked
+    // The images are hashed while the comparison reads them, then checked
     // against their digests.
-    FlashContent content(layout, true);
+    std::optional<ImageFacts> digests;
+    if (!o.skipImageDigests) digests.emplace(layout);
+    FlashContent content(layout);
     Comparison cmp(r, layout, o.e2pContent);
     Coverage cov;
     if (format == FlashFormat::Raw) compareRaw(o, content, cmp, cov);
     else compareRecords(o, format, content, cmp, cov);
-    VerifyResult images;
-    verifyFolder(r, true, images, [&](const std::string &path) { return content.facts(path); });
-    v.differences.insert(v.differences.end(), images.differences.begin(), images.differences.end());
+    if (digests) {
+        VerifyResult images;
+        verifyFolder(r, true, images, [&](const std::string &path) { return (*digests)(path); });
+        v.differences.insert(v.differences.end(), images.differences.begin(), images.differences.end());
+    } else {
+        v.notChecked.push_back({"the images against their recorded digests (--skip-image-digests)",
+                                Json{{"part", "image digests"}}});
+    }
     cmp.finish(content, v);
     listGaps(cov, layout, v);
     v.checked.push_back("readback " + o.path + " against the release's flash " + rangeText(layout.base, layout.end));
