@@ -83,6 +83,9 @@ TEST_F(VerifyRelease, RecordAndProgrammerFilesAgreeAndVerifyNamesEachDifference)
              return std::vector<std::string>{"--readback", dir("out/part.bin"), "--at", "0x04370000"};
          },
          0, {"not checked: 0x04000000-0x0436FFFF", "not checked: 0x04380000-0x043FFFFF", ": matches"}},
+        {"readback with the images' digests left to a folder check",
+         [&] { return std::vector<std::string>{"--readback", dir("out/flash.bin"), "--skip-image-digests"}; }, 0,
+         {"not checked: the images against their recorded digests (--skip-image-digests)", ": matches"}},
         {"code section", [&] { return readback(flipped(0x1000, 0x00)); }, 1,
          {"differs: 0x04001000-0x04001000 in code section: 1 bytes differ, release B7, device 00; 6 bits cleared"}},
         {"CUS record", [&] { return readback(flipped(0x33000, 0x00)); }, 1, {"0x04033000-0x04033000 in CUS area, record 3"}},
@@ -124,6 +127,15 @@ TEST_F(VerifyRelease, RecordAndProgrammerFilesAgreeAndVerifyNamesEachDifference)
         EXPECT_EQ(r.status, c.status) << c.name << "\n" << r.out << r.err;
         for (const std::string &s : c.says) EXPECT_TRUE(contains(r.out + r.err, s)) << c.name << ": " << s << "\n" << r.out << r.err;
     }
+    // The record of a merge that failed for a missing input reads back and says so.
+    std::filesystem::remove(dir("release/extra.e2p"));
+    EXPECT_EQ(runBash("SOURCE_DATE_EPOCH=1577836800 " + std::string(QUORVEL_CLI_PATH) + " merge -q --manifest " +
+                      dir("release.json") + " --out-dir " + dir("failed"))
+                  .status,
+              1);
+    CliResult failed = runCli({"verify", "--record", dir("failed/release.record.json")});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_TRUE(contains(failed.out, "differs: the merge of this release failed: error -1462")) << failed.out << failed.err;
     // Another format version is refused by name.
     std::string text(first.begin(), first.end());
     text.replace(text.find("\"version\": 1"), 12, "\"version\": 2");
