@@ -1,7 +1,9 @@
 #include "base/file.h"
 
+#include "base/page_block.h"
 #include "base/system.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -101,6 +103,28 @@ size_t File::writeThrough(const void *src, size_t n) {
     if (at < 0) return write(src, n);
     size_t done = writeAt(src, n, at);
     if (!seek(at + int64_t(done))) fail(errno);
+    return done;
+}
+
+uint64_t File::copyFrom(File &src, int64_t offset, uint64_t n) {
+    if (!f_ || !src || n == 0) return 0;
+    const int64_t at = tell();
+    uint64_t done = 0;
+    if (at >= 0 && allowed() && std::fflush(f_) == 0) {
+        for (int64_t moved; done < n; done += uint64_t(moved)) {
+            const size_t ask = size_t(std::min<uint64_t>(n - done, uint64_t(1) << 30));
+            moved = sys::copyAt(src.f_, offset + int64_t(done), f_, at + int64_t(done), ask);
+            if (moved <= 0) break;
+        }
+        if (!seek(at + int64_t(done))) fail(errno);
+    }
+    // What the system did not copy (it cannot, or `src` ended) goes through a block.
+    PageBlock block(size_t(1) << 17);
+    while (done < n && !failed_) {
+        const size_t got = src.readAt(block.data(), size_t(std::min<uint64_t>(n - done, block.size())), offset + int64_t(done));
+        if (got == 0 || write(block.data(), got) != got) break;
+        done += got;
+    }
     return done;
 }
 

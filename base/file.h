@@ -57,6 +57,11 @@ public:
     // writeAt() at the stream's position, which then moves past the bytes
     // written; write() where the file has no position (a pipe).
     size_t writeThrough(const void *src, size_t n);
+    // Writes n bytes of `src` from `offset` at the stream's position, which
+    // then moves past them: copied by the system from file to file where it
+    // can, else through a buffer. Returns the number written, short when
+    // `src` ends first or a write fails (which marks the file as failed).
+    uint64_t copyFrom(File &src, int64_t offset, uint64_t n);
     // Writes n copies of one byte value; returns the number written.
     size_t fill(uint8_t value, uint64_t n);
     // Asks the file system to set aside room for the file to grow to

@@ -41,6 +41,11 @@ std::FILE *openStream(const std::string &path, const char *mode);
 // the file, -1 on an error.
 int64_t readAt(std::FILE *f, void *dst, size_t n, int64_t offset);
 int64_t writeAt(std::FILE *f, const void *src, size_t n, int64_t offset);
+// Copies up to n bytes from `from` at `fromOffset` to `to` at `toOffset`
+// inside the system, without passing them through this process and past
+// both streams' buffers: the bytes moved, 0 at the end of `from`, -1 on an
+// error or where the system has no such copy (then copy through a buffer).
+int64_t copyAt(std::FILE *from, int64_t fromOffset, std::FILE *to, int64_t toOffset, size_t n);
 // 64-bit positions.
 bool seek(std::FILE *f, int64_t offset, int whence);
 int64_t tell(std::FILE *f);

@@ -57,6 +57,17 @@ int64_t writeAt(std::FILE *f, const void *src, size_t n, int64_t offset) {
     return retried([&] { return ::pwrite(fileno(f), src, n, off_t(offset)); });
 }
 
+int64_t copyAt(std::FILE *from, int64_t fromOffset, std::FILE *to, int64_t toOffset, size_t n) {
+#ifdef __linux__
+    loff_t in = fromOffset, out = toOffset;
+    return retried([&] { return ::copy_file_range(fileno(from), &in, fileno(to), &out, n, 0); });
+#else
+    (void)from, (void)fromOffset, (void)to, (void)toOffset, (void)n;
+    errno = ENOSYS;
+    return -1;
+#endif
+}
+
 bool seek(std::FILE *f, int64_t offset, int whence) { return fseeko(f, off_t(offset), whence) == 0; }
 
 int64_t tell(std::FILE *f) { return int64_t(ftello(f)); }

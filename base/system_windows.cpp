@@ -111,6 +111,11 @@ int64_t writeAt(std::FILE *f, const void *src, size_t n, int64_t offset) {
     });
 }
 
+int64_t copyAt(std::FILE *, int64_t, std::FILE *, int64_t, size_t) {
+    errno = ENOSYS; // no file-to-file copy at an offset: the caller copies through a buffer
+    return -1;
+}
+
 bool seek(std::FILE *f, int64_t offset, int whence) { return _fseeki64(f, offset, whence) == 0; }
 
 int64_t tell(std::FILE *f) { return _ftelli64(f); }

@@ -62,22 +62,51 @@ void blockLines(TextOutput &text, uint64_t from, const uint8_t *block, uint64_t 
     }
 }
 
+// The flash of [from, to) a block at a time, each block on the grid of the
+// block size.
+template <class Use> void writeBlocks(FlashContent &content, uint64_t from, uint64_t to, const Use &use) {
+    qv::PageBlock block(kBlock);
+    for (uint64_t a = from; a < to;) {
+        const uint64_t next = std::min(to, (a / kBlock + 1) * kBlock), n = next - a;
+        content.read(a, block.data(), size_t(n));
+        use(a, block.data(), n);
+        a = next;
+    }
+}
+
+// A raw file: an image placed byte for byte is copied by the system from its
+// file (its bytes never pass through this process); the erased gaps and the
+// interleaved images go through blocks.
+void writeRaw(SafeOutput &out, FlashContent &content) {
+    const FlashLayout &l = content.layout();
+    auto blocks = [&](uint64_t from, uint64_t to) {
+        writeBlocks(content, from, to, [&](uint64_t, const uint8_t *block, uint64_t n) { out.write(ByteView(block, size_t(n))); });
+    };
+    uint64_t at = l.base;
+    for (size_t i = 0; i < l.images.size(); ++i) {
+        const PlacedImage &p = l.images[i];
+        if (p.interleaved) continue;
+        blocks(at, p.address);
+        if (out.copy(content.file(i), 0, p.length) != p.length && !out.failed()) throw InputError("cannot read " + p.path);
+        at = p.end();
+    }
+    blocks(at, l.end);
+}
+
 } // namespace
 
 void writeFlashFile(const std::string &path, FlashFormat format, FlashContent &content, bool sync,
                     const std::function<void()> &beforeCommit) {
     SafeOutput out(path, sync);
-    const FlashLayout &l = content.layout();
-    qv::PageBlock block(kBlock);
-    TextOutput text(out, format);
-    for (uint64_t a = l.base; a < l.end;) {
-        const uint64_t next = std::min(l.end, (a / kBlock + 1) * kBlock), n = next - a;
-        content.read(a, block.data(), size_t(n));
-        if (format == FlashFormat::Raw) out.write(ByteView(block.data(), size_t(n)));
-        else blockLines(text, a, block.data(), n);
-        a = next;
+    if (format == FlashFormat::Raw) {
+        writeRaw(out, content);
+    } else {
+        TextOutput text(out, format);
+        writeBlocks(content, content.layout().base, content.layout().end, [&](uint64_t a, const uint8_t *block, uint64_t n) {
+            blockLines(text, a, block, n);
+        });
+        text.end();
     }
-    if (format != FlashFormat::Raw) text.end();
     if (beforeCommit) beforeCommit();
     out.commit();
 }

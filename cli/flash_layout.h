@@ -56,6 +56,8 @@ public:
     // The bytes of [address, address + n), within the flash.
     void read(uint64_t address, uint8_t *dst, size_t n);
     const FlashLayout &layout() const { return layout_; }
+    // The open file of image i of the layout.
+    qv::File &file(size_t i) { return files_[i]; }
 
 private:
     void readImage(size_t i, uint64_t offset, uint8_t *dst, size_t n);

@@ -70,6 +70,12 @@ public:
     // Appends `data`, for a file written in parts; a failed write is found by
     // commit().
     void write(ByteView data) { file_.write(data.data(), data.size()); }
+    // Appends n bytes of `src` from `offset`, copied by the system from file
+    // to file where it can; returns the bytes appended (short when `src` ends
+    // first; a failed write is found by commit()).
+    uint64_t copy(qv::File &src, int64_t offset, uint64_t n) { return file_.copyFrom(src, offset, n); }
+    // True once a write has failed.
+    bool failed() const { return file_.failed(); }
     // Puts the file in place; every write, the close, the flushes and the
     // move are checked. Throws InputError naming the path.
     void commit();

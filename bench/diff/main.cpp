@@ -8,6 +8,7 @@
 #include "gen/release.h"
 
 #include "base/file.h"
+#include "base/page_block.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -85,16 +86,21 @@ void merge(const Options &o, const std::string &dir) {
     if (r.report.result != 0) throw std::runtime_error("the merge of " + dir + " failed");
 }
 
-// Reads every output image of both releases once, in 1 MiB blocks.
+// Reads every output image of both releases once, in page-aligned blocks of
+// 128 KiB, as fast as `cat` does (a block off the page grid is copied into
+// several times slower, which would flatter the comparison).
 Run readImages(const std::vector<std::string> &dirs) {
     return runInChild([dirs] {
         ChildReport c;
-        std::vector<char> block(1 << 20);
+        qv::PageBlock block(size_t(1) << 17);
         for (const std::string &d : dirs)
             for (const char *name : kImages) {
                 qv::File f(d + "/out/" + name, "rb");
                 if (!f) c.result = -1;
-                while (f && f.read(block.data(), block.size()) > 0) {
+                for (int64_t at = 0; f;) {
+                    const size_t n = f.readAt(block.data(), block.size(), at);
+                    if (n == 0) break;
+                    at += int64_t(n);
                 }
             }
         return c;

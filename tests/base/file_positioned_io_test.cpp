@@ -59,6 +59,43 @@ TEST(FilePositionedIo, WritesLandAfterWhatTheStreamHeldAndKeepItInStep) {
     EXPECT_EQ(readFile(dir.file("out.bin")), want);
 }
 
+// A copy from another file lands after what the stream held, moves the
+// stream past it, and is short when the source ends; into a pipe, where the
+// system cannot copy file to file, it goes through a block.
+TEST(FilePositionedIo, CopyFromAppendsAnotherFilesBytesAndIsShortWhereItEnds) {
+    TempDir dir;
+    const Bytes data = randomBytes(300000, 9);
+    writeFile(dir.file("in.bin"), data);
+    qv::File in(dir.file("in.bin"), "rb");
+    qv::File f(dir.file("out.bin"), "wb");
+    ASSERT_TRUE(in && f);
+    ASSERT_EQ(f.write("ab", 2), 2u);
+    EXPECT_EQ(f.copyFrom(in, 1000, 200000), 200000u);
+    EXPECT_EQ(f.tell(), 200002);
+    EXPECT_EQ(f.copyFrom(in, 250000, 60000), 50000u); // the source ends first
+    ASSERT_EQ(f.write("!", 1), 1u);
+    ASSERT_TRUE(f.close());
+    Bytes want{'a', 'b'};
+    want.insert(want.end(), data.begin() + 1000, data.begin() + 201000);
+    want.insert(want.end(), data.begin() + 250000, data.end());
+    want.push_back('!');
+    EXPECT_EQ(readFile(dir.file("out.bin")), want);
+#ifndef _WIN32
+    const std::string fifo = dir.file("pipe");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    Bytes received;
+    std::thread reader([&] { received = readFile(fifo); });
+    {
+        qv::File p(fifo, "wb");
+        ASSERT_TRUE(p);
+        EXPECT_EQ(p.copyFrom(in, 0, data.size()), data.size());
+        EXPECT_TRUE(p.close());
+    }
+    reader.join();
+    EXPECT_EQ(received, data);
+#endif
+}
+
 TEST(FilePositionedIo, EachPositionedWriteIsOneOperationOfTheWriteSeam) {
     TempDir dir;
     for (int which : {0, 1}) {
