@@ -18,6 +18,14 @@ namespace {
 constexpr size_t kMaxLine = 600; // 255 data bytes and the fields around them, with room
 constexpr size_t kReadBlock = size_t(1) << 20;
 
+// The read block of a file: all of it when it is shorter than kReadBlock (a
+// readback of a few records takes no megabyte), else kReadBlock, which a
+// file of unknown length (a pipe) gets too.
+size_t readBlockFor(qv::File &f) {
+    const int64_t n = f ? f.length() : -1;
+    return n > 0 && uint64_t(n) < kReadBlock ? size_t(n) : kReadBlock;
+}
+
 constexpr bool kLittle = std::endian::native == std::endian::little;
 
 // Each byte value's two hex digits as they lie in memory, to write a byte
@@ -102,7 +110,7 @@ char *RecordLines::end(char *out) {
 }
 
 RecordReader::RecordReader(const std::string &path, FlashFormat f)
-    : path_(path), format_(f), file_(path, "rb"), buf_(kReadBlock) {
+    : path_(path), format_(f), file_(path, "rb"), buf_(readBlockFor(file_)) {
     if (!file_) throw InputError("cannot read " + path);
 }
 

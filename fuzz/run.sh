@@ -8,24 +8,28 @@ seconds=${1:-20}
 top=$(cd "$(dirname "$0")/.." && pwd)
 bin="$top/build/fuzz/fuzz"
 work="$top/build/fuzz"
-rm -rf "$work/corpus"
-"$bin/fuzz_seeds" "$top" "$work/corpus"
 # Seeds of the readers of finished files: the example release merged by the
-# command with its record and programmer files.
+# command with its record and programmer files, and a small release (a CUS
+# file and an E2P description file) with its record. The images are cut small
+# by fuzz_seeds: a small input makes each execution quick.
 ex="$work/example"
-rm -rf "$ex"
+rm -rf "$ex" "$work/corpus"
+rel="$top/examples/release"
 SOURCE_DATE_EPOCH=1577836800 "$top/build/fuzz/cli/quorvel" merge -q --manifest "$top/examples/release.json" \
   --out-dir "$ex" --out-flash "$ex/flash.hex"
 "$top/build/fuzz/cli/quorvel" export --record "$ex/release.record.json" -o "$ex/flash.srec"
+SOURCE_DATE_EPOCH=1577836800 "$top/build/fuzz/cli/quorvel" merge -q --flash-info "$top/examples/flash.json" \
+  --e2p-base "$rel/e2p_base.bin" --e2p-area "$rel/e2p_area.bin" --patch "$rel/dsp.pat" --cus "$rel/sens.cus" --e2p-file "$rel/extra.e2p" \
+  --out-code "$ex/small.code.img" --out-e2p "$ex/small.e2p.img" --out-rai "$ex/small.rai.img" \
+  --log "$ex/small.log" --record "$ex/small.record.json"
+"$bin/fuzz_seeds" "$top" "$work/corpus" "$ex"
 c="$work/corpus"
-mkdir -p "$c/fuzz_code_image" "$c/fuzz_e2p_image" "$c/fuzz_rai_store" "$c/fuzz_flash_record" "$c/fuzz_record" "$c/fuzz_readback"
-cp "$ex/code.img" "$c/fuzz_code_image/example"
-{ printf '\000'; cat "$ex/e2p.img"; } > "$c/fuzz_e2p_image/example"
-{ printf '\012'; cat "$ex/rai.img"; } > "$c/fuzz_rai_store/example"
-cp "$top/examples/release/flash.bin" "$c/fuzz_flash_record/example"
-cp "$ex/release.record.json" "$c/fuzz_record/example"
-{ printf '\000'; head -40 "$ex/flash.hex"; echo ':00000001FF'; } > "$c/fuzz_readback/hex"
-{ printf '\001'; head -40 "$ex/flash.srec"; echo 'S70500000000FA'; } > "$c/fuzz_readback/srec"
+mkdir -p "$c/fuzz_code_image" "$c/fuzz_flash_record" "$c/fuzz_record" "$c/fuzz_readback"
+cp "$ex/small.code.img" "$c/fuzz_code_image/cus-only"
+cp "$rel/flash.bin" "$c/fuzz_flash_record/example"
+cp "$ex/small.record.json" "$c/fuzz_record/small"
+{ printf '\000'; head -8 "$ex/flash.hex"; echo ':00000001FF'; } > "$c/fuzz_readback/hex"
+{ printf '\001'; head -8 "$ex/flash.srec"; echo 'S70500000000FA'; } > "$c/fuzz_readback/srec"
 mkdir -p "$work/findings"
 status=0
 passed=0

@@ -11,8 +11,12 @@
 namespace qvfuzz {
 
 FuzzDir::FuzzDir() {
+    // TMPDIR, else memory where the system has a file system there: a target
+    // that writes files every execution then waits for no disk.
     const char *tmp = std::getenv("TMPDIR");
-    std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/qvfuzz.XXXXXX";
+    std::error_code ec;
+    const char *dir = tmp && *tmp ? tmp : std::filesystem::is_directory("/dev/shm", ec) ? "/dev/shm" : "/tmp";
+    std::string tmpl = std::string(dir) + "/qvfuzz.XXXXXX";
     std::vector<char> buf(tmpl.begin(), tmpl.end());
     buf.push_back('\0');
     if (!mkdtemp(buf.data())) throw std::runtime_error("mkdtemp failed");

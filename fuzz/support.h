@@ -11,7 +11,7 @@ namespace qvfuzz {
 
 using Bytes = std::vector<uint8_t>;
 
-// A folder under the temporary directory, emptied and removed on exit.
+// A folder under TMPDIR, else /dev/shm or /tmp, emptied and removed on exit.
 class FuzzDir {
 public:
     FuzzDir();
