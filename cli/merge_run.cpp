@@ -121,7 +121,7 @@ int runMerge(const MergeArgs &a, const MergeSwitches &s) {
     }
     if (areaOut) areaOut->commit(area);
     recordMerge(a, s, flash, run, time);
-    if (s.json || !s.quiet) printMergeOutputs(req.results(), le32(&flash[28]), r.seconds, s.json);
+    if (s.json || !s.quiet) printMergeOutputs(req.results(), qv::FlashInfo(flash.data()).baseAddress(), r.seconds, s.json);
     return kExitOk;
 }
 
