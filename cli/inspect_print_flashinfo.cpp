@@ -1,6 +1,6 @@
 #include "report/format.h"
 #include "flash/geometry.h"
-#include "cli/report.h"
+#include "cli/inspect_print.h"
 
 #include <cstdio>
 

@@ -1,7 +1,7 @@
 #include "cli/errors.h"
 #include "report/format.h"
-#include "cli/examine.h"
-#include "cli/report.h"
+#include "cli/inspect.h"
+#include "cli/inspect_print.h"
 #include "e2p/image_reader.h"
 #include "base/system.h"
 
