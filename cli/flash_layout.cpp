@@ -5,7 +5,7 @@
 #include "rai/image_io.h"
 #include "report/files.h"
 #include "report/format.h"
-#include "report/sha256.h"
+#include "report/digests.h"
 
 #include "base/system.h"
 
