@@ -3,7 +3,7 @@
 #include "cli/cancel_signals.h"
 #include "cli/errors.h"
 #include "cli/merge_output.h"
-#include "cli/merge_request.h"
+#include "cli/library_request.h"
 #include "cli/record_merge.h"
 #include "report/release_report.h"
 #include "cli/progress_line.h"

@@ -1,4 +1,4 @@
-#include "cli/merge_request.h"
+#include "cli/library_request.h"
 
 #include "cli/errors.h"
 #include "entry/host_args.h"
