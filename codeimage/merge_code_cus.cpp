@@ -211,7 +211,7 @@ int merge_code_cus(CodeState &ci, const std::vector<std::string> &codeFiles, con
         if (int r = writeCodeSection(ci, codeFiles[0], image, flashSize, code, msg)) return r;
         if (cusFiles.empty()) return closeCodeOnlyImage(ci, image, out, flashInfo, msg);
     }
-    return build_cus_area(ci, image, code, dspFiles, mcpPath, cusFiles, out, flashInfo, msg);
+    return buildCusArea(ci, image, code, dspFiles, mcpPath, cusFiles, out, flashInfo, msg);
 }
 
 } // namespace qv
