@@ -4,7 +4,7 @@
 // report's (SafeOutput).
 #pragma once
 
-#include "report/read_files.h"
+#include "report/command_files.h"
 
 #include <string>
 #include <vector>

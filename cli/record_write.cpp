@@ -1,5 +1,5 @@
 // The record of a merge, from the release as the report gathers it.
-#include "report/read_files.h"
+#include "report/command_files.h"
 #include "cli/record.h"
 #include "cli/paths.h"
 #include "report/files.h"

@@ -1,4 +1,4 @@
-#include "report/read_files.h"
+#include "report/command_files.h"
 
 #include "base/cause.h"
 #include "base/system.h"
