@@ -169,19 +169,12 @@ enum OutputIndex { kCodeOutput = 0, kE2pOutput = 1, kRaiOutput = 2 };
  * record is the host's; this view neither copies nor owns it. */
 class FlashInfo {
 public:
-    /* Where each field lies: the one table of the record's offsets. */
-    static constexpr size_t kChipIdOffset = 2;
-    static constexpr size_t kChipSubIdOffset = 4;
-    static constexpr size_t kOptionsOffset = 6;
-    static constexpr size_t kSizeIn64KBOffset = 8;
-    static constexpr size_t kRegionCountOffset = 11;
-    static constexpr size_t kRegionsOffset = 12; /* 4 regions: shift, then count of sectors */
-    static constexpr size_t kRegionSize = 4;
-    static constexpr size_t kBaseAddressOffset = 28;
-    static constexpr size_t kCusOffsetOffset = 32;
-    static constexpr size_t kVersionAddrOffset = 36;
-    static constexpr size_t kVersionAddr1Offset = 40;
-    static constexpr size_t kMemPartCountOffset = 44;
+    /* Where each field lies: the one table of the record's offsets. The
+     * regions are 4 of 4 bytes (shift, then count of sectors). */
+    static constexpr size_t kChipIdOffset = 2, kChipSubIdOffset = 4, kOptionsOffset = 6, kSizeIn64KBOffset = 8;
+    static constexpr size_t kRegionCountOffset = 11, kRegionsOffset = 12, kRegionSize = 4;
+    static constexpr size_t kBaseAddressOffset = 28, kCusOffsetOffset = 32;
+    static constexpr size_t kVersionAddrOffset = 36, kVersionAddr1Offset = 40, kMemPartCountOffset = 44;
     static constexpr size_t kMemPartsOffset = 48;
     static constexpr size_t kMemPartSize = 80;
     static constexpr size_t kMemPartDidrOffset = 76; /* within a memory part */
