@@ -4,7 +4,7 @@
 // included, is not inspected.
 #pragma once
 
-#include "cli/io.h"
+#include "cli/paths.h"
 
 #include <optional>
 #include <string>

@@ -3,7 +3,7 @@
 #include "cli/diff_print.h"
 #include "cli/errors.h"
 #include "cli/help_text.h"
-#include "cli/io.h"
+#include "cli/paths.h"
 #include "cli/json_fields.h"
 #include "cli/merge_args.h"
 #include "cli/record.h"

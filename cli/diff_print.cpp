@@ -1,6 +1,6 @@
 #include "cli/diff_print.h"
 
-#include "cli/report.h"
+#include "cli/inspect_print.h"
 #include "report/format.h"
 
 #include <cstdio>

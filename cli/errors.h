@@ -1,5 +1,5 @@
 // How the command fails. Every subcommand reports through two exceptions,
-// InputError (report/read_files.h) and UsageError, which main turns into a
+// InputError (base/whole_file.h) and UsageError, which main turns into a
 // message on stderr and an exit status: 1 for a failed merge or an input file
 // that cannot be read or is not what it should be, 2 for a wrong command
 // line, manifest or JSON value. Where the failure has a cause (the file,
@@ -10,7 +10,7 @@
 // merge, else the exit status.
 #pragma once
 
-#include "report/read_files.h"
+#include "report/command_files.h"
 
 #include <exception>
 #include <stdexcept>

@@ -4,7 +4,7 @@
 #include "cli/errors.h"
 #include "cli/flash_file.h"
 #include "cli/help_text.h"
-#include "cli/io.h"
+#include "cli/paths.h"
 #include "cli/verify.h"
 
 #include <iostream>

@@ -1,6 +1,6 @@
 #include "cli/flash_file.h"
 
-#include "report/read_files.h"
+#include "report/command_files.h"
 
 #include "base/page_block.h"
 

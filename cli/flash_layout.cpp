@@ -34,7 +34,7 @@ FlashLayout flashLayoutOf(const ReleaseRecord &r) {
                          "): it has no flash to write or verify");
     FlashLayout l;
     l.base = r.flash.baseAddress;
-    l.end = uint64_t(l.base) + uint64_t(r.flash.sizeIn64KB) * 65536;
+    l.end = uint64_t(l.base) + qv::flashBytes(r.flash.sizeIn64KB);
     l.interleaved = r.flash.interleaved();
     for (const RecordOutput &o : r.outputs) {
         if (!o.produced || o.file.path.empty()) continue;

@@ -2,9 +2,9 @@
 // the binary FlashInfo record, in either direction (by the names' endings).
 #include "cli/commands.h"
 #include "cli/errors.h"
-#include "cli/flash_desc.h"
+#include "cli/flash_info_file.h"
 #include "cli/help_text.h"
-#include "cli/io.h"
+#include "cli/paths.h"
 #include "entry/strict_inputs.h"
 
 #include <cstdio>

@@ -2,7 +2,7 @@
 
 #include "cli/errors.h"
 #include "report/format.h"
-#include "report/read_files.h"
+#include "report/command_files.h"
 
 #include "base/system.h"
 

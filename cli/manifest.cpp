@@ -1,5 +1,5 @@
 #include "cli/errors.h"
-#include "cli/flash_desc.h"
+#include "cli/flash_info_file.h"
 #include "cli/json_fields.h"
 #include "cli/merge_args.h"
 

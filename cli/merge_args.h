@@ -2,7 +2,7 @@
 // checking them before anything is written.
 #pragma once
 
-#include "cli/io.h"
+#include "cli/paths.h"
 #include "report/release_args.h"
 
 #include <optional>

@@ -2,7 +2,7 @@
 // or an image it writes missing, an output that may not be written, a
 // FlashInfo record shorter than its fields.
 #include "cli/errors.h"
-#include "cli/flash_desc.h"
+#include "cli/flash_info_file.h"
 #include "cli/merge_args.h"
 
 #include "entry/images_written.h"

@@ -4,7 +4,7 @@
 #include "cli/errors.h"
 #include "cli/help_text.h"
 #include "cli/hex_records.h"
-#include "cli/io.h"
+#include "cli/paths.h"
 #include "cli/merge_args.h"
 #include "cli/merge_run.h"
 #include "cli/record_merge.h"

@@ -3,7 +3,7 @@
 #include "cli/cancel_signals.h"
 #include "cli/errors.h"
 #include "cli/merge_output.h"
-#include "cli/merge_request.h"
+#include "cli/library_request.h"
 #include "cli/record_merge.h"
 #include "report/release_report.h"
 #include "cli/progress_line.h"
@@ -31,7 +31,7 @@ struct CallResult {
 
 // The library call with the progress line shown while it runs (and cleared
 // before anything else is printed).
-CallResult callLibrary(MergeRequest &req, const CancelOnSignals &cancel, const MergeSwitches &s) {
+CallResult callLibrary(LibraryRequest &req, const CancelOnSignals &cancel, const MergeSwitches &s) {
     ProgressLine progress(!s.json && !s.quiet);
     req.request().cancel = cancel.flag();
     req.request().progress = &ProgressLine::report;
@@ -96,7 +96,7 @@ int runMerge(const MergeArgs &a, const MergeSwitches &s) {
     Bytes base = readInput("--e2p-base", [&] { return readWholeFile(a.e2pBase, kE2pBound); });
     Bytes area = readInput("--e2p-area", [&] { return readWholeFile(a.e2pArea, kE2pBound); });
     const int64_t time = s.recordedTime.value_or(recordedTimeFromEnvironment());
-    MergeRequest req(a, flash, base, area, requestFlags(s), time);
+    LibraryRequest req(a, flash, base, area, requestFlags(s), time);
     std::string refusal;
     if (const int refused = s.lenient ? 0 : checkBuffers(a, flash, base, area, refusal)) {
         reportMergeFailure(refused, refusal, "", s.json);
@@ -121,7 +121,7 @@ int runMerge(const MergeArgs &a, const MergeSwitches &s) {
     }
     if (areaOut) areaOut->commit(area);
     recordMerge(a, s, flash, run, time);
-    if (s.json || !s.quiet) printMergeOutputs(req.results(), le32(&flash[28]), r.seconds, s.json);
+    if (s.json || !s.quiet) printMergeOutputs(req.results(), qv::FlashInfo(flash.data()).baseAddress(), r.seconds, s.json);
     return kExitOk;
 }
 

@@ -1,7 +1,7 @@
 // The release record as JSON, and read back with every field checked.
 #include "cli/errors.h"
-#include "cli/flash_desc.h"
-#include "cli/io.h"
+#include "cli/flash_info_file.h"
+#include "cli/paths.h"
 #include "cli/record.h"
 #include "report/format.h"
 

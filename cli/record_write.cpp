@@ -1,9 +1,9 @@
 // The record of a merge, from the release as the report gathers it.
-#include "report/read_files.h"
+#include "report/command_files.h"
 #include "cli/record.h"
-#include "cli/io.h"
+#include "cli/paths.h"
 #include "report/files.h"
-#include "report/sha256.h"
+#include "report/digests.h"
 
 #include <quorvel/quorvel.h>
 

@@ -171,10 +171,10 @@ void publishArea(CodeState &ci, uint32_t cusStart, uint32_t cusEnd) {
 } // namespace
 
 uint32_t codeEndMarker(uint32_t versionAddr1, uint16_t options) {
-    return (versionAddr1 >> 24) >= 4 && (options & 1) ? kCodeEndMarkerNew : kCodeEndMarker;
+    return traceVersion(versionAddr1) >= 4 && (options & 1) ? kCodeEndMarkerNew : kCodeEndMarker;
 }
 
-int build_cus_area(CodeState &ci, File &image, const CodeSection &code, const std::vector<std::string> &dspFiles,
+int buildCusArea(CodeState &ci, File &image, const CodeSection &code, const std::vector<std::string> &dspFiles,
                    const std::string &mcpPath, const std::vector<std::string> &cusFiles, OutputImage &entry,
                    const FlashInfo &fi, std::string &msg) {
     uint32_t cusPos = 0;

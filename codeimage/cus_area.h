@@ -43,7 +43,7 @@ uint32_t codeEndMarker(uint32_t versionAddr1, uint16_t options);
 // Builds the CUS area on `image` (positioned at its end), closes it and
 // fills `entry` on success. Returns 0 or the code of the first failure, with
 // its text in `msg`.
-int build_cus_area(CodeState &ci, File &image, const CodeSection &code, const std::vector<std::string> &dspFiles,
+int buildCusArea(CodeState &ci, File &image, const CodeSection &code, const std::vector<std::string> &dspFiles,
                    const std::string &mcpPath, const std::vector<std::string> &cusFiles, OutputImage &entry,
                    const FlashInfo &flashInfo, std::string &msg);
 

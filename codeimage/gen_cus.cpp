@@ -105,7 +105,7 @@ uint8_t cus_get_file_type(const uint8_t *head, size_t length, uint8_t chunkIdent
     return tag[0];
 }
 
-bool cus_find_ident(uint8_t fileType, uint32_t &ident) {
+bool cusFindIdent(uint8_t fileType, uint32_t &ident) {
     for (const IdentRow &row : kIdentTable) {
         if (row.fileType == fileType) {
             ident = row.ident;
@@ -181,7 +181,7 @@ int gen_cus(CodeState &ci, const std::string &path, File &out) {
     logValue(ci.io.log, kName, "cus_chunk_size", fig.chunkSize);
     logValue(ci.io.log, kName, "cus_data_len", fig.dataLen);
     uint32_t ident = kNoIdent;
-    bool found = cus_find_ident(fig.fileType, ident);
+    bool found = cusFindIdent(fig.fileType, ident);
     logValue(ci.io.log, kName, "ident", ident);
     if (!found) {
         const long long at = cus.start;

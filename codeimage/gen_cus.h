@@ -42,7 +42,7 @@ uint8_t cus_get_file_type(const uint8_t *head, size_t length, uint8_t chunkIdent
 
 // Record ident of a file type (the first table row for it); false when the
 // type has no row.
-bool cus_find_ident(uint8_t fileType, uint32_t &ident);
+bool cusFindIdent(uint8_t fileType, uint32_t &ident);
 
 // True when the file opens, has at least 16 bytes and begins "MSTM" or "MSTE".
 bool cus_has_container(const std::string &path);

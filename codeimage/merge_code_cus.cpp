@@ -202,7 +202,7 @@ int merge_code_cus(CodeState &ci, const std::vector<std::string> &codeFiles, con
     if (codeFiles.empty() && cusFiles.empty()) return 0;
     // No part of the image may pass the end of the flash, which also keeps
     // its 32-bit sizes and offsets from wrapping.
-    const uint64_t flashSize = uint64_t(flashInfo.sizeIn64KB()) << 16;
+    const uint64_t flashSize = flashBytes(flashInfo.sizeIn64KB());
     fms_adSetWriteLimit(ci, flashSize);
     File image = ci.io.openOutput(out.imagePath, "wb");
     if (!image) return openFailed(ci, msg, out.imagePath, "created", kErrCodeImageOpen);
@@ -211,7 +211,7 @@ int merge_code_cus(CodeState &ci, const std::vector<std::string> &codeFiles, con
         if (int r = writeCodeSection(ci, codeFiles[0], image, flashSize, code, msg)) return r;
         if (cusFiles.empty()) return closeCodeOnlyImage(ci, image, out, flashInfo, msg);
     }
-    return build_cus_area(ci, image, code, dspFiles, mcpPath, cusFiles, out, flashInfo, msg);
+    return buildCusArea(ci, image, code, dspFiles, mcpPath, cusFiles, out, flashInfo, msg);
 }
 
 } // namespace qv

@@ -5,6 +5,7 @@
 #include "base/results.h"
 #include "base/file.h"
 #include "base/log.h"
+#include "base/whole_file.h"
 #include "base/results.h"
 #include "e2p/text_helpers.h"
 #include "e2p/text_lines.h"
@@ -22,25 +23,6 @@ int fail(std::string &error, int code, std::string message) {
 }
 
 constexpr size_t kContainerProbe = 16;
-constexpr size_t kReadBlock = 1 << 16;
-
-// How reading a whole stream ended.
-enum class ReadEnd { whole, cut, tooLong };
-
-// Reads the whole stream, but never more than `limit` bytes: `cut` when it
-// ends before the length it had when it was opened (a read error), `tooLong`
-// when it gives more than `limit` (a device or a pipe, or a file that grew).
-ReadEnd readAll(File &f, std::string &out, uint64_t limit, int64_t &expected) {
-    expected = f.length();
-    out.clear();
-    if (expected > 0) out.reserve(size_t(std::min(uint64_t(expected), limit)));
-    char block[kReadBlock];
-    for (size_t n; (n = f.read(block, sizeof block)) > 0;) {
-        if (out.size() + n > limit) return ReadEnd::tooLong;
-        out.append(block, n);
-    }
-    return expected < 0 || out.size() >= uint64_t(expected) ? ReadEnd::whole : ReadEnd::cut;
-}
 
 // A numeric value token: "%p" is the placeholder (all bits set), "0x"
 // anywhere makes it hexadecimal, anything else is decimal.
@@ -243,7 +225,7 @@ int CE2pFile::ParseFile(const std::string &path, E2pObjectSink &sink, std::strin
     // file that cannot be read to its end gives no object at all.
     std::string text;
     int64_t expected = 0;
-    const ReadEnd end = readAll(in, text, kE2pMaxFileSize, expected);
+    const ReadEnd end = readWholeStream(in, text, kE2pMaxFileSize, expected);
     if (end == ReadEnd::cut) {
         if (Cause *w = why())
             w->explain("reading stopped after %zu of its %lld bytes", text.size(), static_cast<long long>(expected));

@@ -1,5 +1,6 @@
 #include "e2p/e2p_load.h"
 
+#include "base/bytes.h"
 #include "e2p/access.h"
 #include "e2p/e2p_file.h"
 
@@ -27,13 +28,13 @@ public:
     bool end() override {
         int length = 0;
         if (builder_.finish(&length) != 0) return refuseSize();
-        const auto offset = e2pRecordOffset(uint16_t(record_[2] | record_[3] << 8));
+        const auto offset = e2pRecordOffset(le16(&record_[2]));
         if (!offset) {
             e2p_.io.cause.explain("line %zu: object %s has address %d, expected 0 to 8191 or 16384 to 24575", line_,
                                   name_.c_str(), address_);
             return refuse();
         }
-        const uint16_t count = uint16_t(record_[4] | record_[5] << 8);
+        const uint16_t count = le16(&record_[4]);
         fms_E2pWrite(e2p_, *offset, count, record_.data() + 7); // refused: the object is skipped
         return true;
     }

@@ -9,6 +9,7 @@
 // byte when n is odd, then the n data bytes.
 #pragma once
 
+#include "base/bytes.h"
 #include "e2p/e2p_state.h"
 
 #include <cstdint>
@@ -32,9 +33,9 @@ inline constexpr uint32_t kE2pRecAddressLimit = 0x4000;
 // The six header bytes of a record as stored.
 struct E2pRecHeader {
     uint8_t b[kE2pRecHeader] = {};
-    uint16_t word0() const { return uint16_t(b[0] | b[1] << 8); }
+    uint16_t word0() const { return le16(b); }
     uint16_t address() const { return word0() & 0x3FFF; }
-    uint16_t count() const { return uint16_t(b[2] | b[3] << 8); }
+    uint16_t count() const { return le16(&b[2]); }
     uint8_t storedCheck() const { return b[4]; }
     uint8_t dataCheck() const { return b[5]; }
 };

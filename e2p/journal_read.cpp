@@ -1,5 +1,6 @@
 #include "e2p/journal_read.h"
 
+#include "base/bytes.h"
 #include "base/text_format.h"
 #include "e2p/access.h"
 #include "e2p/image_reader.h"
@@ -67,7 +68,7 @@ void noteRecordProblem(E2pJournal &j, const E2pJournalRecord &r) {
 bool readWord(E2pState &e2p, uint32_t x, uint16_t &v) {
     uint8_t b[2];
     if (fms_E2pRead(e2p, x, 2, b) != 0) return false;
-    v = uint16_t(b[0] | b[1] << 8);
+    v = le16(b);
     return true;
 }
 

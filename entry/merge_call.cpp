@@ -4,7 +4,7 @@
 #include "codeimage/merge_code_cus.h"
 #include "e2p/merge_e2p.h"
 #include "entry/images_written.h"
-#include "entry/same_file.h"
+#include "entry/outputs_not_inputs.h"
 #include "entry/strict_inputs.h"
 #include "flash/geometry.h"
 #include "input/inputs.h"

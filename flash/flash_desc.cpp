@@ -10,8 +10,6 @@
 namespace qv {
 namespace {
 
-constexpr size_t kMemPartDidr = 76; // offset of `didr` in a memory-part entry
-
 using LayoutRecord = std::array<uint8_t, FlashInfo::kMinSize>;
 
 // A record whose `flags` word is all the layout there is.
@@ -32,24 +30,25 @@ size_t recordSize(uint64_t memParts) {
 
 std::vector<uint8_t> encodeFlashDesc(const FlashDesc &d) {
     std::vector<uint8_t> b(recordSize(d.memParts.size()), 0);
-    putLe16(&b[2], d.chipId);
-    putLe16(&b[4], d.chipSubId);
-    putLe16(&b[6], d.options);
-    putLe16(&b[8], d.sizeIn64KB);
-    b[11] = uint8_t(d.regions.size());
-    for (size_t k = 0; k < d.regions.size() && k < kMaxFlashRegions; ++k) {
-        putLe16(&b[12 + 4 * k], d.regions[k].shift);
-        putLe16(&b[14 + 4 * k], d.regions[k].count);
+    using F = FlashInfo;
+    putLe16(&b[F::kChipIdOffset], d.chipId);
+    putLe16(&b[F::kChipSubIdOffset], d.chipSubId);
+    putLe16(&b[F::kOptionsOffset], d.options);
+    putLe16(&b[F::kSizeIn64KBOffset], d.sizeIn64KB);
+    b[F::kRegionCountOffset] = uint8_t(d.regions.size());
+    for (unsigned k = 0; k < d.regions.size() && k < kMaxFlashRegions; ++k) {
+        putLe16(&b[F::regionOffset(k)], d.regions[k].shift);
+        putLe16(&b[F::regionOffset(k) + 2], d.regions[k].count);
     }
-    putLe32(&b[28], d.baseAddress);
-    putLe32(&b[32], d.cusOffset);
-    putLe32(&b[36], d.versionAddr);
-    putLe32(&b[40], d.versionAddr1);
-    putLe32(&b[44], uint32_t(d.memParts.size()));
-    for (size_t i = 0; i < d.memParts.size(); ++i) {
-        uint8_t *entry = &b[FlashInfo::kMemPartsOffset + FlashInfo::kMemPartSize * i];
+    putLe32(&b[F::kBaseAddressOffset], d.baseAddress);
+    putLe32(&b[F::kCusOffsetOffset], d.cusOffset);
+    putLe32(&b[F::kVersionAddrOffset], d.versionAddr);
+    putLe32(&b[F::kVersionAddr1Offset], d.versionAddr1);
+    putLe32(&b[F::kMemPartCountOffset], uint32_t(d.memParts.size()));
+    for (uint32_t i = 0; i < d.memParts.size(); ++i) {
+        uint8_t *entry = &b[F::memPartOffset(i)];
         putLe32(entry, d.memParts[i].id);
-        putLe16(entry + kMemPartDidr, d.memParts[i].didr);
+        putLe16(entry + F::kMemPartDidrOffset, d.memParts[i].didr);
     }
     // `flags` shares its bytes with the first memory part (entry offset 68),
     // which the library never reads there; it is written last.

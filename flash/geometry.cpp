@@ -12,7 +12,7 @@ uint32_t bankBase(uint32_t address) { return address & kBankMask; }
 
 // First address past the flash for the bank of `address`, without 32-bit wrap.
 uint64_t flashEnd(const FlashState &flash, uint32_t address) {
-    return uint64_t(bankBase(address)) + (uint64_t(fms_FlashInfo(flash).sizeIn64KB()) << 16);
+    return uint64_t(bankBase(address)) + flashBytes(fms_FlashInfo(flash).sizeIn64KB());
 }
 
 // Shift of the region holding `address`, or -1.
@@ -63,7 +63,7 @@ uint32_t fms_GetRegionSectorCount(const FlashState &flash, uint32_t k) {
 int fms_FindRegion(const FlashState &flash, uint32_t address, uint32_t *flashSize) {
     if (!fms_HasFlashInfo(flash)) return -1;
     FlashInfo fi = fms_FlashInfo(flash);
-    if (flashSize) *flashSize = uint32_t(fi.sizeIn64KB()) << 16;
+    if (flashSize) *flashSize = uint32_t(flashBytes(fi.sizeIn64KB()));
     if (!fms_GeometryValid(flash)) return -1;
     uint64_t end = bankBase(address);
     for (unsigned k = 0; k < fi.regionCount(); ++k) {

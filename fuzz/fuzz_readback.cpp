@@ -2,7 +2,7 @@
 // S-records (bit 0), the rest is the file, read record by record. Then the
 // same bytes written as records of that format read back to the same bytes.
 #include "cli/hex_records.h"
-#include "report/read_files.h"
+#include "report/command_files.h"
 #include "support.h"
 
 #include <cstdlib>

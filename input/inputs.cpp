@@ -1,5 +1,6 @@
 #include "input/inputs.h"
 
+#include "base/bytes.h"
 #include "base/log.h"
 
 namespace qv {
@@ -18,12 +19,10 @@ int file_kind_byte(File &f) {
 bool wpb_read_header(File &f, uint32_t *typeCode) {
     uint8_t hdr[128];
     size_t n = f.seek(16) ? f.read(hdr, sizeof hdr) : 0;
-    if (n < 2 || uint16_t(hdr[0] | hdr[1] << 8) != kWpbMagic) return false;
+    if (n < 2 || le16(hdr) != kWpbMagic) return false;
     if (typeCode) {
         // A header cut short before offset 48 has no RAI type code.
-        *typeCode = n >= 32 ? uint32_t(hdr[28]) | uint32_t(hdr[29]) << 8 | uint32_t(hdr[30]) << 16 |
-                                  uint32_t(hdr[31]) << 24
-                            : 0;
+        *typeCode = n >= 32 ? le32(&hdr[28]) : 0;
     }
     f.seek(kWpbHeaderSize);
     return true;

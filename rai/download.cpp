@@ -1,5 +1,6 @@
 #include "rai/download.h"
 
+#include "base/bytes.h"
 #include "base/results.h"
 #include "base/log.h"
 #include "base/page_block.h"
@@ -41,10 +42,6 @@ constexpr size_t kReadBlock = size_t(1) << 18;
 constexpr size_t kFront = PageBlock::kAlign;
 static_assert(kFsRecordSize <= kFront);
 
-uint32_t word(const uint8_t *b) {
-    return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
-}
-
 // Why record `index` (sector `number`) of a stream of `records` records,
 // at `offset`, could not be stored: its sector is stored already, the hash
 // table is full, or the area is.
@@ -83,7 +80,7 @@ int dwl_NorFsProcessData(RaiState &rai, File &stream, uint32_t hidden) {
         more = got == kReadBlock; // a short read is the end of the stream, as for a single record
         const uint8_t *record = block - held;
         for (held += got; held >= kFsRecordSize; held -= kFsRecordSize, record += kFsRecordSize, ++index) {
-            uint32_t number = word(record);
+            uint32_t number = le32(record);
             int r = dev_nor_write_sectors(rai, number, 1, record + 4, idBase);
             if (r != 0) {
                 logf(rai.io.log, "dwl_NorFsProcessData", "write nor %#x err %d", number, r);

@@ -1,5 +1,6 @@
 #include "rai/hash.h"
 
+#include "base/bytes.h"
 #include "rai/rai_state.h"
 #include "rai/image_io.h"
 
@@ -33,7 +34,7 @@ uint32_t itemAddress(RaiState &rai, uint32_t e) { return rai.raiBase + 4 * offse
 uint32_t keyInImage(RaiState &rai, uint32_t e) {
     uint8_t b[12] = {};
     fms_Read(rai, itemAddress(rai, e), sizeof b, b);
-    return uint32_t(b[4]) | uint32_t(b[5]) << 8 | uint32_t(b[6]) << 16 | uint32_t(b[7]) << 24;
+    return le32(&b[4]);
 }
 
 // The identifier an element is compared by. A stored item's identifier is

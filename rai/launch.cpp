@@ -1,5 +1,6 @@
 #include "rai/launch.h"
 
+#include "base/bytes.h"
 #include "rai/rai_state.h"
 #include "e2p/access.h"
 #include "flash/geometry.h"
@@ -47,7 +48,7 @@ int checkSectors(RaiState &rai, uint32_t base, uint32_t count, uint32_t size) {
 
 // l__u16_CacheSize: the byte at 237 below trace version 3, else the word at 502.
 int readCacheSize(RaiState &rai, uint16_t &cache) {
-    uint32_t version = rai.flash.versionAddr1 >> 24;
+    uint32_t version = traceVersion(rai.flash.versionAddr1);
     uint32_t address = version < 3 ? kE2pCacheByte : kE2pCacheWord;
     uint8_t b[2] = {0, 0};
     if (fms_E2pRead(rai.e2p, address, version < 3 ? 1 : 2, b) != 0) {
@@ -57,7 +58,7 @@ int readCacheSize(RaiState &rai, uint16_t &cache) {
         rai.io.cause.name(kE2pAreaName);
         return kLaunchCacheUnreadable;
     }
-    cache = uint16_t(b[0] | b[1] << 8);
+    cache = le16(b);
     logf(rai.io.log, kName, "l__u16_CacheSize = 0x%x", cache);
     if (cache == 0 || cache > kMaxCacheSize) {
         logf(rai.io.log, kName, "l__u16_CacheSize = %u is outside 1..%u: %u hash elements do not fit 17-bit links",

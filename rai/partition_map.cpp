@@ -1,5 +1,6 @@
 #include "rai/partition_map.h"
 
+#include "base/bytes.h"
 #include "rai/rai_state.h"
 #include "e2p/access.h"
 #include "flash/geometry.h"
@@ -42,7 +43,7 @@ uint8_t e2pByte(E2pState &e2p, uint32_t address) {
 bool e2pWord(E2pState &e2p, uint32_t address, uint16_t &value) {
     uint8_t b[2] = {0, 0};
     if (fms_E2pRead(e2p, address, 2, b) != 0) return false;
-    value = uint16_t(b[0] | b[1] << 8);
+    value = le16(b);
     return true;
 }
 
@@ -188,9 +189,9 @@ int placePartitionMap(E2pState &e2p, PartitionMap &m) {
     }
     if (int r = checkRegions(e2p)) return r;
     FlashInfo fi = fms_FlashInfo(e2p.flash);
-    m.top = (uint32_t(fi.sizeIn64KB()) << 16) + fi.baseAddress();
+    m.top = uint32_t(flashBytes(fi.sizeIn64KB())) + fi.baseAddress();
     placeE2p(e2p, m);
-    if (int r = placeTrace(e2p, e2p.flash.versionAddr1 >> 24, m)) return r;
+    if (int r = placeTrace(e2p, traceVersion(e2p.flash.versionAddr1), m)) return r;
     placeRai(e2p, m);
     return 0;
 }

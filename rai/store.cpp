@@ -1,5 +1,6 @@
 #include "rai/store.h"
 
+#include "base/bytes.h"
 #include "flash/geometry.h"
 #include "rai/image_io.h"
 #include "rai/hash.h"
@@ -19,10 +20,6 @@ void add(int32_t &counter, int64_t delta) { counter = int32_t(uint32_t(int64_t(c
 
 int32_t sectorBytes(const StoreCtx &c) { return 4 * int32_t(c.wordsPerSector); }
 int32_t sectorBytes(RaiState &rai) { return sectorBytes(ctx(rai)); }
-
-void putWord(uint8_t *b, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[i] = uint8_t(v >> (8 * i));
-}
 
 void appendFree(RaiState &rai, uint32_t s) {
     StoreCtx &c = ctx(rai);
@@ -100,8 +97,8 @@ void frai_sector_format(RaiState &rai, uint32_t s) {
     SectorDesc &d = sector(rai, s);
     ++c.formatCount;
     uint8_t header[8];
-    putWord(header, kSectorMagic);
-    putWord(header + 4, itemOffset(rai, d.data));
+    putLe32(header, kSectorMagic);
+    putLe32(header + 4, itemOffset(rai, d.data));
     fms_Write(rai, d.data - 8, sizeof header, header);
     d.free = c.wordsPerSector;
     d.dirty = d.used = d.reserved = 0;
@@ -175,8 +172,8 @@ std::optional<uint32_t> object_alloc(RaiState &rai, uint32_t word0, uint32_t id,
     }
     uint32_t header = itemWord0(length, itemOffset(rai, *address));
     uint8_t words[8];
-    putWord(words, header);
-    putWord(words + 4, id);
+    putLe32(words, header);
+    putLe32(words + 4, id);
     fms_Write(rai, *address, 4, words);
     fms_Write(rai, *address + 4, 4, words + 4);
     fms_Write(rai, *address + 8, uint16_t(length - 4), data);
@@ -186,9 +183,9 @@ std::optional<uint32_t> object_alloc(RaiState &rai, uint32_t word0, uint32_t id,
 void frai_object_free(RaiState &rai, uint32_t address) {
     uint8_t b[4] = {};
     fms_Read(rai, address, 4, b);
-    uint32_t word0 = uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
+    uint32_t word0 = le32(b);
     word0 &= ~kItemDeletedBits;
-    putWord(b, word0);
+    putLe32(b, word0);
     fms_Write(rai, address, 4, b);
     uint32_t words = itemWords(word0 >> 16);
     StoreCtx &c = ctx(rai);

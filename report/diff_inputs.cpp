@@ -2,7 +2,7 @@
 // the ones that differ hashed.
 #include "report/diff.h"
 #include "report/files.h"
-#include "report/sha256.h"
+#include "report/digests.h"
 
 #include <cstring>
 #include <filesystem>

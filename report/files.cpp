@@ -1,7 +1,7 @@
 #include "report/files.h"
 
 #include "report/areas.h"
-#include "report/sha256.h"
+#include "report/digests.h"
 #include "input/inputs.h"
 #include "base/system.h"
 

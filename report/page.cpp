@@ -1,6 +1,6 @@
 // The page around the parts: head, inline style, the map with the margins
 // beside it, the files, the flash description and the folded details.
-#include "report/read_files.h"
+#include "report/command_files.h"
 #include "report/format.h"
 #include "report/html.h"
 #include "report/map.h"

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "flash/flash_desc.h"
-#include "report/read_files.h"
+#include "report/command_files.h"
 
 #include <optional>
 #include <string>

@@ -169,29 +169,40 @@ enum OutputIndex { kCodeOutput = 0, kE2pOutput = 1, kRaiOutput = 2 };
  * record is the host's; this view neither copies nor owns it. */
 class FlashInfo {
 public:
+    /* Where each field lies: the one table of the record's offsets. The
+     * regions are 4 of 4 bytes (shift, then count of sectors). */
+    static constexpr size_t kChipIdOffset = 2, kChipSubIdOffset = 4, kOptionsOffset = 6, kSizeIn64KBOffset = 8;
+    static constexpr size_t kRegionCountOffset = 11, kRegionsOffset = 12, kRegionSize = 4;
+    static constexpr size_t kBaseAddressOffset = 28, kCusOffsetOffset = 32;
+    static constexpr size_t kVersionAddrOffset = 36, kVersionAddr1Offset = 40, kMemPartCountOffset = 44;
     static constexpr size_t kMemPartsOffset = 48;
     static constexpr size_t kMemPartSize = 80;
+    static constexpr size_t kMemPartDidrOffset = 76; /* within a memory part */
     static constexpr size_t kFlagsOffset = 116;
     static constexpr size_t kMinSize = 120; /* up to and including `flags` */
 
     explicit FlashInfo(const void *record) : p_(static_cast<const uint8_t *>(record)) {}
 
     const uint8_t *data() const { return p_; }
-    uint16_t chipId() const { return u16(2); }
-    uint16_t chipSubId() const { return u16(4); }
-    uint16_t options() const { return u16(6); }
-    uint16_t sizeIn64KB() const { return u16(8); }
-    uint8_t regionCount() const { return p_[11]; }
-    uint16_t regionShift(unsigned k) const { return u16(12 + 4 * k); }
-    uint16_t regionCountOfSectors(unsigned k) const { return u16(14 + 4 * k); }
-    uint32_t baseAddress() const { return u32(28); }
-    uint32_t cusOffset() const { return u32(32); }
-    uint32_t versionAddr() const { return u32(36); }
-    uint32_t versionAddr1() const { return u32(40); }
-    uint32_t memPartCount() const { return u32(44); }
-    uint32_t memPartId(uint32_t i) const { return u32(kMemPartsOffset + kMemPartSize * i); }
-    uint16_t memPartDidr(uint32_t i) const { return u16(kMemPartsOffset + kMemPartSize * i + 76); }
+    uint16_t chipId() const { return u16(kChipIdOffset); }
+    uint16_t chipSubId() const { return u16(kChipSubIdOffset); }
+    uint16_t options() const { return u16(kOptionsOffset); }
+    uint16_t sizeIn64KB() const { return u16(kSizeIn64KBOffset); }
+    uint8_t regionCount() const { return p_[kRegionCountOffset]; }
+    uint16_t regionShift(unsigned k) const { return u16(regionOffset(k)); }
+    uint16_t regionCountOfSectors(unsigned k) const { return u16(regionOffset(k) + 2); }
+    uint32_t baseAddress() const { return u32(kBaseAddressOffset); }
+    uint32_t cusOffset() const { return u32(kCusOffsetOffset); }
+    uint32_t versionAddr() const { return u32(kVersionAddrOffset); }
+    uint32_t versionAddr1() const { return u32(kVersionAddr1Offset); }
+    uint32_t memPartCount() const { return u32(kMemPartCountOffset); }
+    uint32_t memPartId(uint32_t i) const { return u32(memPartOffset(i)); }
+    uint16_t memPartDidr(uint32_t i) const { return u16(memPartOffset(i) + kMemPartDidrOffset); }
     uint32_t flags() const { return u32(kFlagsOffset); }
+
+    /* Where region `k` and memory part `i` begin. */
+    static constexpr size_t regionOffset(unsigned k) { return kRegionsOffset + kRegionSize * k; }
+    static constexpr size_t memPartOffset(uint32_t i) { return kMemPartsOffset + size_t(kMemPartSize) * i; }
 
 private:
     uint16_t u16(size_t o) const { return uint16_t(p_[o] | p_[o + 1] << 8); }

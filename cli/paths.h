@@ -1,9 +1,10 @@
 // Paths of the command: the folder of a file, paths given relative to a
 // manifest's folder, and the one check every output the command writes
-// passes. Its file reads and writes are the release report's (read_files.h).
+// passes. Its whole-file reads are base/whole_file.h, its writes the release
+// report's (SafeOutput).
 #pragma once
 
-#include "report/read_files.h"
+#include "report/command_files.h"
 
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "cli/merge_request.h"
+#include "cli/library_request.h"
 
 #include "cli/errors.h"
 #include "entry/host_args.h"
@@ -20,7 +20,7 @@ const char *outputPath(const std::string &path) { return path.empty() ? nullptr 
 
 } // namespace
 
-MergeRequest::MergeRequest(const MergeArgs &a, Bytes &flash, Bytes &base, Bytes &area, uint32_t flags,
+LibraryRequest::LibraryRequest(const MergeArgs &a, Bytes &flash, Bytes &base, Bytes &area, uint32_t flags,
                            int64_t recordedTime)
     : images_(cArray(a.images)), patches_(cArray(a.patches)), cus_(cArray(a.cus)), e2pFiles_(cArray(a.e2pFiles)) {
     outs_[qv::kCodeOutput].image_path = outputPath(a.outCode);
@@ -47,7 +47,7 @@ MergeRequest::MergeRequest(const MergeArgs &a, Bytes &flash, Bytes &base, Bytes 
     req_.recorded_time = recordedTime;
 }
 
-qv::MergeOutputs MergeRequest::results() { return qv::OutputSlots(outs_).load(); }
+qv::MergeOutputs LibraryRequest::results() { return qv::OutputSlots(outs_).load(); }
 
 int64_t recordedTimeFromEnvironment() {
     const char *text = std::getenv("SOURCE_DATE_EPOCH");

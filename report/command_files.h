@@ -1,30 +1,25 @@
-// Whole-file reads and writes of the command and its release report,
-// through qv::File; every file the command writes goes through SafeOutput.
-// Failures throw InputError with a message naming the path.
-// Every read has a bound: a file is refused by its size before a byte of it
-// is read.
+// The command's and its release report's files: the bounds of what it reads
+// whole (through base/whole_file.h), the one way it writes a file
+// (SafeOutput) and files mapped for reading. Failures throw InputError with a
+// message naming the path.
 #pragma once
 
 #include "base/bytes.h"
 #include "base/output_files.h"
 #include "base/mapped_file.h"
+#include "base/whole_file.h"
 
 #include <cstdint>
 #include <span>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace qvcli {
 
-// A file could not be read or written, or does not hold what it should.
-// `cause` says why in the user's terms (the file, where in it, what was
-// expected and found, or the system's reason); "" when the message says all.
-struct InputError : std::runtime_error {
-    explicit InputError(const std::string &message, std::string cause = "")
-        : std::runtime_error(message), cause(std::move(cause)) {}
-    std::string cause;
-};
+using qv::InputError;
+using qv::ReadBound;
+using qv::readTextFile;
+using qv::readWholeFile;
 
 using Bytes = std::vector<uint8_t>;
 using ByteView = std::span<const uint8_t>;
@@ -34,11 +29,6 @@ inline ByteView asBytes(const std::string &text) {
     return {reinterpret_cast<const uint8_t *>(text.data()), text.size()};
 }
 
-// The most bytes a file of one kind may hold, and what messages call it.
-struct ReadBound {
-    uint64_t maxBytes;
-    const char *what;
-};
 // Manifests and flash descriptions: a few kilobytes in practice, some 200 KB
 // for a description of 4096 memory parts. Parsed JSON takes many times its text.
 inline constexpr ReadBound kJsonBound{uint64_t(1) << 20, "a JSON file"};
@@ -50,11 +40,6 @@ inline constexpr ReadBound kRecordBound{uint64_t(1) << 24, "a FlashInfo record"}
 inline constexpr ReadBound kE2pBound{uint64_t(4) << 20, "an E2P buffer"};
 // An image to inspect: its sizes are 32-bit.
 inline constexpr ReadBound kImageBound{0xFFFFFFFFu, "an image"};
-
-// Reads a regular file of at most `bound.maxBytes` bytes. A folder, a device,
-// a pipe or a larger file is refused before anything is read.
-Bytes readWholeFile(const std::string &path, const ReadBound &bound);
-std::string readTextFile(const std::string &path, const ReadBound &bound);
 
 // A file the command writes whole, the way the library writes its images:
 // under a unique temporary name in its folder, created when the object is

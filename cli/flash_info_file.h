@@ -3,7 +3,7 @@
 // loaded from a JSON description or a binary record.
 #pragma once
 
-#include "cli/io.h"
+#include "cli/paths.h"
 #include "cli/json_fields.h"
 #include "report/readers.h"
 

@@ -4,7 +4,7 @@
 // lists problems.
 #pragma once
 
-#include "cli/io.h"
+#include "cli/paths.h"
 
 #include <string>
 #include <vector>

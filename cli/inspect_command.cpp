@@ -1,7 +1,7 @@
 #include "cli/commands.h"
 #include "cli/detect_kind.h"
 #include "cli/errors.h"
-#include "cli/examine.h"
+#include "cli/inspect.h"
 #include "cli/help_text.h"
 
 #include <memory>

@@ -1,6 +1,6 @@
 #include "report/format.h"
 #include "flash/geometry.h"
-#include "cli/report.h"
+#include "cli/inspect_print.h"
 
 #include <cstdio>
 
@@ -12,12 +12,12 @@ void printFlashRecord(const FlashRecord &r, const std::string &path, size_t reco
     std::printf("  chipId        %s (%u)\n", hex(d.chipId, 4).c_str(), d.chipId);
     std::printf("  chipSubId     %s (%u)\n", hex(d.chipSubId, 4).c_str(), d.chipSubId);
     std::printf("  options       %s (%u)\n", hex(d.options, 4).c_str(), d.options);
-    std::printf("  sizeIn64KB    %u (%s bytes)\n", d.sizeIn64KB, hex(uint64_t(d.sizeIn64KB) << 16).c_str());
+    std::printf("  sizeIn64KB    %u (%s bytes)\n", d.sizeIn64KB, hex(qv::flashBytes(d.sizeIn64KB)).c_str());
     std::printf("  regionCount   %u\n", d.regionCount);
     std::printf("  baseAddress   %s\n", hex(d.baseAddress, 8).c_str());
     std::printf("  cusOffset     %s\n", hex(d.cusOffset, 8).c_str());
     std::printf("  versionAddr   %s\n", hex(d.versionAddr, 8).c_str());
-    std::printf("  versionAddr1  %s (trace version %u)\n", hex(d.versionAddr1, 8).c_str(), d.versionAddr1 >> 24);
+    std::printf("  versionAddr1  %s (trace version %u)\n", hex(d.versionAddr1, 8).c_str(), qv::traceVersion(d.versionAddr1));
     std::printf("  memPartCount  %u\n", d.memPartCount);
     std::printf("  flags         %s (%s layout)\n", hex(d.flags, 8).c_str(), d.interleaved() ? "interleaved" : "plain");
     const qv::FlashState flash = r.state();

@@ -1,7 +1,7 @@
 #include "cli/errors.h"
 #include "report/format.h"
-#include "cli/examine.h"
-#include "cli/report.h"
+#include "cli/inspect.h"
+#include "cli/inspect_print.h"
 #include "e2p/image_reader.h"
 #include "base/system.h"
 
@@ -35,7 +35,7 @@ PartitionMap partitionMap(const FlashRecord &flash, const InspectOptions &o) {
     const Bytes area = readWholeFile(o.e2pArea, kE2pBound);
     const uint32_t versionAddr1 = o.traceVersion.empty()
                                       ? flash.desc.versionAddr1
-                                      : uint32_t(optionNumber(o.traceVersion, "--trace-version", 255)) << 24;
+                                      : qv::versionAddr1OfTrace(uint8_t(optionNumber(o.traceVersion, "--trace-version", 255)));
     PartitionMap m;
     if (auto why = qv::partitionMapOf(flash, area, versionAddr1, m)) throw InputError(*why);
     return m;

@@ -3,7 +3,7 @@
 // path it came from.
 #pragma once
 
-#include "cli/flash_desc.h"
+#include "cli/flash_info_file.h"
 #include "cli/json_fields.h"
 #include "e2p/params_read.h"
 #include "report/readers.h"

@@ -1,5 +1,5 @@
 // The parameters of an E2P image by name, as `inspect` prints them.
-#include "cli/report.h"
+#include "cli/inspect_print.h"
 #include "report/files.h"
 #include "report/format.h"
 

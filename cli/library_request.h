@@ -12,12 +12,12 @@
 
 namespace qvcli {
 
-class MergeRequest {
+class LibraryRequest {
 public:
     // `a` and the three buffers must outlive the request.
-    MergeRequest(const MergeArgs &a, Bytes &flash, Bytes &base, Bytes &area, uint32_t flags, int64_t recordedTime);
-    MergeRequest(const MergeRequest &) = delete;
-    MergeRequest &operator=(const MergeRequest &) = delete;
+    LibraryRequest(const MergeArgs &a, Bytes &flash, Bytes &base, Bytes &area, uint32_t flags, int64_t recordedTime);
+    LibraryRequest(const LibraryRequest &) = delete;
+    LibraryRequest &operator=(const LibraryRequest &) = delete;
 
     quorvel_request &request() { return req_; }
     quorvel_output *outputs() { return outs_; }

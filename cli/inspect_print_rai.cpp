@@ -1,5 +1,5 @@
 #include "report/format.h"
-#include "cli/report.h"
+#include "cli/inspect_print.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "cli/flash_desc.h"
+#include "cli/flash_info_file.h"
 
 #include "cli/errors.h"
 #include "report/format.h"

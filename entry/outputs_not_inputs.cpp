@@ -1,4 +1,4 @@
-#include "entry/same_file.h"
+#include "entry/outputs_not_inputs.h"
 
 #include "base/results.h"
 #include "base/log.h"

@@ -1,4 +1,4 @@
-#include "cli/io.h"
+#include "cli/paths.h"
 
 #include "cli/errors.h"
 

@@ -1,4 +1,4 @@
-#include "report/sha256.h"
+#include "report/digests.h"
 
 #include "base/file.h"
 #include "base/page_block.h"

@@ -1,5 +1,5 @@
 #include "report/format.h"
-#include "cli/report.h"
+#include "cli/inspect_print.h"
 #include "codeimage/cus_area.h"
 
 #include <cstdio>
@@ -12,7 +12,7 @@ void printCodeSection(const CodeImageContents &img) {
                 static_cast<unsigned long long>(img.codeLength), hex(img.codeXor, 8).c_str());
     if (img.versionAddr1)
         std::printf("  version words    versionAddr1 %s (trace version %u)%s\n", hex(*img.versionAddr1, 8).c_str(),
-                    *img.versionAddr1 >> 24,
+                    qv::traceVersion(*img.versionAddr1),
                     img.versionAddr ? (", versionAddr " + hex(*img.versionAddr, 8)).c_str() : "");
 }
 
