@@ -87,7 +87,7 @@ void writeRaw(SafeOutput &out, FlashContent &content) {
         const PlacedImage &p = l.images[i];
         if (p.interleaved) continue;
         blocks(at, p.address);
-        if (out.copy(content.file(i), 0, p.length) != p.length && !out.failed()) throw InputError("cannot read " + p.path);
+        if (out.copy(content.file(i), 0, p.length) != p.length && !out.failed()) throw imageUnreadable(p);
         at = p.end();
     }
     blocks(at, l.end);

@@ -6,6 +6,9 @@
 #include "report/files.h"
 #include "report/format.h"
 
+#include "base/cause.h"
+#include "base/system.h"
+
 #include <quorvel/quorvel.h>
 
 #include <algorithm>
@@ -27,6 +30,16 @@ uint64_t flashLength(uint64_t fileSize, bool interleaved) {
 }
 
 } // namespace
+
+InputError imageUnreadable(const PlacedImage &p) {
+    const int error = errno;
+    const qv::sys::FileStatus st = qv::sys::fileStatus(p.path);
+    if (st.kind == qv::sys::FileKind::regular && st.size < p.fileSize)
+        return InputError("cannot read " + p.path, p.path + ": " + std::to_string(st.size) + " bytes, its record says " +
+                                                       std::to_string(p.fileSize) + ": changed since the merge");
+    errno = error;
+    return InputError("cannot read " + p.path, p.path + ": " + qv::systemReason());
+}
 
 FlashLayout flashLayoutOf(const ReleaseRecord &r) {
     if (r.result != 0)
@@ -71,7 +84,7 @@ FlashLayout flashLayoutOf(const ReleaseRecord &r) {
 FlashContent::FlashContent(const FlashLayout &layout) : layout_(layout) {
     for (const PlacedImage &p : layout_.images) {
         qv::File &f = files_.emplace_back(p.path, "rb");
-        if (!f) throw InputError("cannot read " + p.path);
+        if (!f) throw imageUnreadable(p);
     }
 }
 
@@ -90,7 +103,7 @@ void FlashContent::readImage(size_t i, uint64_t offset, uint8_t *dst, size_t n) 
     const PlacedImage &p = layout_.images[i];
     if (!p.interleaved) {
         const size_t got = files_[i].readAt(dst, n, int64_t(offset));
-        if (got < n && offset + got < p.fileSize) throw InputError("cannot read " + p.path);
+        if (got < n && offset + got < p.fileSize) throw imageUnreadable(p);
         std::memset(dst + got, 0xFF, n - got);
         return;
     }
@@ -100,7 +113,7 @@ void FlashContent::readImage(size_t i, uint64_t offset, uint8_t *dst, size_t n) 
     if (!slots_ || slots_->size() < size) slots_.emplace(size);
     uint8_t *slots = slots_->data();
     const size_t got = files_[i].readAt(slots, size, int64_t(first * 32));
-    if (got < size && first * 32 + got < p.fileSize) throw InputError("cannot read " + p.path);
+    if (got < size && first * 32 + got < p.fileSize) throw imageUnreadable(p);
     std::memset(slots + got, 0xFF, size - got);
     static const qv::FlashState kInterleaved = qv::layoutOnly(true);
     for (uint64_t o = offset; o < offset + n;) {

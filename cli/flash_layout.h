@@ -48,6 +48,11 @@ struct FlashLayout {
 // failed, an image lies outside the flash or two of them overlap.
 FlashLayout flashLayoutOf(const ReleaseRecord &r);
 
+// The error of an image file that cannot be read as far as its record says:
+// its cause names the file and what is wrong (shorter than recorded, or the
+// system's reason).
+InputError imageUnreadable(const PlacedImage &p);
+
 // Reads the flash the layout describes.
 class FlashContent {
 public:
